@@ -1,0 +1,190 @@
+#include "form1.h"
+
+#include <cassert>
+
+namespace {
+
+template <class T>
+T& place(T& control, float left, float top, float width, float height) {
+    control.left = left;
+    control.top = top;
+    control.width = width;
+    control.height = height;
+    return control;
+}
+
+tk::Button& make_button(tk::Window& w, const char* name, const char* caption, float left,
+                        float top, int tab) {
+    auto& b = place(w.add<tk::Button>(name), left, top, 1215, 375);
+    b.caption = caption;
+    b.tab_index = tab;
+    return b;
+}
+
+tk::Line& make_line(tk::Window& w, const std::string& name, float x1, float y1, float x2,
+                    float y2, tk::Color color) {
+    auto& line = w.add<tk::Line>(name);
+    line.x1 = x1;
+    line.y1 = y1;
+    line.x2 = x2;
+    line.y2 = y2;
+    line.border_color = color;
+    return line;
+}
+
+void check_family(int n, int size) {
+    assert(n >= 1 && n <= size && "family members are numbered from 1");
+    (void)n;
+    (void)size;
+}
+
+} // namespace
+
+// The drawn layer is created bottom first: the panel, its caption, the grid,
+// the hotspot labels, then the pictures, markers and band lines.
+Form1::Form1()
+    : tk::Window("Form1", "Position Window", kClientWidth, kClientHeight),
+      cmdNewPicture(make_button(*this, "cmdNewPicture", "&Load Image", 9840, 120, 0)),
+      cmdDelete(make_button(*this, "cmdDelete", "&Delete Image", 9840, 630, 1)),
+      cmdCreateCode(make_button(*this, "cmdCreateCode", "&Create Code", 9840, 1155, 4)),
+      cmdHotspot(make_button(*this, "cmdHotspot", "C&reate Hotspot", 11160, 120, 2)),
+      cmdDeleteHS(make_button(*this, "cmdDeleteHS", "D&elete Hotspot", 11160, 630, 3)),
+      cmdReset(make_button(*this, "cmdReset", "Re&set All", 11160, 1155, 5)),
+      cboDisable(place(add<tk::ComboBox>("cboDisable"), 10020, 1980, 2175, 315)),
+      lblDisable(place(add<tk::Label>("lblDisable"), 10035, 1710, 1575, 255)),
+      Label1(place(add<tk::Label>("Label1"), 9720, 0, 2760, 3975)),
+      picHold(place(add<tk::PictureBox>("picHold"), 1680, 840, 255, 135)) {
+    resizable = true;
+    minimize_button = true;
+    maximize_button = false;
+    has_icon = true;
+
+    cboDisable.text = "None";
+    cboDisable.tab_index = 6;
+    lblDisable.caption = "Image Hotspot Enable";
+    picHold.visible = false;
+
+    // Label1 must lie beneath its caption label; both were created above.
+    bring_to_top(Label1);
+    bring_to_top(lblDisable);
+
+    for (int k = 0; k <= 81; ++k) {
+        const float x = 120.0F * static_cast<float>(k);
+        grid_.push_back(&make_line(*this, "linGridV" + std::to_string(k), x, 0, x, 7320, tk::kBlack));
+    }
+    for (int j = 0; j <= 61; ++j) {
+        const float y = 120.0F * static_cast<float>(j);
+        grid_.push_back(&make_line(*this, "linGridH" + std::to_string(j), 0, y, 9720, y, tk::kBlack));
+    }
+    grid_.push_back(&make_line(*this, "linCentreV", 4800, 0, 4800, 7560, tk::kWhite));
+    grid_.push_back(&make_line(*this, "linCentreH", 0, 3600, 9960, 3600, tk::kWhite));
+
+    for (int n = 1; n <= kHotspots; ++n) {
+        auto& l = place(add<tk::Label>("lbl" + std::to_string(n)), 720, 240.0F * n, 255, 135);
+        l.back_color = tk::kRed;
+        l.visible = false;
+        labels_[n - 1] = &l;
+    }
+    for (int n = 1; n <= kSlots; ++n) {
+        auto& image = place(add<tk::Image>("Image" + std::to_string(n)), 2400, 240.0F * n, 255, 135);
+        image.visible = false;
+        images_[n - 1] = &image;
+    }
+    for (int n = 1; n <= 4; ++n) {
+        auto& m = place(add<tk::Label>("lblPicture" + std::to_string(n)), 1200, 240.0F * n, 135, 135);
+        m.back_color = tk::kYellow;
+        m.visible = false;
+        markers_[n - 1] = &m;
+    }
+    for (int n = 1; n <= 8; ++n) {
+        const float y = 2520.0F + 120.0F * n;
+        auto& line = make_line(*this, "lin" + std::to_string(n), 9960, y, 10800, y, tk::kRed);
+        line.visible = false;
+        lines_[n - 1] = &line;
+    }
+    for (int n = 1; n <= 6; ++n) {
+        auto& t = place(add<tk::TextBox>("Text" + std::to_string(n)), 360.0F + 360.0F * n, 2880,
+                        150, 285);
+        t.visible = false;
+        t.tab_index = 6 + n;
+        texts_[n - 1] = &t;
+    }
+}
+
+void Form1::start_up() {
+    for (int n = 1; n <= kSlots; ++n) {
+        bring_to_top(Image(n));
+    }
+    for (int n = 1; n <= 4; ++n) {
+        bring_to_top(lblPicture(n));
+    }
+    cmdDelete.enabled = false;
+    cmdHotspot.enabled = false;
+    cmdDeleteHS.enabled = false;
+    cboDisable.items.emplace_back("None");
+    for (int n = 1; n <= 8; ++n) {
+        bring_to_top(lin(n));
+    }
+}
+
+tk::Image& Form1::Image(int n) const {
+    check_family(n, kSlots);
+    return *images_[n - 1];
+}
+tk::Label& Form1::lbl(int n) const {
+    check_family(n, kHotspots);
+    return *labels_[n - 1];
+}
+tk::Label& Form1::lblPicture(int n) const {
+    check_family(n, 4);
+    return *markers_[n - 1];
+}
+tk::Line& Form1::lin(int n) const {
+    check_family(n, 8);
+    return *lines_[n - 1];
+}
+tk::TextBox& Form1::Text(int n) const {
+    check_family(n, 6);
+    return *texts_[n - 1];
+}
+
+Variant Form1::intIDS(int n) const {
+    check_family(n, kSlots);
+    return n == kSlots ? Variant(intIDS10_) : intIDS_[n - 1];
+}
+void Form1::set_intIDS(int n, std::int16_t code) {
+    check_family(n, kSlots);
+    if (n == kSlots) {
+        intIDS10_ = code;
+    } else {
+        intIDS_[n - 1] = code;
+    }
+}
+void Form1::clear_intIDS(int n) {
+    check_family(n, kSlots);
+    if (n == kSlots) {
+        intIDS10_ = 0;
+    } else {
+        intIDS_[n - 1].clear();
+    }
+}
+Variant Form1::intMode(int n) const {
+    check_family(n, kSlots);
+    return n == kSlots ? Variant(intMode10_) : intMode_[n - 1];
+}
+void Form1::set_intMode(int n, std::int16_t code) {
+    check_family(n, kSlots);
+    if (n == kSlots) {
+        intMode10_ = code;
+    } else {
+        intMode_[n - 1] = code;
+    }
+}
+Variant& Form1::strFileName(int n) {
+    check_family(n, kSlots);
+    return strFileName_[n - 1];
+}
+const Variant& Form1::strFileName(int n) const {
+    check_family(n, kSlots);
+    return strFileName_[n - 1];
+}

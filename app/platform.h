@@ -1,0 +1,67 @@
+#pragma once
+
+#include "toolkit/picture.h"
+
+#include <optional>
+#include <string>
+
+// The services the handlers call. Tests use fakes; the Qt build supplies the real ones.
+namespace platform {
+
+struct FileDialogOptions {
+    std::string filter;      // "Description|pattern|Description|pattern..."
+    int filter_index = 1;    // 1-based, as the filter string counts
+    std::string file_name;   // offered as the initial choice
+};
+
+struct FileChoice {
+    std::string path;  // full path, exactly as chosen
+    std::string title; // the name with its extension, without the folder
+};
+
+class FileDialog {
+public:
+    virtual ~FileDialog() = default;
+    // Modal; std::nullopt when the user cancels.
+    virtual std::optional<FileChoice> show_open(const FileDialogOptions& options) = 0;
+    virtual std::optional<FileChoice> show_save(const FileDialogOptions& options) = 0;
+};
+
+class MessageBox {
+public:
+    virtual ~MessageBox() = default;
+    // Modal, a single OK button and no icon.
+    virtual void show(const std::string& text, const std::string& title) = 0;
+};
+
+class PictureLoader {
+public:
+    virtual ~PictureLoader() = default;
+    // nullptr when the file cannot be read as a picture, for whatever reason.
+    virtual tk::PicturePtr load(const std::string& path) = 0;
+};
+
+class TextFileWriter {
+public:
+    virtual ~TextFileWriter() = default;
+    // Replaces the file with exactly these bytes, all or nothing. Returns the
+    // failure's description, or std::nullopt on success.
+    virtual std::optional<std::string> write(const std::string& path, const std::string& bytes) = 0;
+};
+
+class Application {
+public:
+    virtual ~Application() = default;
+    // Ends the event loop; the process then exits.
+    virtual void quit() = 0;
+};
+
+struct Services {
+    FileDialog& files;
+    MessageBox& messages;
+    PictureLoader& pictures;
+    TextFileWriter& writer;
+    Application& app;
+};
+
+} // namespace platform

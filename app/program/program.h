@@ -1,0 +1,60 @@
+#pragma once
+
+#include "codegen/code_window_host.h"
+#include "slots/status_dialog_host.h"
+#include "form1.h"
+#include "windows.h"
+
+#include <memory>
+#include <vector>
+
+namespace picture_slots {
+class FrmImageDisplayStatus;
+}
+namespace codegen {
+class FrmShowCode;
+}
+
+// The running program: owns its three windows, loads them on first
+// reference, wires their handlers, and ends when the last one is gone.
+class Program : public Windows,
+                public picture_slots::StatusDialogHost,
+                public codegen::CodeWindowHost {
+public:
+    explicit Program(platform::Services& services);
+    ~Program() override;
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    // Creates the main window, runs its start-up steps and shows it.
+    void start();
+
+    Form1* form1() override { return form1_.get(); }
+    Form1& show_form1() override;
+    void end_program() override;
+    platform::Services& services() override { return services_; }
+
+    picture_slots::FrmImageDisplayStatus& load_status_dialog() override;
+    picture_slots::FrmImageDisplayStatus* status_dialog() const { return status_.get(); }
+    codegen::FrmShowCode& load_code_window() override;
+    codegen::FrmShowCode* code_window() const { return code_.get(); }
+
+    // Loaded windows, main window first.
+    std::vector<tk::Window*> loaded_windows() const;
+    // Destroys the windows unloaded since the last call. Call it only when no
+    // handler is running: a window may unload itself from its own handler.
+    void collect_unloaded();
+    bool ended() const { return ended_; }
+
+private:
+    Form1& load_form1();
+    void unload(tk::Window& window);
+    template <class T> void retire(std::unique_ptr<T>& slot);
+
+    platform::Services& services_;
+    std::unique_ptr<Form1> form1_;
+    std::unique_ptr<picture_slots::FrmImageDisplayStatus> status_;
+    std::unique_ptr<codegen::FrmShowCode> code_;
+    std::vector<std::unique_ptr<tk::Window>> unloaded_;
+    bool ended_ = false;
+};

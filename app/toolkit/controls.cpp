@@ -1,0 +1,61 @@
+#include "controls.h"
+
+#include "window.h"
+
+namespace tk {
+
+Rect Control::window_rect() const {
+    Rect r{left, top, width, height};
+    for (const Control* c = container; c != nullptr; c = c->container) {
+        r.left += c->left;
+        r.top += c->top;
+    }
+    return r;
+}
+
+bool Control::shown() const {
+    for (const Control* c = this; c != nullptr; c = c->container) {
+        if (!c->visible) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void ComboBox::choose(int index) {
+    if (index < 0 || index >= static_cast<int>(items.size())) {
+        return;
+    }
+    text = items[static_cast<std::size_t>(index)];
+    if (on_click) {
+        on_click();
+    }
+}
+
+void Button::click() {
+    if (shown() && enabled && on_click) {
+        on_click();
+    }
+}
+
+void OptionButton::set_value(bool selected) {
+    if (selected && window != nullptr) {
+        for (const auto& other : window->controls()) {
+            if (other.get() != this && other->kind() == Kind::OptionButton &&
+                other->container == container) {
+                static_cast<OptionButton&>(*other).value_ = false;
+            }
+        }
+    }
+    value_ = selected;
+}
+
+void PictureBox::set_picture(PicturePtr picture) {
+    picture_ = std::move(picture);
+    if (picture_) {
+        width = (static_cast<float>(picture_->width) + 2 * kFramePixels) * kTwipsPerPixel;
+        height = (static_cast<float>(picture_->height) + 2 * kFramePixels) * kTwipsPerPixel;
+    }
+}
+
+} // namespace tk

@@ -1,0 +1,297 @@
+#include "window.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cassert>
+#include <cmath>
+
+namespace tk {
+
+namespace {
+std::atomic<std::uint64_t> next_window_id{1};
+float default_drag_distance = 10 * kTwipsPerPixel;
+
+bool takes_pointer(const Control& c) {
+    if (!c.shown()) {
+        return false;
+    }
+    if (c.windowed()) {
+        return true;
+    }
+    return c.kind() != Kind::Line && c.enabled;
+}
+} // namespace
+
+Window::Window(std::string name, std::string caption_text, float width, float height)
+    : caption(std::move(caption_text)), client_width(width), client_height(height),
+      drag_distance(default_drag_distance), name_(std::move(name)), id_(next_window_id++) {}
+
+void Window::set_default_drag_distance(float twips) { default_drag_distance = twips; }
+
+void Window::adopt(std::unique_ptr<Control> control) {
+    control->window = this;
+    if (!control->windowed()) {
+        drawn_.push_back(control.get());
+    }
+    controls_.push_back(std::move(control));
+}
+
+Control* Window::find(const std::string& name) const {
+    for (const auto& c : controls_) {
+        if (c->name() == name) {
+            return c.get();
+        }
+    }
+    return nullptr;
+}
+
+std::vector<Control*> Window::windowed_controls() const {
+    std::vector<Control*> out;
+    for (const auto& c : controls_) {
+        if (c->windowed()) {
+            out.push_back(c.get());
+        }
+    }
+    return out;
+}
+
+void Window::bring_to_top(Control& control) {
+    auto it = std::find(drawn_.begin(), drawn_.end(), &control);
+    assert(it != drawn_.end() && "only drawn controls stack");
+    if (it == drawn_.end()) {
+        return;
+    }
+    drawn_.erase(it);
+    drawn_.push_back(&control);
+}
+
+Control* Window::hit_test(float x, float y) const {
+    // Windowed controls lie above the drawn layer; within a layer later is higher.
+    for (auto it = controls_.rbegin(); it != controls_.rend(); ++it) {
+        Control& c = **it;
+        if (c.windowed() && c.shown() && c.window_rect().contains(x, y)) {
+            return &c;
+        }
+    }
+    for (auto it = drawn_.rbegin(); it != drawn_.rend(); ++it) {
+        Control& c = **it;
+        if (c.kind() != Kind::Line && c.shown() && c.window_rect().contains(x, y)) {
+            return &c;
+        }
+    }
+    return nullptr;
+}
+
+Control* Window::input_target(float x, float y) const {
+    for (auto it = controls_.rbegin(); it != controls_.rend(); ++it) {
+        Control& c = **it;
+        if (c.windowed() && takes_pointer(c) && c.window_rect().contains(x, y)) {
+            return &c;
+        }
+    }
+    for (auto it = drawn_.rbegin(); it != drawn_.rend(); ++it) {
+        Control& c = **it;
+        if (takes_pointer(c) && c.window_rect().contains(x, y)) {
+            return &c;
+        }
+    }
+    return nullptr;
+}
+
+void Window::show() {
+    visible = true;
+    if (focus_ == nullptr) {
+        focus_first();
+    }
+}
+
+void Window::hide() {
+    cancel_pointer();
+    visible = false;
+}
+
+void Window::request_close() {
+    bool cancel = false;
+    if (on_query_unload) {
+        on_query_unload(cancel);
+    }
+    if (!cancel) {
+        unload();
+    }
+}
+
+void Window::unload() {
+    cancel_pointer();
+    visible = false;
+    if (unloader) {
+        // The owner may destroy this window later; nothing here runs after it.
+        auto take_out = unloader;
+        take_out(*this);
+    }
+}
+
+MouseArgs Window::relative(const Control& control, std::int16_t button, std::int16_t shift,
+                           float x, float y) {
+    const Rect r = control.window_rect();
+    return MouseArgs{button, shift, x - r.left, y - r.top};
+}
+
+void Window::mouse_press(std::int16_t button, std::int16_t shift, float x, float y) {
+    pointer_x_ = x;
+    pointer_y_ = y;
+    if (capture_ != Capture::None) {
+        return; // a second button while one is held changes nothing
+    }
+    Control* target = input_target(x, y);
+    press_x_ = x;
+    press_y_ = y;
+    capture_button_ = button;
+    if (target == nullptr) {
+        capture_ = Capture::Window;
+        if (on_mouse_down) {
+            on_mouse_down(MouseArgs{button, shift, x, y});
+        }
+        return;
+    }
+    if (target->windowed()) {
+        return; // real widgets take their own input
+    }
+    captured_ = target;
+    const MouseArgs rel = relative(*target, button, shift, x, y);
+    if (target->kind() == Kind::Image &&
+        static_cast<Image*>(target)->drag_mode == Image::kAutomatic) {
+        capture_ = Capture::DragPending;
+        grab_x_ = rel.x;
+        grab_y_ = rel.y;
+        return;
+    }
+    capture_ = Capture::Control;
+    if (target->on_mouse_down) {
+        target->on_mouse_down(rel);
+    }
+}
+
+void Window::mouse_move(std::int16_t buttons, std::int16_t shift, float x, float y) {
+    pointer_x_ = x;
+    pointer_y_ = y;
+    switch (capture_) {
+    case Capture::Window:
+        if (on_mouse_move) {
+            on_mouse_move(MouseArgs{buttons, shift, x, y});
+        }
+        return;
+    case Capture::Control:
+        if (captured_->on_mouse_move) {
+            captured_->on_mouse_move(relative(*captured_, buttons, shift, x, y));
+        }
+        return;
+    case Capture::DragPending:
+        if (std::hypot(x - press_x_, y - press_y_) >= drag_distance) {
+            capture_ = Capture::Dragging;
+        }
+        return;
+    case Capture::Dragging:
+        return; // only the outline follows the pointer
+    case Capture::None:
+        break;
+    }
+    Control* target = input_target(x, y);
+    if (target == nullptr) {
+        if (on_mouse_move) {
+            on_mouse_move(MouseArgs{buttons, shift, x, y});
+        }
+    } else if (!target->windowed() && target->on_mouse_move) {
+        target->on_mouse_move(relative(*target, buttons, shift, x, y));
+    }
+}
+
+void Window::mouse_release(std::int16_t button, std::int16_t shift, float x, float y) {
+    pointer_x_ = x;
+    pointer_y_ = y;
+    if (capture_ == Capture::None || button != capture_button_) {
+        return;
+    }
+    const Capture was = capture_;
+    Control* control = captured_;
+    capture_ = Capture::None;
+    captured_ = nullptr;
+    switch (was) {
+    case Capture::Window:
+        if (on_mouse_up) {
+            on_mouse_up(MouseArgs{button, shift, x, y});
+        }
+        break;
+    case Capture::Control:
+        if (control->on_mouse_up) {
+            control->on_mouse_up(relative(*control, button, shift, x, y));
+        }
+        // The click follows the release, and only over the control itself.
+        if (takes_pointer(*control) && control->window_rect().contains(x, y) &&
+            control->on_click) {
+            control->on_click();
+        }
+        break;
+    case Capture::DragPending:
+        if (takes_pointer(*control) && control->on_click) {
+            control->on_click();
+        }
+        break;
+    case Capture::Dragging:
+        if (input_target(x, y) == nullptr && on_drag_drop) {
+            on_drag_drop(*control, x, y);
+        }
+        break;
+    case Capture::None:
+        break;
+    }
+}
+
+void Window::cancel_pointer() {
+    capture_ = Capture::None;
+    captured_ = nullptr;
+}
+
+std::optional<Rect> Window::drag_outline() const {
+    if (capture_ != Capture::Dragging) {
+        return std::nullopt;
+    }
+    const Rect r = captured_->window_rect();
+    return Rect{pointer_x_ - grab_x_, pointer_y_ - grab_y_, r.width, r.height};
+}
+
+Control* Window::drag_source() const {
+    return capture_ == Capture::Dragging ? captured_ : nullptr;
+}
+
+std::vector<Control*> Window::tab_order() const {
+    std::vector<Control*> order;
+    for (const auto& c : controls_) {
+        if (c->tab_index >= 0) {
+            order.push_back(c.get());
+        }
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [](const Control* a, const Control* b) { return a->tab_index < b->tab_index; });
+    return order;
+}
+
+void Window::set_focus(Control* control) {
+    focus_ = control;
+    // An option button that takes the focus becomes the selected one of its group.
+    if (control != nullptr && control->kind() == Kind::OptionButton) {
+        static_cast<OptionButton*>(control)->set_value(true);
+    }
+}
+
+void Window::focus_first() {
+    for (Control* c : tab_order()) {
+        const bool focusable = c->windowed() && c->kind() != Kind::Frame &&
+                               c->kind() != Kind::PictureBox;
+        if (focusable && c->shown() && c->enabled) {
+            set_focus(c);
+            return;
+        }
+    }
+}
+
+} // namespace tk

@@ -1,0 +1,123 @@
+#pragma once
+
+#include "controls.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tk {
+
+// A top-level window: a client area in twips, the controls it owns, the
+// stacking order of its drawn layer, and the router that turns raw pointer
+// input into the events its controls and the window itself receive.
+class Window {
+public:
+    Window(std::string name, std::string caption, float client_width, float client_height);
+    virtual ~Window() = default;
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+
+    // Creates a control; drawn controls join the top of the drawn layer.
+    template <class T> T& add(std::string name) {
+        auto owned = std::make_unique<T>(std::move(name));
+        T& control = *owned;
+        adopt(std::move(owned));
+        return control;
+    }
+
+    const std::string& name() const { return name_; }
+    std::uint64_t id() const { return id_; }
+    const std::vector<std::unique_ptr<Control>>& controls() const { return controls_; }
+    Control* find(const std::string& name) const;
+
+    // Drawn layer, bottom first; windowed controls, in creation order (later above).
+    const std::vector<Control*>& drawn_order() const { return drawn_; }
+    std::vector<Control*> windowed_controls() const;
+    void bring_to_top(Control& control);
+
+    // The topmost shown control at a point, lines excluded, whatever it takes.
+    Control* hit_test(float x, float y) const;
+    // The control that takes pointer input at a point, or nullptr for the bare
+    // surface: windowed controls always do; an image or label only when it is
+    // shown and enabled; hidden, disabled and line controls let it through.
+    Control* input_target(float x, float y) const;
+
+    // Window attributes.
+    std::string caption;
+    float client_width;
+    float client_height;
+    bool visible = false;
+    bool resizable = false;
+    bool minimize_button = false;
+    bool maximize_button = false;
+    bool show_in_taskbar = true;
+    bool has_icon = false;
+    Color back_color = kButtonFace;
+
+    void show();
+    void hide();
+
+    // The window's own events.
+    MouseHandler on_mouse_down;
+    MouseHandler on_mouse_move;
+    MouseHandler on_mouse_up;
+    std::function<void(Control& source, float x, float y)> on_drag_drop;
+    // A close request (close box, system menu, shutdown). Runs before the
+    // window is unloaded; setting `cancel` keeps it.
+    std::function<void(bool& cancel)> on_query_unload;
+    // Set by the window's owner: takes the window out of the program.
+    std::function<void(Window&)> unloader;
+
+    void request_close();
+    void unload();
+
+    // Raw pointer input, in window twips; `button` is one MouseButton.
+    void mouse_press(std::int16_t button, std::int16_t shift, float x, float y);
+    void mouse_move(std::int16_t buttons, std::int16_t shift, float x, float y);
+    void mouse_release(std::int16_t button, std::int16_t shift, float x, float y);
+    // Forgets a press in progress (the window lost the pointer).
+    void cancel_pointer();
+
+    // How far the pointer must travel from the press before a drag starts.
+    float drag_distance = 10 * kTwipsPerPixel;
+    static void set_default_drag_distance(float twips);
+
+    // While an automatic drag is on: the outline that follows the pointer.
+    std::optional<Rect> drag_outline() const;
+    Control* drag_source() const;
+
+    // Focus and tab order.
+    Control* focus() const { return focus_; }
+    void set_focus(Control* control);
+    void focus_first();
+    std::vector<Control*> tab_order() const;
+
+private:
+    void adopt(std::unique_ptr<Control> control);
+    static MouseArgs relative(const Control& control, std::int16_t button, std::int16_t shift,
+                              float x, float y);
+
+    enum class Capture { None, Window, Control, DragPending, Dragging };
+
+    std::string name_;
+    std::uint64_t id_;
+    std::vector<std::unique_ptr<Control>> controls_;
+    std::vector<Control*> drawn_;
+    Control* focus_ = nullptr;
+
+    Capture capture_ = Capture::None;
+    Control* captured_ = nullptr;
+    std::int16_t capture_button_ = 0;
+    float press_x_ = 0;
+    float press_y_ = 0;
+    float grab_x_ = 0; // press point inside the dragged control
+    float grab_y_ = 0;
+    float pointer_x_ = 0;
+    float pointer_y_ = 0;
+};
+
+} // namespace tk

@@ -1,0 +1,14 @@
+#pragma once
+
+namespace codegen {
+
+class FrmShowCode;
+
+// Loads the code window on first reference.
+class CodeWindowHost {
+public:
+    virtual ~CodeWindowHost() = default;
+    virtual FrmShowCode& load_code_window() = 0;
+};
+
+} // namespace codegen

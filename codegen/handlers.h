@@ -1,0 +1,12 @@
+#pragma once
+
+#include "codegen/code_window_host.h"
+
+class Form1;
+
+namespace codegen {
+
+// "&Create Code".
+void attach(Form1& form, CodeWindowHost& host);
+
+} // namespace codegen

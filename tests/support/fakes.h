@@ -1,0 +1,107 @@
+#pragma once
+
+#include "platform.h"
+
+#include <deque>
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+// Stand-ins for the platform services: they answer from scripts the test
+// sets up and record what the handlers asked of them.
+namespace fakes {
+
+class FileDialog : public platform::FileDialog {
+public:
+    std::deque<std::optional<platform::FileChoice>> answers; // nullopt: Cancel
+    std::vector<platform::FileDialogOptions> open_requests;
+    std::vector<platform::FileDialogOptions> save_requests;
+
+    void choose(const std::string& path) {
+        const auto slash = path.find_last_of('/');
+        answers.emplace_back(platform::FileChoice{
+            path, slash == std::string::npos ? path : path.substr(slash + 1)});
+    }
+    void cancel() { answers.emplace_back(std::nullopt); }
+
+    std::optional<platform::FileChoice> show_open(const platform::FileDialogOptions& o) override {
+        open_requests.push_back(o);
+        return next();
+    }
+    std::optional<platform::FileChoice> show_save(const platform::FileDialogOptions& o) override {
+        save_requests.push_back(o);
+        return next();
+    }
+
+private:
+    std::optional<platform::FileChoice> next() {
+        if (answers.empty()) {
+            return std::nullopt;
+        }
+        auto answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+};
+
+class MessageBox : public platform::MessageBox {
+public:
+    std::vector<std::pair<std::string, std::string>> shown; // text, title
+    void show(const std::string& text, const std::string& title) override {
+        shown.emplace_back(text, title);
+    }
+};
+
+// Pictures by path; an unknown path fails to load.
+class PictureLoader : public platform::PictureLoader {
+public:
+    std::map<std::string, tk::PicturePtr> pictures;
+    std::vector<std::string> loads;
+
+    void add(const std::string& path, int width, int height) {
+        auto p = std::make_shared<tk::Picture>();
+        p->width = width;
+        p->height = height;
+        p->argb.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height),
+                       0xFF808080U);
+        pictures[path] = std::move(p);
+    }
+    tk::PicturePtr load(const std::string& path) override {
+        loads.push_back(path);
+        const auto it = pictures.find(path);
+        return it == pictures.end() ? nullptr : it->second;
+    }
+};
+
+class TextFileWriter : public platform::TextFileWriter {
+public:
+    std::map<std::string, std::string> files;
+    std::optional<std::string> failure; // when set, every write fails with it
+    std::optional<std::string> write(const std::string& path, const std::string& bytes) override {
+        if (failure) {
+            return failure;
+        }
+        files[path] = bytes;
+        return std::nullopt;
+    }
+};
+
+class Application : public platform::Application {
+public:
+    int quits = 0;
+    void quit() override { ++quits; }
+};
+
+// All of them together, as the program takes them.
+struct Platform {
+    FileDialog files;
+    MessageBox messages;
+    PictureLoader pictures;
+    TextFileWriter writer;
+    Application app;
+    platform::Services services{files, messages, pictures, writer, app};
+};
+
+} // namespace fakes
