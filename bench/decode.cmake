@@ -1,0 +1,8 @@
+# Picture decoding: in-process decode and a whole load through the helper.
+# Included from bench/CMakeLists.txt.
+add_executable(decode_bench ${CMAKE_CURRENT_LIST_DIR}/decode_bench.cpp)
+target_link_libraries(decode_bench PRIVATE
+    padscreen_decode_lib padscreen_decode_client Qt6::Gui benchmark::benchmark padscreen_warnings)
+target_compile_definitions(decode_bench PRIVATE
+    PADSCREEN_DECODE_HELPER="$<TARGET_FILE:padscreen-decode>")
+add_dependencies(decode_bench padscreen-decode)

@@ -1,0 +1,244 @@
+#include "client.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+extern char** environ;
+
+namespace picture_decode {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr std::size_t header_size = 12;
+constexpr std::uint64_t max_pixel_bytes = std::uint64_t{128} << 20;
+
+std::uint32_t u32_at(const unsigned char* p) {
+    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
+           std::uint32_t{p[3]} << 24;
+}
+
+int ms_until(Clock::time_point deadline) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    return left.count() <= 0 ? 0 : static_cast<int>(left.count());
+}
+
+class FileActions {
+public:
+    FileActions() { ok_ = posix_spawn_file_actions_init(&actions_) == 0; }
+    ~FileActions() {
+        if (ok_)
+            posix_spawn_file_actions_destroy(&actions_);
+    }
+    FileActions(const FileActions&) = delete;
+    FileActions& operator=(const FileActions&) = delete;
+    bool ok() const { return ok_; }
+    posix_spawn_file_actions_t* get() { return &actions_; }
+
+private:
+    posix_spawn_file_actions_t actions_;
+    bool ok_ = false;
+};
+
+class SpawnAttr {
+public:
+    SpawnAttr() { ok_ = posix_spawnattr_init(&attr_) == 0; }
+    ~SpawnAttr() {
+        if (ok_)
+            posix_spawnattr_destroy(&attr_);
+    }
+    SpawnAttr(const SpawnAttr&) = delete;
+    SpawnAttr& operator=(const SpawnAttr&) = delete;
+    bool ok() const { return ok_; }
+    posix_spawnattr_t* get() { return &attr_; }
+
+private:
+    posix_spawnattr_t attr_;
+    bool ok_ = false;
+};
+
+// The helper gets stdout = pipe, stdin and stderr = /dev/null, nothing else open, its own
+// process group (so a kill reaches anything it started) and default signal handling.
+pid_t spawn_helper(const std::string& helper, const std::string& path, int stdout_fd) {
+    FileActions actions;
+    SpawnAttr attr;
+    if (!actions.ok() || !attr.ok())
+        return -1;
+    if (posix_spawn_file_actions_adddup2(actions.get(), stdout_fd, STDOUT_FILENO) != 0 ||
+        posix_spawn_file_actions_addopen(actions.get(), STDIN_FILENO, "/dev/null", O_RDONLY,
+                                         0) != 0 ||
+        posix_spawn_file_actions_addopen(actions.get(), STDERR_FILENO, "/dev/null", O_WRONLY,
+                                         0) != 0)
+        return -1;
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
+    // Descriptors the program opened without close-on-exec must not reach the helper.
+    if (posix_spawn_file_actions_addclosefrom_np(actions.get(), STDERR_FILENO + 1) != 0)
+        return -1;
+#endif
+    sigset_t all;
+    sigset_t none;
+    sigfillset(&all);
+    sigemptyset(&none);
+    if (posix_spawnattr_setflags(attr.get(), POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK |
+                                                 POSIX_SPAWN_SETSIGDEF) != 0 ||
+        posix_spawnattr_setpgroup(attr.get(), 0) != 0 ||
+        posix_spawnattr_setsigmask(attr.get(), &none) != 0 ||
+        posix_spawnattr_setsigdefault(attr.get(), &all) != 0)
+        return -1;
+
+    std::vector<char> helper_arg(helper.begin(), helper.end());
+    std::vector<char> path_arg(path.begin(), path.end());
+    helper_arg.push_back('\0');
+    path_arg.push_back('\0');
+    char* argv[] = {helper_arg.data(), path_arg.data(), nullptr};
+    pid_t pid = -1;
+    if (posix_spawn(&pid, helper_arg.data(), actions.get(), attr.get(), argv, environ) != 0)
+        return -1;
+    return pid;
+}
+
+void kill_helper(pid_t pid) {
+    ::kill(-pid, SIGKILL);
+    ::kill(pid, SIGKILL); // in case it left its group
+}
+
+// Waits for the helper until the deadline, then kills it; always reaps it.
+// Returns the wait status, or -1 when it had to be killed or could not be reaped.
+int reap_helper(pid_t pid, Clock::time_point deadline) {
+    int status = 0;
+    for (;;) {
+        const pid_t done = ::waitpid(pid, &status, WNOHANG);
+        if (done == pid)
+            return status;
+        if (done < 0 && errno != EINTR)
+            return -1;
+        if (Clock::now() >= deadline)
+            break;
+        const timespec pause{0, 1'000'000};
+        ::nanosleep(&pause, nullptr);
+    }
+    kill_helper(pid);
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return -1;
+}
+
+// Reads the whole answer. Stops early, with false, once it cannot be valid any more.
+bool read_answer(int fd, Clock::time_point deadline, std::vector<unsigned char>& answer) {
+    answer.assign(header_size, 0);
+    std::size_t got = 0;
+    bool have_header = false;
+    for (;;) {
+        const int wait_ms = ms_until(deadline);
+        if (wait_ms == 0)
+            return false;
+        pollfd ready{fd, POLLIN, 0};
+        const int polled = ::poll(&ready, 1, wait_ms);
+        if (polled < 0 && errno != EINTR)
+            return false;
+        if (polled <= 0)
+            continue;
+
+        if (got == answer.size()) {
+            // Everything announced is here: the stream must end now.
+            unsigned char extra;
+            const ssize_t n = ::read(fd, &extra, 1);
+            if (n < 0 && errno == EINTR)
+                continue;
+            return n == 0 && have_header;
+        }
+        const ssize_t n = ::read(fd, answer.data() + got, answer.size() - got);
+        if (n < 0) {
+            if (errno == EINTR || errno == EAGAIN)
+                continue;
+            return false;
+        }
+        if (n == 0)
+            return false; // ended short
+        got += static_cast<std::size_t>(n);
+
+        if (!have_header && got == header_size) {
+            if (std::memcmp(answer.data(), "PSD1", 4) != 0)
+                return false;
+            const std::uint64_t width = u32_at(answer.data() + 4);
+            const std::uint64_t height = u32_at(answer.data() + 8);
+            if (width == 0 || height == 0 || width > INT32_MAX || height > INT32_MAX ||
+                width * height * 4 > max_pixel_bytes)
+                return false;
+            answer.resize(header_size + static_cast<std::size_t>(width * height * 4));
+            have_header = true;
+        }
+    }
+}
+
+} // namespace
+
+HelperPictureLoader::HelperPictureLoader(std::string helper_path,
+                                         std::chrono::milliseconds timeout)
+    : helper_path_(std::move(helper_path)), timeout_(timeout) {}
+
+tk::PicturePtr HelperPictureLoader::load(const std::string& path) {
+    if (helper_path_.empty())
+        return nullptr;
+    const auto deadline = Clock::now() + timeout_;
+
+    int pipe_fds[2];
+    if (::pipe2(pipe_fds, O_CLOEXEC) != 0)
+        return nullptr;
+    const pid_t pid = spawn_helper(helper_path_, path, pipe_fds[1]);
+    ::close(pipe_fds[1]);
+    if (pid < 0) {
+        ::close(pipe_fds[0]);
+        return nullptr;
+    }
+
+    std::vector<unsigned char> answer;
+    const bool complete = read_answer(pipe_fds[0], deadline, answer);
+    ::close(pipe_fds[0]);
+    if (!complete)
+        kill_helper(pid);
+    const int status = reap_helper(pid, deadline);
+    if (!complete || status < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return nullptr;
+
+    auto picture = std::make_shared<tk::Picture>();
+    picture->width = static_cast<int>(u32_at(answer.data() + 4));
+    picture->height = static_cast<int>(u32_at(answer.data() + 8));
+    picture->argb.resize(static_cast<std::size_t>(picture->width) *
+                         static_cast<std::size_t>(picture->height));
+    const unsigned char* pixels = answer.data() + header_size;
+    for (std::size_t i = 0; i < picture->argb.size(); ++i)
+        picture->argb[i] = u32_at(pixels + 4 * i);
+    return picture;
+}
+
+std::string helper_path_beside(const std::string& exe_dir) {
+    if (exe_dir.empty() || exe_dir.back() == '/')
+        return exe_dir + "padscreen-decode";
+    return exe_dir + "/padscreen-decode";
+}
+
+std::string default_helper_path() {
+    std::vector<char> buffer(4096);
+    const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (n <= 0 || static_cast<std::size_t>(n) >= buffer.size())
+        return {};
+    std::string exe(buffer.data(), static_cast<std::size_t>(n));
+    const auto slash = exe.rfind('/');
+    if (slash == std::string::npos)
+        return {};
+    return helper_path_beside(exe.substr(0, slash + 1));
+}
+
+} // namespace picture_decode

@@ -1,0 +1,437 @@
+#include "decode.h"
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QImage>
+#include <QImageReader>
+#include <QPainter>
+#include <QSvgRenderer>
+
+#include <emf2svg.h>
+#include <libwmf/api.h>
+#include <libwmf/svg.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+namespace picture_decode {
+namespace {
+
+DecodeResult failure(std::string why) {
+    DecodeResult result;
+    result.error = std::move(why);
+    return result;
+}
+
+std::uint16_t u16_at(const std::byte* p) {
+    return static_cast<std::uint16_t>(std::to_integer<unsigned>(p[0]) |
+                                      std::to_integer<unsigned>(p[1]) << 8);
+}
+
+std::uint32_t u32_at(const std::byte* p) {
+    return std::uint32_t{u16_at(p)} | std::uint32_t{u16_at(p + 2)} << 16;
+}
+
+std::int16_t s16_at(const std::byte* p) { return static_cast<std::int16_t>(u16_at(p)); }
+std::int32_t s32_at(const std::byte* p) { return static_cast<std::int32_t>(u32_at(p)); }
+
+// Doubles, so that a metafile's frame is checked before anything is rounded or allocated.
+bool size_allowed(double width, double height) {
+    return width >= 1 && height >= 1 && width * height * 4 <= double(max_pixel_bytes);
+}
+
+DecodeResult from_image(QImage image) {
+    if (image.isNull() || !size_allowed(image.width(), image.height()))
+        return failure("decoded picture is empty or too large");
+    image.convertTo(QImage::Format_ARGB32);
+    if (image.isNull())
+        return failure("out of memory converting the picture");
+    DecodeResult result;
+    result.picture.width = image.width();
+    result.picture.height = image.height();
+    const auto width = static_cast<std::size_t>(image.width());
+    result.picture.argb.resize(width * static_cast<std::size_t>(image.height()));
+    // Format_ARGB32 holds each pixel as a native 0xAARRGGBB word, as tk::Picture does.
+    for (int y = 0; y < image.height(); ++y)
+        std::memcpy(result.picture.argb.data() + width * static_cast<std::size_t>(y),
+                    image.constScanLine(y), width * 4);
+    result.ok = true;
+    return result;
+}
+
+// ---- Pictures Qt reads --------------------------------------------------------------
+
+bool is_icon_directory(const std::byte* data, std::size_t size) {
+    if (size < 6 || u16_at(data) != 0 || u16_at(data + 4) == 0)
+        return false;
+    const std::uint16_t type = u16_at(data + 2);
+    return type == 1 || type == 2;
+}
+
+std::uint16_t be16_at(const std::byte* p) {
+    return static_cast<std::uint16_t>(std::to_integer<unsigned>(p[0]) << 8 |
+                                      std::to_integer<unsigned>(p[1]));
+}
+
+// Qt hands back whatever part of a cut-off BMP, GIF or JPEG it could read, padded out.
+// A partly downloaded file should fail instead of turning into a half-grey picture.
+
+bool bmp_is_complete(const std::byte* data, std::size_t size) {
+    if (size < 30 || u32_at(data + 14) < 40)
+        return true; // old or odd headers: left to Qt
+    const std::uint32_t compression = size >= 34 ? u32_at(data + 30) : 0;
+    if (compression != 0 && compression != 3)
+        return true; // run-length data has no fixed size
+    // Doubles: the header's fields are untrusted and their product may not fit 64 bits.
+    const double width = std::abs(double(s32_at(data + 18)));
+    const double height = std::abs(double(s32_at(data + 22)));
+    const double stride = std::floor((width * u16_at(data + 28) + 31) / 32) * 4;
+    return double(u32_at(data + 10)) + stride * height <= double(size);
+}
+
+// Skips GIF data sub-blocks starting at pos; false when the file ends inside them.
+bool skip_gif_blocks(const std::byte* data, std::size_t size, std::size_t& pos) {
+    while (pos < size) {
+        const std::size_t length = std::to_integer<std::size_t>(data[pos]);
+        pos += 1 + length;
+        if (length == 0)
+            return true;
+    }
+    return false;
+}
+
+// Complete when the first image's data ends inside the file.
+bool gif_is_complete(const std::byte* data, std::size_t size) {
+    auto table_size = [](std::byte flags) {
+        return (flags & std::byte{0x80}) != std::byte{0}
+                   ? std::size_t{3} << (std::to_integer<int>(flags & std::byte{7}) + 1)
+                   : std::size_t{0};
+    };
+    if (size < 13)
+        return false;
+    std::size_t pos = 13 + table_size(data[10]);
+    while (pos < size) {
+        const std::byte block = data[pos];
+        if (block == std::byte{0x21}) {
+            pos += 2;
+            if (!skip_gif_blocks(data, size, pos))
+                return false;
+        } else if (block == std::byte{0x2C}) {
+            if (pos + 10 > size)
+                return false;
+            pos += 10 + table_size(data[pos + 9]) + 1; // descriptor, colour table, code size
+            return skip_gif_blocks(data, size, pos);
+        } else {
+            return false;
+        }
+    }
+    return false;
+}
+
+// Complete when an end-of-image marker follows the first scan. Inside scan data 0xFF is
+// always followed by 0x00 or a restart marker, so the first 0xFFD9 there is the real end.
+bool jpeg_is_complete(const std::byte* data, std::size_t size) {
+    std::size_t pos = 2;
+    while (pos + 4 <= size) {
+        if (data[pos] != std::byte{0xFF})
+            return false;
+        const std::byte marker = data[pos + 1];
+        if (marker == std::byte{0xFF} || marker == std::byte{0x01} ||
+            (marker >= std::byte{0xD0} && marker <= std::byte{0xD7})) {
+            pos += marker == std::byte{0xFF} ? 1 : 2;
+            continue;
+        }
+        const std::size_t segment_end = pos + 2 + be16_at(data + pos + 2);
+        if (marker == std::byte{0xDA}) {
+            for (std::size_t i = segment_end; i + 1 < size; ++i)
+                if (data[i] == std::byte{0xFF} && data[i + 1] == std::byte{0xD9})
+                    return true;
+            return false;
+        }
+        pos = segment_end;
+    }
+    return false;
+}
+
+bool starts_with(const std::byte* data, std::size_t size, std::string_view magic) {
+    return size >= magic.size() && std::memcmp(data, magic.data(), magic.size()) == 0;
+}
+
+bool looks_complete(const std::byte* data, std::size_t size) {
+    if (starts_with(data, size, "BM"))
+        return bmp_is_complete(data, size);
+    if (starts_with(data, size, "GIF87a") || starts_with(data, size, "GIF89a"))
+        return gif_is_complete(data, size);
+    if (starts_with(data, size, "\xFF\xD8\xFF"))
+        return jpeg_is_complete(data, size);
+    return true;
+}
+
+// Icons carry several images: the 32x32 one is what a pad screen wants, else the largest.
+bool choose_icon_image(QImageReader& reader) {
+    int best = -1;
+    long long best_area = -1;
+    for (int i = 0; i < reader.imageCount(); ++i) {
+        if (!reader.jumpToImage(i))
+            continue;
+        const QSize size = reader.size();
+        if (size == QSize(32, 32))
+            return true;
+        const long long area = static_cast<long long>(size.width()) * size.height();
+        if (size.isValid() && area > best_area) {
+            best = i;
+            best_area = area;
+        }
+    }
+    return best >= 0 && reader.jumpToImage(best);
+}
+
+DecodeResult read_with_qt(const std::byte* data, std::size_t size) {
+    // Static, and it also bounds the readers Qt opens internally (a PNG inside an icon).
+    QImageReader::setAllocationLimit(int(max_pixel_bytes >> 20));
+    QBuffer buffer;
+    buffer.setData(QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size)));
+    if (!buffer.open(QIODevice::ReadOnly))
+        return failure("cannot open buffer");
+    const bool icon = is_icon_directory(data, size);
+    QImageReader reader(&buffer, icon ? QByteArray("ico") : QByteArray());
+    reader.setDecideFormatFromContent(true);
+    reader.setAutoTransform(false); // the file's own pixel grid; EXIF orientation is ignored
+    if (icon && !choose_icon_image(reader))
+        return failure("no readable image in the icon");
+    const QSize announced = reader.size();
+    if (!announced.isValid() || !size_allowed(announced.width(), announced.height()))
+        return failure("picture size unknown, empty or too large");
+    if (!looks_complete(data, size))
+        return failure("file is cut short");
+    QImage image;
+    if (!reader.read(&image))
+        return failure("cannot read picture: " + reader.errorString().toStdString());
+    return from_image(std::move(image));
+}
+
+// ---- Metafiles ----------------------------------------------------------------------
+
+// Metafiles have no background of their own: what they do not paint stays transparent.
+DecodeResult render_svg(const QByteArray& svg, int width, int height) {
+    QSvgRenderer renderer(svg);
+    if (!renderer.isValid())
+        return failure("metafile produced no drawable content");
+    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull())
+        return failure("out of memory for the metafile");
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        renderer.render(&painter, QRectF(0, 0, width, height));
+    }
+    return from_image(std::move(image));
+}
+
+constexpr std::size_t emf_header_size = 88;
+constexpr std::uint32_t emf_signature = 0x464D4520; // " EMF"
+
+bool is_emf(const std::byte* data, std::size_t size) {
+    return size >= emf_header_size && u32_at(data) == 1 && u32_at(data + 40) == emf_signature;
+}
+
+DecodeResult decode_emf(const std::byte* data, std::size_t size) {
+    // rclFrame, in hundredths of a millimetre, at 96 dots per inch.
+    const double frame_w = std::abs(double(s32_at(data + 32)) - s32_at(data + 24));
+    const double frame_h = std::abs(double(s32_at(data + 36)) - s32_at(data + 28));
+    const double width = std::round(frame_w / 100 / 25.4 * 96);
+    const double height = std::round(frame_h / 100 / 25.4 * 96);
+    if (!size_allowed(width, height))
+        return failure("metafile frame is empty or too large");
+
+    generatorOptions options{};
+    char no_namespace[] = "";
+    options.nameSpace = no_namespace;
+    options.verbose = false; // verbose mode prints every record to stdout
+    options.emfplus = true;
+    options.svgDelimiter = true;
+    options.imgWidth = width;
+    options.imgHeight = height;
+    std::vector<char> contents(reinterpret_cast<const char*>(data),
+                               reinterpret_cast<const char*>(data) + size);
+    char* svg = nullptr;
+    std::size_t svg_size = 0;
+    const int converted = emf2svg(contents.data(), contents.size(), &svg, &svg_size, &options);
+    const std::unique_ptr<char, decltype(&std::free)> svg_owner(svg, &std::free);
+    if (!converted || !svg || svg_size == 0)
+        return failure("cannot convert the EMF file");
+    return render_svg(QByteArray(svg, qsizetype(svg_size)), int(width), int(height));
+}
+
+constexpr std::uint32_t wmf_placeable_key = 0x9AC6CDD7;
+constexpr std::size_t wmf_placeable_size = 22;
+
+bool is_placeable_wmf(const std::byte* data, std::size_t size) {
+    return size >= wmf_placeable_size && u32_at(data) == wmf_placeable_key;
+}
+
+bool is_standard_wmf(const std::byte* data, std::size_t size) {
+    if (size < 18)
+        return false;
+    const std::uint16_t type = u16_at(data);
+    const std::uint16_t version = u16_at(data + 4);
+    return (type == 1 || type == 2) && u16_at(data + 2) == 9 &&
+           (version == 0x0100 || version == 0x0300);
+}
+
+// libwmf insists on loading a font file for its default font even when nothing is written;
+// the glyphs are drawn by Qt from the SVG, so any scalable font on the system will do.
+std::string find_font_file() {
+    static const char* const preferred[] = {"/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
+                                            "/usr/share/fonts/TTF/DejaVuSans.ttf"};
+    std::error_code error;
+    for (const char* path : preferred)
+        if (std::filesystem::is_regular_file(path, error))
+            return path;
+    for (const char* root : {"/usr/share/fonts", "/usr/local/share/fonts"}) {
+        std::filesystem::recursive_directory_iterator it(root, error), end;
+        for (; !error && it != end; it.increment(error)) {
+            const auto extension = it->path().extension();
+            if (extension == ".ttf" || extension == ".otf" || extension == ".pfb")
+                return it->path().string();
+        }
+    }
+    return {};
+}
+
+DecodeResult decode_wmf(const std::byte* data, std::size_t size) {
+    double width = 0;
+    double height = 0;
+    const bool placeable = is_placeable_wmf(data, size);
+    if (placeable) {
+        // The placeable header gives its box in units, and how many units make an inch.
+        const double inch = u16_at(data + 14);
+        if (inch == 0)
+            return failure("placeable WMF header gives no units per inch");
+        width = std::round(std::abs(double(s16_at(data + 10)) - s16_at(data + 6)) / inch * 96);
+        height = std::round(std::abs(double(s16_at(data + 12)) - s16_at(data + 8)) / inch * 96);
+        if (!size_allowed(width, height))
+            return failure("metafile frame is empty or too large");
+    }
+
+    static std::string font_file = find_font_file();
+    if (font_file.empty())
+        return failure("no font file for the WMF reader");
+    // Every name libwmf falls back on maps to that one file.
+    static const char* const ps_names[] = {
+        "Times-Roman",   "Times-Italic",          "Times-Bold",          "Times-BoldItalic",
+        "Helvetica",     "Helvetica-Oblique",     "Helvetica-Bold",      "Helvetica-BoldOblique",
+        "Courier",       "Courier-Oblique",       "Courier-Bold",        "Courier-BoldOblique",
+        "Symbol"};
+    std::vector<wmfMapping> font_map;
+    for (const char* name : ps_names)
+        font_map.push_back({const_cast<char*>(name), font_file.data(), FT_ENCODING_NONE});
+    font_map.push_back({nullptr, nullptr, FT_ENCODING_NONE});
+
+    // libwmf allocates the largest record the header announces up front; no record can be
+    // longer than the file.
+    const std::byte* header = placeable ? data + wmf_placeable_size : data;
+    if (placeable && !is_standard_wmf(header, size - wmf_placeable_size))
+        return failure("placeable WMF without a metafile header");
+    if (std::uint64_t{u32_at(header + 12)} * 2 > size)
+        return failure("WMF header announces records larger than the file");
+
+    wmfAPI_Options options{};
+    options.function = wmf_svg_function;
+    options.font.ps = font_map.data();
+    wmfAPI* api = nullptr;
+    if (wmf_api_create(&api,
+                       WMF_OPT_FUNCTION | WMF_OPT_FONTMAP | WMF_OPT_IGNORE_NONFATAL |
+                           WMF_OPT_NO_DEBUG,
+                       &options) != wmf_E_None) {
+        if (api)
+            wmf_api_destroy(api);
+        return failure("cannot start the WMF reader");
+    }
+    const std::unique_ptr<wmfAPI, decltype(&wmf_api_destroy)> api_owner(api, &wmf_api_destroy);
+
+    std::vector<unsigned char> contents(reinterpret_cast<const unsigned char*>(data),
+                                        reinterpret_cast<const unsigned char*>(data) + size);
+    wmfD_Rect bbox{};
+    if (wmf_mem_open(api, contents.data(), long(contents.size())) != wmf_E_None ||
+        wmf_scan(api, 0, &bbox) != wmf_E_None)
+        return failure("cannot read the WMF file");
+
+    if (!placeable) {
+        // Without a placeable header nothing states how large a logical unit is. libwmf's
+        // size is the extent of what the file draws, in logical units; we count one unit
+        // as one pixel at 96 dpi, as GDI's default mapping (MM_TEXT) plays it on a screen.
+        float w = 0;
+        float h = 0;
+        if (wmf_size(api, &w, &h) != wmf_E_None)
+            return failure("cannot size the WMF file");
+        width = std::ceil(double(w));
+        height = std::ceil(double(h));
+        if (!size_allowed(width, height))
+            return failure("metafile frame is empty or too large");
+    }
+
+    wmf_svg_t* svg_device = WMF_SVG_GetData(api);
+    svg_device->out = wmf_stream_create(api, nullptr);
+    if (!svg_device->out)
+        return failure("out of memory for the WMF file");
+    svg_device->Description = nullptr;
+    if (placeable) {
+        // libwmf frames the drawing by what it draws; the placeable box is the frame the file
+        // asks for. libwmf's device units are points, with the window origin at 0,0: files
+        // set their window origin to the box's corner, so the frame starts at 0,0.
+        bbox.TL = {0, 0};
+        bbox.BR = {float(width * 72 / 96), float(height * 72 / 96)};
+    }
+    svg_device->bbox = bbox;
+    svg_device->width = static_cast<unsigned int>(width);
+    svg_device->height = static_cast<unsigned int>(height);
+    svg_device->flags |= WMF_SVG_INLINE_IMAGES; // never write side files
+    const bool played = wmf_play(api, 0, &bbox) == wmf_E_None;
+    char* svg = nullptr;
+    unsigned long svg_size = 0;
+    // The buffer belongs to libwmf's allocator and goes with wmf_api_destroy.
+    wmf_stream_destroy(api, svg_device->out, &svg, &svg_size);
+    svg_device->out = nullptr;
+    if (!played || !svg || svg_size == 0)
+        return failure("cannot draw the WMF file");
+    return render_svg(QByteArray(svg, qsizetype(svg_size)), int(width), int(height));
+}
+
+} // namespace
+
+DecodeResult decode_bytes(const std::byte* data, std::size_t size) {
+    if (!data || size == 0)
+        return failure("empty file");
+    if (size > max_file_bytes)
+        return failure("file too large");
+    if (is_emf(data, size))
+        return decode_emf(data, size);
+    if (is_placeable_wmf(data, size) || is_standard_wmf(data, size))
+        return decode_wmf(data, size);
+    return read_with_qt(data, size);
+}
+
+DecodeResult decode_file(const std::string& path) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error))
+        return failure("not a readable file");
+    const auto size = std::filesystem::file_size(path, error);
+    if (error)
+        return failure("cannot read the file size");
+    if (size > max_file_bytes)
+        return failure("file too large");
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::byte> contents(static_cast<std::size_t>(size));
+    if (!in.read(reinterpret_cast<char*>(contents.data()), std::streamsize(size)))
+        return failure("cannot read the file");
+    return decode_bytes(contents.data(), contents.size());
+}
+
+} // namespace picture_decode

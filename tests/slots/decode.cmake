@@ -1,0 +1,27 @@
+find_package(ZLIB REQUIRED)
+# Picture decoding: the helper on real files it makes itself, and the client against
+# misbehaving stand-in helpers. Included from tests/slots/CMakeLists.txt.
+
+add_executable(decode_formats_test
+    ${CMAKE_CURRENT_LIST_DIR}/decode_formats_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/decode_test_support.h)
+target_link_libraries(decode_formats_test PRIVATE
+    padscreen_decode_client padscreen_decode_lib Qt6::Gui GTest::gtest ZLIB::ZLIB
+    padscreen_warnings)
+target_compile_definitions(decode_formats_test PRIVATE
+    PADSCREEN_DECODE_HELPER="$<TARGET_FILE:padscreen-decode>")
+add_dependencies(decode_formats_test padscreen-decode)
+add_test(NAME decode_formats_test COMMAND decode_formats_test)
+set_tests_properties(decode_formats_test PROPERTIES
+    LABELS unit ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+
+add_executable(decode_client_test
+    ${CMAKE_CURRENT_LIST_DIR}/decode_client_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/decode_test_support.h)
+target_link_libraries(decode_client_test PRIVATE
+    padscreen_decode_client GTest::gtest_main padscreen_warnings)
+target_compile_definitions(decode_client_test PRIVATE
+    PADSCREEN_DECODE_HELPER="$<TARGET_FILE:padscreen-decode>")
+add_dependencies(decode_client_test padscreen-decode)
+add_test(NAME decode_client_test COMMAND decode_client_test)
+set_tests_properties(decode_client_test PROPERTIES LABELS unit)

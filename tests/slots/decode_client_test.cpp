@@ -1,0 +1,135 @@
+// The client against stand-in helpers: shell scripts that misbehave in one way each.
+
+#include "decode/client.h"
+#include "decode_test_support.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+using decode_test::TempDir;
+using picture_decode::HelperPictureLoader;
+
+// A 2x1 answer: pixels 0x04030201 and 0x08070605.
+constexpr const char* answer_header = R"(printf 'PSD1\002\000\000\000\001\000\000\000')";
+constexpr const char* answer_pixels = R"(printf '\001\002\003\004\005\006\007\010')";
+
+bool has_child_left() {
+    errno = 0;
+    return !(::waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD);
+}
+
+class StandIn : public ::testing::Test {
+protected:
+    // Writes a stand-in helper with this shell body and loads "picture" through it.
+    tk::PicturePtr load_with(const std::string& body,
+                             std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
+        const std::string helper = dir.write("helper.sh", "#!/bin/sh\n" + body + "\n", true);
+        HelperPictureLoader loader(helper, timeout);
+        auto picture = loader.load(picture_path);
+        EXPECT_FALSE(has_child_left()) << "the helper was not reaped";
+        return picture;
+    }
+
+    static std::string valid_answer() {
+        return std::string(answer_header) + "\n" + answer_pixels + "\n";
+    }
+
+    TempDir dir;
+    std::string picture_path = dir.write("picture", "not read by the stand-ins");
+};
+
+TEST_F(StandIn, WellBehavedHelperGivesItsPixels) {
+    // The picture's path is the helper's only argument.
+    const auto picture =
+        load_with("[ \"$#\" = 1 ] && [ \"$1\" = '" + picture_path + "' ] || exit 3\n" +
+                  valid_answer());
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ(picture->width, 2);
+    EXPECT_EQ(picture->height, 1);
+    ASSERT_EQ(picture->argb.size(), 2u);
+    EXPECT_EQ(picture->argb[0], 0x04030201u);
+    EXPECT_EQ(picture->argb[1], 0x08070605u);
+}
+
+TEST_F(StandIn, HelperSeesOnlyStdioWithDevNullInput) {
+    const int leaked = ::open("/dev/null", O_RDONLY); // deliberately without O_CLOEXEC
+    ASSERT_GE(leaked, 0);
+    const auto picture = load_with("[ -e /proc/$$/fd/" + std::to_string(leaked) +
+                                   " ] && exit 4\n"
+                                   "[ \"$(readlink /proc/$$/fd/0)\" = /dev/null ] || exit 5\n" +
+                                   valid_answer());
+    ::close(leaked);
+    EXPECT_NE(picture, nullptr);
+}
+
+TEST_F(StandIn, AnswerOfWrongLengthIsRefused) {
+    EXPECT_EQ(load_with(std::string(answer_header) + R"(; printf '\001\002\003\004\005\006\007')"),
+              nullptr)
+        << "one byte short";
+    EXPECT_EQ(load_with(valid_answer() + R"(printf '\011')"), nullptr) << "one byte extra";
+    EXPECT_EQ(load_with(answer_header), nullptr) << "header only";
+    EXPECT_EQ(load_with(R"(printf 'PSD1\002\000')"), nullptr) << "cut inside the header";
+    EXPECT_EQ(load_with("true"), nullptr) << "nothing at all";
+}
+
+TEST_F(StandIn, BadHeaderIsRefused) {
+    EXPECT_EQ(load_with(R"(printf 'PSD2\002\000\000\000\001\000\000\000')" "\n" +
+                        std::string(answer_pixels)),
+              nullptr)
+        << "wrong magic";
+    EXPECT_EQ(load_with(R"(printf 'PSD1\000\000\000\000\001\000\000\000')"), nullptr)
+        << "zero width";
+    EXPECT_EQ(load_with(R"(printf 'PSD1\001\000\000\000\000\000\000\000')"), nullptr)
+        << "zero height";
+    // 8193 x 4096 x 4 bytes is just over 128 MiB.
+    EXPECT_EQ(load_with(R"(printf 'PSD1\001\040\000\000\000\020\000\000')"),
+              nullptr)
+        << "too large";
+}
+
+TEST_F(StandIn, FailingExitIsRefusedEvenAfterAValidAnswer) {
+    EXPECT_EQ(load_with(valid_answer() + "exit 1"), nullptr);
+    EXPECT_EQ(load_with(valid_answer() + "kill -SEGV $$"), nullptr);
+    EXPECT_EQ(load_with("kill -SEGV $$"), nullptr);
+}
+
+TEST_F(StandIn, HangingHelperIsKilledAtTheDeadline) {
+    const auto timeout = std::chrono::seconds(1);
+    // Output still open: the client never sees the end of the answer.
+    EXPECT_EQ(load_with(valid_answer() + "exec sleep 30", timeout), nullptr);
+    // Output closed, but the helper never exits.
+    EXPECT_EQ(load_with(valid_answer() + "exec sleep 30 >&-", timeout), nullptr);
+}
+
+TEST_F(StandIn, MissingOrNonExecutableHelperGivesNull) {
+    HelperPictureLoader missing(dir.file("no-such-helper"));
+    EXPECT_EQ(missing.load(picture_path), nullptr);
+    HelperPictureLoader unnamed("");
+    EXPECT_EQ(unnamed.load(picture_path), nullptr);
+    const std::string plain = dir.write("plain.sh", "#!/bin/sh\n" + valid_answer());
+    HelperPictureLoader not_executable(plain);
+    EXPECT_EQ(not_executable.load(picture_path), nullptr);
+    EXPECT_FALSE(has_child_left());
+}
+
+TEST(HelperPath, FoundBesideTheExecutable) {
+    EXPECT_EQ(picture_decode::helper_path_beside("/opt/padscreen"),
+              "/opt/padscreen/padscreen-decode");
+    EXPECT_EQ(picture_decode::helper_path_beside("/opt/padscreen/"),
+              "/opt/padscreen/padscreen-decode");
+    // The tests and the helper are built into the same directory.
+    const std::string found = picture_decode::default_helper_path();
+    ASSERT_FALSE(found.empty());
+    EXPECT_TRUE(std::filesystem::equivalent(found, PADSCREEN_DECODE_HELPER));
+}
+
+} // namespace

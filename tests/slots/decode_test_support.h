@@ -1,0 +1,46 @@
+#pragma once
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace decode_test {
+
+// A fresh directory under the system's temporary directory, removed with its contents.
+class TempDir {
+public:
+    TempDir() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "padscreen-decode-XXXXXX").string();
+        if (!::mkdtemp(pattern.data()))
+            throw std::runtime_error("mkdtemp failed");
+        path_ = pattern;
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    std::string file(std::string_view name) const { return (path_ / name).string(); }
+
+    std::string write(std::string_view name, std::string_view bytes,
+                      bool executable = false) const {
+        const std::string path = file(name);
+        std::ofstream(path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+        if (executable)
+            ::chmod(path.c_str(), 0755);
+        return path;
+    }
+
+private:
+    std::filesystem::path path_;
+};
+
+} // namespace decode_test
