@@ -1,0 +1,86 @@
+#include "slots/load.h"
+
+#include "form1.h"
+#include "slots/handlers.h"
+#include "slots/status_dialog.h"
+#include "windows.h"
+
+#include <cstdint>
+
+namespace picture_slots {
+
+namespace {
+
+constexpr const char *kPictureFilter =
+    "All Picture Files|*.bmp;*.dib;*.gif;*.jpg;*.wmf;*.emf;*.ico;*.cur|"
+    "Bitmaps (*.bmp;*.dib)|*.bmp;*.dib|"
+    "GIF Images (*.gif)|*.gif|"
+    "JPEG Images (*.jpg)|*.jpg|"
+    "Metafiles (*.wmf;*.emf)|*.wmf;*.emf|"
+    "Icons (*.ico;*.cur)|*.ico;*.cur|"
+    "All Files (*.*)|*.*";
+
+std::string prompt_for(int slot, const std::string &title) {
+    // Slot 2 has always had its own wording.
+    const char *prefix = slot == 2
+                             ? "Please choose the initial Display Status and Display Mode for "
+                             : "Please choose the initial Display Status and Mode for ";
+    return prefix + title;
+}
+
+} // namespace
+
+std::string ClipName(const std::string &strFileTitle) {
+    return strFileTitle.substr(0, strFileTitle.find('.'));
+}
+
+void cmdNewPicture_Click(Form1 &form, Windows &windows, StatusDialogHost &host) {
+    platform::Services &services = windows.services();
+    platform::FileDialogOptions options;
+    options.filter = kPictureFilter;
+    options.filter_index = 1;
+    const auto choice = services.files.show_open(options);
+    if (!choice) {
+        return;
+    }
+
+    for (std::int16_t n = 1; n <= Form1::kSlots; ++n) {
+        form.i = n;
+        tk::Image &image = form.Image(n);
+        if (image.has_picture()) {
+            continue;
+        }
+        image.tag = choice->title;
+        // One decode serves both the measuring and the slot itself.
+        tk::PicturePtr picture = services.pictures.load(choice->path);
+        if (!picture) {
+            return; // a failed load keeps what it had done: the tag only
+        }
+        form.picHold.set_picture(picture);
+        image.height = form.picHold.height * 2;
+        image.width = form.picHold.width * 2;
+        form.picHold.clear_picture();
+        image.picture = picture;
+        image.left = 0;
+        image.top = 0;
+        form.cmdDelete.enabled = true;
+        image.drag_mode = tk::Image::kAutomatic;
+        form.strFileName(n) = ClipName(choice->title);
+        FrmImageDisplayStatus &dialog = host.load_status_dialog();
+        dialog.lblImageDisplayStatus.caption = prompt_for(n, choice->title);
+        form.cboDisable.items.push_back(choice->title);
+        form.hide();
+        image.visible = true;
+        dialog.show();
+        return;
+    }
+    form.i = static_cast<std::int16_t>(Form1::kSlots + 1);
+}
+
+void attach_loading(Form1 &form, Windows &windows, StatusDialogHost &host) {
+    form.cmdNewPicture.on_click = [&form, &windows, &host] {
+        cmdNewPicture_Click(form, windows, host);
+    };
+}
+
+} // namespace picture_slots
