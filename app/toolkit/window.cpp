@@ -99,6 +99,7 @@ Control* Window::input_target(float x, float y) const {
 }
 
 void Window::show() {
+    ++show_count_;
     visible = true;
     if (focus_ == nullptr) {
         focus_first();

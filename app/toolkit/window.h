@@ -60,6 +60,8 @@ public:
 
     void show();
     void hide();
+    // Counts show() calls, so a view can bring forward a window that was already shown.
+    std::uint64_t show_count() const { return show_count_; }
 
     // The window's own events.
     MouseHandler on_mouse_down;
@@ -108,6 +110,7 @@ private:
     std::vector<std::unique_ptr<Control>> controls_;
     std::vector<Control*> drawn_;
     Control* focus_ = nullptr;
+    std::uint64_t show_count_ = 0;
 
     Capture capture_ = Capture::None;
     Control* captured_ = nullptr;

@@ -1,0 +1,21 @@
+#include "app_icon.h"
+#include "program.h"
+#include "program_view.h"
+#include "services.h"
+
+#include "decode/client.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    // The program ends when its model says so, not when a view closes.
+    QApplication::setQuitOnLastWindowClosed(false);
+    tk::Window::set_default_drag_distance(static_cast<float>(QApplication::startDragDistance()) *
+                                          tk::kTwipsPerPixel);
+    padscreen_qt::QtServices services(picture_decode::default_helper_path());
+    Program program(services.services);
+    padscreen_qt::ProgramView view(program, padscreen_qt::application_icon());
+    view.start();
+    return QApplication::exec();
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "window_view.h"
+
+#include <QIcon>
+#include <QPointer>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <vector>
+
+class Program;
+
+namespace padscreen_qt {
+
+// Keeps one WindowView per loaded model window. After every user action it
+// brings all of them up to date: views for windows loaded meanwhile, views of
+// unloaded windows dropped, widgets and drawings refreshed, windows shown or
+// hidden; only then are the unloaded windows destroyed.
+class ProgramView : public Dispatcher {
+public:
+    ProgramView(Program& program, QIcon icon);
+    ~ProgramView() override;
+    ProgramView(const ProgramView&) = delete;
+    ProgramView& operator=(const ProgramView&) = delete;
+
+    // Starts the program and shows its first window.
+    void start();
+
+    void dispatch(const std::function<void()>& action) override;
+    bool busy() const override { return depth_ > 0; }
+
+    // The view of a loaded window, by the window's identity.
+    WindowView* view(std::uint64_t window_id) const;
+    std::vector<WindowView*> views() const;
+
+private:
+    void sync();
+
+    Program& program_;
+    QIcon icon_;
+    std::map<std::uint64_t, QPointer<WindowView>> views_;
+    int depth_ = 0;
+};
+
+} // namespace padscreen_qt

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "platform.h"
+
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+class QWidget;
+
+namespace padscreen_qt {
+
+// A filter string "Description|pattern;pattern|..." as Qt name filters. Each
+// entry becomes "Description (pattern pattern ...)", so that with
+// QFileDialog::HideNameFilterDetails the description shows exactly as written
+// while the patterns (plus their upper-case forms) filter.
+QStringList name_filters(const std::string& filter);
+
+class QtFileDialog : public platform::FileDialog {
+public:
+    std::optional<platform::FileChoice> show_open(const platform::FileDialogOptions& options) override;
+    std::optional<platform::FileChoice> show_save(const platform::FileDialogOptions& options) override;
+};
+
+class QtMessageBox : public platform::MessageBox {
+public:
+    void show(const std::string& text, const std::string& title) override;
+};
+
+// All or nothing through QSaveFile: a failure leaves the target as it was.
+class QtTextFileWriter : public platform::TextFileWriter {
+public:
+    std::optional<std::string> write(const std::string& path, const std::string& bytes) override;
+};
+
+class QtApplication : public platform::Application {
+public:
+    void quit() override;
+};
+
+// The window a modal dialog should stand over, if any.
+QWidget* dialog_parent();
+
+} // namespace padscreen_qt
+
+namespace padscreen_qt {
+
+// The real services, with pictures decoded by the helper at helper_path.
+struct QtServices {
+    explicit QtServices(const std::string& helper_path);
+    QtFileDialog files;
+    QtMessageBox messages;
+    std::unique_ptr<platform::PictureLoader> pictures;
+    QtTextFileWriter writer;
+    QtApplication app;
+    platform::Services services;
+};
+
+} // namespace padscreen_qt

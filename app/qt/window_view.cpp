@@ -1,0 +1,582 @@
+#include "window_view.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <algorithm>
+#include <QSignalBlocker>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace padscreen_qt {
+
+namespace {
+
+int px(float twips) { return static_cast<int>(std::lround(twips / tk::kTwipsPerPixel)); }
+
+QRect px_rect(float left, float top, float width, float height) {
+    const int l = px(left);
+    const int t = px(top);
+    return {l, t, px(left + width) - l, px(top + height) - t};
+}
+
+QRect px_rect(const tk::Rect& r) { return px_rect(r.left, r.top, r.width, r.height); }
+
+QColor to_qcolor(tk::Color c) {
+    return {static_cast<int>(c & 0xFFU), static_cast<int>((c >> 8) & 0xFFU),
+            static_cast<int>((c >> 16) & 0xFFU)};
+}
+
+// The pointer as the model counts it: whole pixels, 15 twips each. The
+// position may lie outside the view, even negative, while a button is held.
+float to_twips(qreal pixels) {
+    return static_cast<float>(std::floor(pixels)) * tk::kTwipsPerPixel;
+}
+
+std::int16_t button_code(Qt::MouseButton button) {
+    switch (button) {
+    case Qt::LeftButton:
+        return tk::kLeftButton;
+    case Qt::RightButton:
+        return tk::kRightButton;
+    case Qt::MiddleButton:
+        return tk::kMiddleButton;
+    default:
+        return 0;
+    }
+}
+
+std::int16_t buttons_code(Qt::MouseButtons buttons) {
+    std::int16_t code = 0;
+    for (const Qt::MouseButton b : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton}) {
+        if (buttons & b) {
+            code = static_cast<std::int16_t>(code | button_code(b));
+        }
+    }
+    return code;
+}
+
+std::int16_t shift_code(Qt::KeyboardModifiers modifiers) {
+    std::int16_t code = 0;
+    if (modifiers & Qt::ShiftModifier) {
+        code |= 1;
+    }
+    if (modifiers & Qt::ControlModifier) {
+        code |= 2;
+    }
+    if (modifiers & Qt::AltModifier) {
+        code |= 4;
+    }
+    return code;
+}
+
+QString qs(const std::string& text) { return QString::fromStdString(text); }
+
+// The model keeps CR LF line ends; the editor works with "\n".
+QString to_editor(const std::string& text) {
+    return qs(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+std::string from_editor(const QString& text) {
+    QString out = text;
+    out.replace(u'\n', QStringLiteral("\r\n"));
+    return out.toStdString();
+}
+
+bool same_items(const QComboBox& combo, const std::vector<std::string>& items) {
+    if (combo.count() != static_cast<int>(items.size())) {
+        return false;
+    }
+    for (int k = 0; k < combo.count(); ++k) {
+        if (combo.itemText(k) != qs(items[static_cast<std::size_t>(k)])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool takes_focus(const tk::Control& c) {
+    return c.kind() != tk::Kind::Frame && c.kind() != tk::Kind::PictureBox && c.tab_index >= 0;
+}
+
+} // namespace
+
+WindowView::WindowView(tk::Window& window, Dispatcher& dispatcher, const QIcon& icon)
+    : window_(&window), id_(window.id()), dispatcher_(dispatcher) {
+    // Top level without an owner; the frame follows the model's attributes.
+    Qt::WindowFlags flags = window.show_in_taskbar ? Qt::Window : Qt::Tool;
+    flags |= Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+             Qt::WindowCloseButtonHint;
+    if (window.minimize_button) {
+        flags |= Qt::WindowMinimizeButtonHint;
+    }
+    if (window.maximize_button) {
+        flags |= Qt::WindowMaximizeButtonHint;
+    }
+    setWindowFlags(flags);
+    if (window.has_icon) {
+        setWindowIcon(icon);
+    }
+    setWindowTitle(qs(window.caption));
+    // Resizing moves nothing: a smaller window just clips what lies beyond.
+    if (window.resizable) {
+        resize(client_size());
+    } else {
+        setFixedSize(client_size());
+    }
+    // The layout was made for a small dialog font (8 point, 11 pixels high);
+    // a narrow face keeps the captions inside their buttons.
+    QFont small = font();
+    small.setPixelSize(11);
+    small.setStretch(QFont::SemiCondensed);
+    setFont(small);
+    setMouseTracking(true); // moves without a button reach the model too
+    setFocusPolicy(Qt::NoFocus);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+
+    for (const auto& control : window.controls()) {
+        if (control->windowed()) {
+            ensure_widget(*control);
+        }
+    }
+    QWidget* previous = nullptr;
+    for (tk::Control* c : window.tab_order()) {
+        QWidget* w = widget_for(*c);
+        if (w == nullptr || !takes_focus(*c)) {
+            continue;
+        }
+        if (previous != nullptr) {
+            setTabOrder(previous, w);
+        }
+        previous = w;
+    }
+    sync();
+}
+
+QSize WindowView::client_size() const {
+    if (window_ == nullptr) {
+        return size();
+    }
+    return {px(window_->client_width), px(window_->client_height)};
+}
+
+QWidget* WindowView::widget_for(const tk::Control& control) const {
+    const auto it = widgets_.find(&control);
+    return it == widgets_.end() ? nullptr : it->second;
+}
+
+QWidget* WindowView::ensure_widget(tk::Control& control) {
+    if (QWidget* existing = widget_for(control)) {
+        return existing;
+    }
+    // Options live inside their frame, placed relative to it.
+    QWidget* parent = this;
+    if (control.container != nullptr) {
+        if (QWidget* frame = ensure_widget(*control.container)) {
+            parent = frame;
+        }
+    }
+    QWidget* widget = make_widget(control, parent);
+    widgets_[&control] = widget;
+    sources_[widget] = &control;
+    widget->installEventFilter(this);
+    return widget;
+}
+
+QWidget* WindowView::make_widget(tk::Control& control, QWidget* parent) {
+    switch (control.kind()) {
+    case tk::Kind::Button: {
+        auto& model = static_cast<tk::Button&>(control);
+        auto* button = new QPushButton(qs(model.caption), parent);
+        // Enter presses a button that has the focus, as Space does; no button
+        // is the window's default.
+        button->setAutoDefault(true);
+        QObject::connect(button, &QPushButton::clicked, this,
+                         [this, &model] { user_action([&model] { model.click(); }); });
+        return button;
+    }
+    case tk::Kind::ComboBox: {
+        auto& model = static_cast<tk::ComboBox&>(control);
+        auto* combo = new QComboBox(parent);
+        combo->setEditable(true);
+        combo->setInsertPolicy(QComboBox::NoInsert);
+        combo->setCompleter(nullptr);
+        QLineEdit* editor = combo->lineEdit();
+        // Typing, Enter or leaving the field never counts as choosing an item:
+        // only a choice from the list does.
+        QObject::disconnect(editor, &QLineEdit::editingFinished, combo, nullptr);
+        QObject::disconnect(editor, &QLineEdit::returnPressed, combo, nullptr);
+        QObject::connect(combo, &QComboBox::activated, this, [this, &model](int index) {
+            user_action([&model, index] { model.choose(index); });
+        });
+        QObject::connect(editor, &QLineEdit::textEdited, this, [this, &model](const QString& t) {
+            if (window_ != nullptr) {
+                model.text = t.toStdString();
+            }
+        });
+        sources_[editor] = &control;
+        editor->installEventFilter(this);
+        return combo;
+    }
+    case tk::Kind::TextBox: {
+        auto& model = static_cast<tk::TextBox&>(control);
+        if (model.multi_line) {
+            auto* edit = new QPlainTextEdit(parent);
+            edit->setVerticalScrollBarPolicy(model.vertical_scroll_bar ? Qt::ScrollBarAlwaysOn
+                                                                       : Qt::ScrollBarAsNeeded);
+            edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+            edit->setTabChangesFocus(true);
+            QObject::connect(edit, &QPlainTextEdit::textChanged, this, [this, &model, edit] {
+                if (window_ == nullptr || dispatcher_.busy()) {
+                    return;
+                }
+                model.text = from_editor(edit->toPlainText());
+                shown_text_[&model] = model.text;
+            });
+            return edit;
+        }
+        auto* edit = new QLineEdit(parent);
+        QObject::connect(edit, &QLineEdit::textEdited, this, [this, &model](const QString& t) {
+            if (window_ != nullptr) {
+                model.text = t.toStdString();
+            }
+        });
+        return edit;
+    }
+    case tk::Kind::Frame:
+        return new QGroupBox(qs(static_cast<tk::Frame&>(control).caption), parent);
+    case tk::Kind::OptionButton: {
+        auto& model = static_cast<tk::OptionButton&>(control);
+        auto* option = new QRadioButton(qs(model.caption), parent);
+        QObject::connect(option, &QRadioButton::toggled, this, [this, &model](bool checked) {
+            if (checked) {
+                user_action([&model] { model.set_value(true); });
+            }
+        });
+        return option;
+    }
+    case tk::Kind::PictureBox: {
+        auto* box = new QFrame(parent);
+        box->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+        box->setFocusPolicy(Qt::NoFocus);
+        return box;
+    }
+    case tk::Kind::Image:
+    case tk::Kind::Label:
+    case tk::Kind::Line:
+        break;
+    }
+    return nullptr;
+}
+
+void WindowView::user_action(const std::function<void()>& action) {
+    if (window_ == nullptr || dispatcher_.busy()) {
+        return;
+    }
+    dispatcher_.dispatch(action);
+}
+
+void WindowView::sync_widget(tk::Control& control, QWidget* widget) {
+    const QSignalBlocker block(widget);
+    // Inside a frame the place is relative to it, as the model keeps it.
+    QRect place = px_rect(control.left, control.top, control.width, control.height);
+    if (control.kind() == tk::Kind::OptionButton && widget->parentWidget() != nullptr) {
+        // An option caption a little wider than its designed box may use the
+        // rest of its frame rather than be cut.
+        const int room = widget->parentWidget()->width() - place.left() - 2;
+        place.setWidth(std::max(place.width(), std::min(widget->sizeHint().width(), room)));
+    }
+    if (widget->geometry() != place) {
+        widget->setGeometry(place);
+    }
+    switch (control.kind()) {
+    case tk::Kind::Button: {
+        auto* button = static_cast<QPushButton*>(widget);
+        const QString caption = qs(static_cast<tk::Button&>(control).caption);
+        if (button->text() != caption) {
+            button->setText(caption);
+        }
+        break;
+    }
+    case tk::Kind::ComboBox: {
+        auto& model = static_cast<tk::ComboBox&>(control);
+        auto* combo = static_cast<QComboBox*>(widget);
+        const QSignalBlocker block_editor(combo->lineEdit());
+        if (!same_items(*combo, model.items)) {
+            combo->clear();
+            for (const std::string& item : model.items) {
+                combo->addItem(qs(item));
+            }
+            combo->setEditText(QString()); // set again below
+        }
+        const QString text = qs(model.text);
+        if (combo->currentText() != text) {
+            combo->setCurrentIndex(combo->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive));
+            combo->setEditText(text);
+        }
+        break;
+    }
+    case tk::Kind::TextBox: {
+        auto& model = static_cast<tk::TextBox&>(control);
+        if (auto* edit = qobject_cast<QPlainTextEdit*>(widget)) {
+            const auto seen = shown_text_.find(&model);
+            if (seen == shown_text_.end() || seen->second != model.text) {
+                edit->setPlainText(to_editor(model.text));
+                shown_text_[&model] = model.text;
+            }
+        } else if (auto* line = qobject_cast<QLineEdit*>(widget)) {
+            const QString text = qs(model.text);
+            if (line->text() != text) {
+                line->setText(text);
+            }
+        }
+        break;
+    }
+    case tk::Kind::Frame: {
+        auto* frame = static_cast<QGroupBox*>(widget);
+        const QString caption = qs(static_cast<tk::Frame&>(control).caption);
+        if (frame->title() != caption) {
+            frame->setTitle(caption);
+        }
+        break;
+    }
+    case tk::Kind::OptionButton: {
+        auto& model = static_cast<tk::OptionButton&>(control);
+        auto* option = static_cast<QRadioButton*>(widget);
+        const QString caption = qs(model.caption);
+        if (option->text() != caption) {
+            option->setText(caption);
+        }
+        if (option->isChecked() != model.value()) {
+            // An exclusive group refuses to clear its checked button; the
+            // model may have none selected.
+            option->setAutoExclusive(false);
+            option->setChecked(model.value());
+            option->setAutoExclusive(true);
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    if (widget->isEnabled() != control.enabled) {
+        widget->setEnabled(control.enabled);
+    }
+    if (widget->isHidden() == control.visible) {
+        widget->setVisible(control.visible);
+    }
+}
+
+void WindowView::sync() {
+    if (window_ == nullptr) {
+        return;
+    }
+    const QString title = qs(window_->caption);
+    if (windowTitle() != title) {
+        setWindowTitle(title);
+    }
+    // Frames before the options they hold, so that a shown option is not
+    // shown by an enable change of its frame in between.
+    for (const auto& control : window_->controls()) {
+        if (QWidget* w = widget_for(*control)) {
+            sync_widget(*control, w);
+        }
+    }
+    update();
+    if (!window_->visible && isVisible()) {
+        hide();
+    }
+}
+
+void WindowView::sync_shown() {
+    if (window_ == nullptr || !window_->visible) {
+        return;
+    }
+    const bool shown_again = window_->show_count() != applied_show_count_;
+    applied_show_count_ = window_->show_count();
+    if (!isVisible() || isMinimized() || shown_again) {
+        if (isMinimized()) {
+            showNormal();
+        } else if (!isVisible()) {
+            show();
+        }
+        raise();
+        activateWindow();
+    }
+    tk::Control* focus = window_->focus();
+    if (focus != applied_focus_) {
+        applied_focus_ = focus;
+        QWidget* w = focus != nullptr ? widget_for(*focus) : nullptr;
+        if (w != nullptr && w->isVisible() && w->isEnabled()) {
+            w->setFocus(Qt::OtherFocusReason);
+        }
+    }
+}
+
+void WindowView::detach() {
+    window_ = nullptr;
+    applied_focus_ = nullptr;
+    sources_.clear();
+    widgets_.clear();
+    images_.clear();
+    shown_text_.clear();
+    hide();
+    deleteLater();
+}
+
+const QImage* WindowView::image_of(const tk::Image& image) {
+    if (!image.picture || image.picture->width <= 0 || image.picture->height <= 0) {
+        return nullptr;
+    }
+    Cached& cached = images_[&image];
+    if (cached.picture != image.picture) {
+        const tk::Picture& p = *image.picture;
+        const auto expected = static_cast<std::size_t>(p.width) * static_cast<std::size_t>(p.height);
+        if (p.argb.size() < expected) {
+            return nullptr;
+        }
+        // 0xAARRGGBB words, not premultiplied: Qt's ARGB32 layout exactly.
+        QImage out(p.width, p.height, QImage::Format_ARGB32);
+        for (int y = 0; y < p.height; ++y) {
+            std::memcpy(out.scanLine(y), p.argb.data() + static_cast<std::size_t>(y) * p.width,
+                        static_cast<std::size_t>(p.width) * sizeof(std::uint32_t));
+        }
+        cached.picture = image.picture;
+        cached.image = std::move(out);
+    }
+    return &cached.image;
+}
+
+void WindowView::paint_control(QPainter& painter, const tk::Control& control) {
+    switch (control.kind()) {
+    case tk::Kind::Image: {
+        const auto& image = static_cast<const tk::Image&>(control);
+        if (const QImage* picture = image_of(image)) {
+            // Stretched to the control, pixel for pixel: a picture shown at
+            // twice its size keeps its sharp LCD look.
+            painter.drawImage(px_rect(control.window_rect()), *picture);
+        }
+        break;
+    }
+    case tk::Kind::Label: {
+        const auto& label = static_cast<const tk::Label&>(control);
+        const QRect r = px_rect(control.window_rect());
+        painter.fillRect(r, to_qcolor(label.back_color));
+        if (!label.caption.empty()) {
+            painter.setPen(palette().color(QPalette::WindowText));
+            const QString caption = qs(label.caption);
+            int flags = Qt::AlignLeft | Qt::AlignTop;
+            // Wrapped when the lines fit the label; otherwise one line that
+            // may run past it, rather than a caption cut in half.
+            if (label.word_wrap &&
+                painter.boundingRect(r, flags | Qt::TextWordWrap, caption).height() <= r.height()) {
+                flags |= Qt::TextWordWrap;
+            } else {
+                flags |= Qt::TextDontClip;
+            }
+            painter.drawText(r, flags, caption);
+        }
+        break;
+    }
+    case tk::Kind::Line: {
+        const auto& line = static_cast<const tk::Line&>(control);
+        QPen pen(to_qcolor(line.border_color), 1);
+        pen.setCosmetic(true);
+        pen.setCapStyle(Qt::FlatCap);
+        painter.setPen(pen);
+        const tk::Rect r = control.window_rect(); // a container shifts the ends
+        const float dx = r.left - control.left;
+        const float dy = r.top - control.top;
+        painter.drawLine(QPoint(px(line.x1 + dx), px(line.y1 + dy)),
+                         QPoint(px(line.x2 + dx), px(line.y2 + dy)));
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void WindowView::paintEvent(QPaintEvent* /*event*/) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.fillRect(rect(), to_qcolor(window_ != nullptr ? window_->back_color : tk::kButtonFace));
+    if (window_ == nullptr) {
+        return;
+    }
+    for (const tk::Control* c : window_->drawn_order()) {
+        if (c->shown()) {
+            paint_control(painter, *c);
+        }
+    }
+    if (const auto outline = window_->drag_outline()) {
+        // Dotted black over white: seen on the grid and on white alike.
+        const QRect r = px_rect(*outline).adjusted(0, 0, -1, -1);
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(Qt::white, 1));
+        painter.drawRect(r);
+        painter.setPen(QPen(Qt::black, 1, Qt::DotLine));
+        painter.drawRect(r);
+    }
+}
+
+void WindowView::mousePressEvent(QMouseEvent* event) {
+    const std::int16_t button = button_code(event->button());
+    if (button == 0) {
+        return;
+    }
+    const std::int16_t shift = shift_code(event->modifiers());
+    const float x = to_twips(event->position().x());
+    const float y = to_twips(event->position().y());
+    user_action([this, button, shift, x, y] { window_->mouse_press(button, shift, x, y); });
+}
+
+void WindowView::mouseMoveEvent(QMouseEvent* event) {
+    const std::int16_t buttons = buttons_code(event->buttons());
+    const std::int16_t shift = shift_code(event->modifiers());
+    const float x = to_twips(event->position().x());
+    const float y = to_twips(event->position().y());
+    user_action([this, buttons, shift, x, y] { window_->mouse_move(buttons, shift, x, y); });
+}
+
+void WindowView::mouseReleaseEvent(QMouseEvent* event) {
+    const std::int16_t button = button_code(event->button());
+    if (button == 0) {
+        return;
+    }
+    const std::int16_t shift = shift_code(event->modifiers());
+    const float x = to_twips(event->position().x());
+    const float y = to_twips(event->position().y());
+    user_action([this, button, shift, x, y] { window_->mouse_release(button, shift, x, y); });
+}
+
+void WindowView::closeEvent(QCloseEvent* event) {
+    // The model decides: its handler may end the program, unload the window
+    // (the presenter then drops this view) or keep it.
+    event->ignore();
+    user_action([this] { window_->request_close(); });
+}
+
+bool WindowView::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusIn && window_ != nullptr) {
+        const auto it = sources_.constFind(watched);
+        if (it != sources_.constEnd()) {
+            tk::Control* control = it.value();
+            if (!dispatcher_.busy()) {
+                // A focus change by the user: an option that takes it becomes selected.
+                applied_focus_ = control;
+                user_action([this, control] { window_->set_focus(control); });
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace padscreen_qt

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "toolkit/window.h"
+
+#include <QHash>
+#include <QIcon>
+#include <QImage>
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+
+namespace padscreen_qt {
+
+// Runs what the user did against the model, then brings every view up to date.
+class Dispatcher {
+public:
+    virtual ~Dispatcher() = default;
+    virtual void dispatch(const std::function<void()>& action) = 0;
+    // True while an action runs or the views are being updated: input that
+    // arrives then was caused by the program itself, not by the user.
+    virtual bool busy() const = 0;
+};
+
+// One generic view for any model window: paints its drawn layer, hosts its
+// windowed controls as real Qt widgets and feeds pointer, focus, close and
+// widget input back to the model. It holds no state of its own that the
+// model does not have; sync() makes it look like the model again.
+class WindowView : public QWidget {
+public:
+    WindowView(tk::Window& window, Dispatcher& dispatcher, const QIcon& icon);
+
+    tk::Window* window() const { return window_; }
+    std::uint64_t window_id() const { return id_; }
+    // The client area the model asks for, in pixels.
+    QSize client_size() const;
+    QWidget* widget_for(const tk::Control& control) const;
+
+    // Widgets, drawing and title as the model has them; hides the view when
+    // the model hid the window.
+    void sync();
+    // Shows, raises and activates the view when the model made its window
+    // visible, then gives the focus to the control the model names.
+    void sync_shown();
+    // The model window is gone: never touch it again, hide, delete later.
+    void detach();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QWidget* ensure_widget(tk::Control& control);
+    QWidget* make_widget(tk::Control& control, QWidget* parent);
+    void sync_widget(tk::Control& control, QWidget* widget);
+    void paint_control(QPainter& painter, const tk::Control& control);
+    const QImage* image_of(const tk::Image& image);
+    // Runs a user action unless the model window is gone or the program is busy.
+    void user_action(const std::function<void()>& action);
+
+    tk::Window* window_;
+    std::uint64_t id_;
+    Dispatcher& dispatcher_;
+    std::map<const tk::Control*, QWidget*> widgets_;
+    QHash<const QObject*, tk::Control*> sources_; // widget (or its inner editor) -> control
+
+    struct Cached {
+        tk::PicturePtr picture;
+        QImage image;
+    };
+    std::map<const tk::Control*, Cached> images_;
+    // The model text a multi-line box shows last, to leave the editor alone
+    // (cursor, scroll position) while the model keeps it.
+    std::map<const tk::Control*, std::string> shown_text_;
+    tk::Control* applied_focus_ = nullptr;
+    std::uint64_t applied_show_count_ = 0;
+};
+
+} // namespace padscreen_qt

@@ -1,0 +1,304 @@
+// The views against the real program with scripted dialogs: what they paint,
+// and real mouse and key input reaching the handlers through them.
+#include "codegen/code_window.h"
+#include "fakes.h"
+#include "program.h"
+#include "program_view.h"
+#include "slots/status_dialog.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QTest>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+constexpr QRgb kGridBlack = 0xFF000000;
+constexpr QRgb kWhite = 0xFFFFFFFF;
+constexpr QRgb kFace = 0xFFF0F0F0;
+constexpr QRgb kRed = 0xFFFF0000;
+constexpr QRgb kYellow = 0xFFFFFF00;
+constexpr QRgb kPictureGrey = 0xFF808080; // what the fake loader fills pictures with
+
+int px(float twips) { return static_cast<int>(twips / tk::kTwipsPerPixel); }
+
+QPoint centre_of(const tk::Control& c) {
+    const tk::Rect r = c.window_rect();
+    return {px(r.left + r.width / 2), px(r.top + r.height / 2)};
+}
+
+} // namespace
+
+class ViewTest : public QObject {
+    Q_OBJECT
+
+    struct Running {
+        fakes::Platform platform;
+        Program program{platform.services};
+        padscreen_qt::ProgramView view{program, QIcon()};
+    };
+    std::unique_ptr<Running> run_;
+
+    Form1& form() { return *run_->program.form1(); }
+    padscreen_qt::WindowView* view_of(const tk::Window* w) {
+        return w == nullptr ? nullptr : run_->view.view(w->id());
+    }
+    padscreen_qt::WindowView& form_view() { return *view_of(run_->program.form1()); }
+    QImage shot(QWidget& w) { return w.grab().toImage().convertToFormat(QImage::Format_ARGB32); }
+
+    // A click as the window system delivers it: at a pixel of the window,
+    // to whatever widget lies there.
+    static void click_at(QWidget& view, QPoint p) {
+        QTest::mouseClick(view.windowHandle(), Qt::LeftButton, {}, p);
+    }
+    static void send_move(QWidget& view, QPoint p, Qt::MouseButtons held) {
+        QMouseEvent move(QEvent::MouseMove, QPointF(p), view.mapToGlobal(QPointF(p)),
+                         Qt::NoButton, held, Qt::NoModifier);
+        QApplication::sendEvent(&view, &move);
+    }
+
+    // "&Load Image" through the fake open dialog, then OK in the status dialog.
+    void load_picture(const std::string& path, int width, int height) {
+        run_->platform.pictures.add(path, width, height);
+        run_->platform.files.choose(path);
+        click_at(form_view(), centre_of(form().cmdNewPicture));
+        auto* dialog = run_->program.status_dialog();
+        QVERIFY(dialog != nullptr);
+        click_at(*view_of(dialog), centre_of(dialog->cmdReturn));
+        QVERIFY(run_->program.status_dialog() == nullptr);
+    }
+
+private Q_SLOTS:
+    void init() {
+        run_ = std::make_unique<Running>();
+        run_->view.start();
+        QVERIFY(QTest::qWaitForWindowExposed(&form_view()));
+    }
+    void cleanup() {
+        run_.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    void main_window_has_its_client_area() {
+        auto& view = form_view();
+        QCOMPARE(view.size(), QSize(831, 511));
+        QCOMPARE(view.windowTitle(), QStringLiteral("Position Window"));
+        QVERIFY(view.isVisible());
+        QVERIFY(!(view.windowFlags() & Qt::WindowMaximizeButtonHint));
+        QVERIFY(view.windowFlags() & Qt::WindowMinimizeButtonHint);
+    }
+
+    void grid_is_painted_as_laid_out_data() {
+        QTest::addColumn<QPoint>("pixel");
+        QTest::addColumn<uint>("colour");
+        QTest::newRow("white centre line, off the black lines") << QPoint(320, 4) << uint(kWhite);
+        QTest::newRow("white centre line below the grid") << QPoint(320, 500) << uint(kWhite);
+        QTest::newRow("white middle line over the panel") << QPoint(660, 240) << uint(kWhite);
+        QTest::newRow("black vertical grid line") << QPoint(8, 4) << uint(kGridBlack);
+        QTest::newRow("black horizontal grid line") << QPoint(4, 8) << uint(kGridBlack);
+        QTest::newRow("inside a cell") << QPoint(4, 4) << uint(kFace);
+        QTest::newRow("below the grid") << QPoint(8, 500) << uint(kFace);
+    }
+    void grid_is_painted_as_laid_out() {
+        QFETCH(QPoint, pixel);
+        QFETCH(uint, colour);
+        QCOMPARE(shot(form_view()).pixel(pixel), QRgb(colour));
+    }
+
+    void clicking_a_button_runs_its_handler() {
+        click_at(form_view(), centre_of(form().cmdNewPicture));
+        QCOMPARE(run_->platform.files.open_requests.size(), std::size_t{1});
+        // A disabled button takes the click and runs nothing.
+        QVERIFY(!form().cmdDelete.enabled);
+        click_at(form_view(), centre_of(form().cmdDelete));
+        QCOMPARE(run_->platform.files.open_requests.size(), std::size_t{1});
+    }
+
+    void access_key_presses_its_button() {
+        auto& view = form_view();
+        view.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&view));
+        QTest::keyClick(&view, Qt::Key_L, Qt::AltModifier);
+        QTRY_COMPARE(run_->platform.files.open_requests.size(), std::size_t{1});
+    }
+
+    void status_dialog_comes_and_goes_with_its_choices() {
+        run_->platform.pictures.add("/pics/a.bmp", 20, 10);
+        run_->platform.files.choose("/pics/a.bmp");
+        click_at(form_view(), centre_of(form().cmdNewPicture));
+
+        auto* dialog = run_->program.status_dialog();
+        QVERIFY(dialog != nullptr);
+        auto* dialog_view = view_of(dialog);
+        QVERIFY(dialog_view != nullptr && dialog_view->isVisible());
+        QVERIFY(!form_view().isVisible());
+        QCOMPARE(dialog_view->size(), QSize(246, 385));
+        QVERIFY(dialog_view->windowFlags() & Qt::Tool); // out of the task bar
+        // The focus selected "Display Foreground"; "Write Opaque" is designed in.
+        auto* foreground = qobject_cast<QRadioButton*>(dialog_view->widget_for(dialog->optDisplay));
+        auto* opaque =
+            qobject_cast<QRadioButton*>(dialog_view->widget_for(dialog->optModeWriteOpaque));
+        QVERIFY(foreground && foreground->isChecked() && opaque && opaque->isChecked());
+
+        click_at(*dialog_view, centre_of(dialog->optHiddenBackground));
+        QVERIFY(dialog->optHiddenBackground.value());
+        QVERIFY(!foreground->isChecked());
+        click_at(*dialog_view, centre_of(dialog->cmdReturn));
+
+        QVERIFY(run_->program.status_dialog() == nullptr);
+        QVERIFY(form_view().isVisible());
+        QVERIFY(form().intIDS(1).is_integer() && form().intIDS(1).is(1));
+        QVERIFY(form().intMode(1).is_integer() && form().intMode(1).is(2));
+        // The picture (20 x 10, framed, doubled) stands at the canvas corner.
+        const QImage image = shot(form_view());
+        QCOMPARE(image.pixel(1, 1), kPictureGrey);
+        QCOMPARE(image.pixel(47, 27), kPictureGrey);
+        QVERIFY(image.pixel(49, 29) != kPictureGrey);
+    }
+
+    void closing_the_dialog_ends_the_program() {
+        run_->platform.pictures.add("/pics/a.bmp", 4, 4);
+        run_->platform.files.choose("/pics/a.bmp");
+        click_at(form_view(), centre_of(form().cmdNewPicture));
+        QPointer<QWidget> dialog_view = view_of(run_->program.status_dialog());
+        QPointer<QWidget> main_view = &form_view();
+        QVERIFY(dialog_view);
+        dialog_view->close();
+        QCOMPARE(run_->platform.app.quits, 1);
+        QVERIFY(run_->program.loaded_windows().empty());
+        QVERIFY(run_->view.views().empty());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!dialog_view && !main_view);
+    }
+
+    void code_window_shows_and_takes_back_crlf_text() {
+        load_picture("/pics/logo.bmp", 8, 8);
+        click_at(form_view(), centre_of(form().cmdCreateCode));
+        auto* code = run_->program.code_window();
+        QVERIFY(code != nullptr);
+        auto* code_view = view_of(code);
+        QVERIFY(code_view != nullptr && code_view->isVisible());
+        QVERIFY(form_view().isVisible()); // stays usable beside it
+        auto* editor = qobject_cast<QPlainTextEdit*>(code_view->widget_for(code->txtCode));
+        QVERIFY(editor != nullptr);
+        QVERIFY(editor->verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn);
+
+        const std::string generated = code->txtCode.text;
+        QVERIFY(generated.find("\r\n") != std::string::npos);
+        QCOMPARE(editor->toPlainText(), QString::fromStdString(generated).replace("\r\n", "\n"));
+        QCOMPARE(code->txtCode.text, generated); // showing it changed nothing
+
+        editor->moveCursor(QTextCursor::End);
+        QTest::keyClicks(editor, "X");
+        QTest::keyClick(editor, Qt::Key_Return);
+        QCOMPARE(code->txtCode.text, generated + "X\r\n");
+    }
+
+    void combo_fires_only_on_a_choice_from_its_list() {
+        load_picture("/pics/a.bmp", 4, 4);
+        QCOMPARE(form().cboDisable.items.size(), std::size_t{2});
+        int clicks = 0;
+        auto original = form().cboDisable.on_click;
+        form().cboDisable.on_click = [&] {
+            ++clicks;
+            if (original) {
+                original();
+            }
+        };
+        auto* combo = qobject_cast<QComboBox*>(form_view().widget_for(form().cboDisable));
+        QVERIFY(combo != nullptr);
+        QCOMPARE(combo->count(), 2);
+        QCOMPARE(combo->itemText(1), QStringLiteral("a.bmp"));
+
+        // Typing an item's name and pressing Enter is not a choice.
+        combo->lineEdit()->selectAll();
+        QTest::keyClicks(combo->lineEdit(), "a.bmp");
+        QTest::keyClick(combo->lineEdit(), Qt::Key_Return);
+        QCOMPARE(form().cboDisable.text, std::string("a.bmp"));
+        QCOMPARE(clicks, 0);
+        QCOMPARE(combo->count(), 2); // and adds no item
+
+        // Stepping through the list is.
+        combo->lineEdit()->selectAll();
+        QTest::keyClicks(combo->lineEdit(), "None");
+        combo->setCurrentIndex(0);
+        QTest::keyClick(combo, Qt::Key_Down);
+        QCOMPARE(clicks, 1);
+        QCOMPARE(form().cboDisable.text, std::string("a.bmp"));
+    }
+
+    void dragging_on_the_grid_draws_the_band_and_leaves_the_rectangle() {
+        auto& view = form_view();
+        const QPoint from(100, 100);
+        const QPoint to(200, 180);
+        QTest::mouseMove(view.windowHandle(), from);
+        QTest::mousePress(view.windowHandle(), Qt::LeftButton, {}, from);
+        send_move(view, QPoint(150, 140), Qt::LeftButton);
+        send_move(view, to, Qt::LeftButton);
+        // The band while the button is held: red across the top edge.
+        QVERIFY(form().lin(1).visible);
+        QCOMPARE(shot(view).pixel(150, 100), kRed);
+        QTest::mouseRelease(view.windowHandle(), Qt::LeftButton, {}, to);
+
+        float left = 1e9F, top = 1e9F, right = -1e9F, bottom = -1e9F;
+        const QImage image = shot(view);
+        for (int n = 5; n <= 8; ++n) {
+            const tk::Line& line = form().lin(n);
+            QVERIFY(line.visible);
+            left = std::min({left, line.x1, line.x2});
+            right = std::max({right, line.x1, line.x2});
+            top = std::min({top, line.y1, line.y2});
+            bottom = std::max({bottom, line.y1, line.y2});
+            const QPoint mid(px((line.x1 + line.x2) / 2), px((line.y1 + line.y2) / 2));
+            QCOMPARE(image.pixel(mid), kRed);
+        }
+        QCOMPARE(left, 1500.0F);
+        QCOMPARE(top, 1500.0F);
+        QCOMPARE(right, 3000.0F);
+        QCOMPARE(bottom, 2700.0F);
+        QVERIFY(!form().lin(1).visible);
+        QVERIFY(form().cmdHotspot.enabled);
+    }
+
+    void dragging_a_picture_puts_the_grabbed_point_under_the_pointer() {
+        load_picture("/pics/a.bmp", 20, 10); // 48 x 28 pixels at the corner
+        auto& view = form_view();
+        const QPoint grab(10, 10);
+        const QPoint drop(200, 150);
+        QTest::mouseMove(view.windowHandle(), grab); // hover: the picture notes the point
+        QTest::mousePress(view.windowHandle(), Qt::LeftButton, {}, grab);
+        send_move(view, QPoint(60, 40), Qt::LeftButton);
+        send_move(view, drop, Qt::LeftButton);
+        QVERIFY(view.window()->drag_outline().has_value());
+        QTest::mouseRelease(view.windowHandle(), Qt::LeftButton, {}, drop);
+
+        QCOMPARE(form().Image(1).left, 2850.0F);
+        QCOMPARE(form().Image(1).top, 2100.0F);
+        const QImage image = shot(view);
+        QCOMPARE(image.pixel(drop), kPictureGrey);
+        QCOMPARE(image.pixel(190, 140), kPictureGrey);
+        QVERIFY(image.pixel(189, 140) != kPictureGrey);
+        QVERIFY(image.pixel(5, 5) != kPictureGrey); // gone from the corner
+    }
+
+    void clicking_a_picture_shows_its_markers() {
+        load_picture("/pics/a.bmp", 20, 10);
+        auto& view = form_view();
+        QTest::mouseMove(view.windowHandle(), QPoint(20, 12));
+        QTest::mouseClick(view.windowHandle(), Qt::LeftButton, {}, QPoint(20, 12));
+        const QImage image = shot(view);
+        for (int n = 1; n <= 4; ++n) {
+            QVERIFY(form().lblPicture(n).visible);
+            QCOMPARE(image.pixel(centre_of(form().lblPicture(n))), kYellow);
+        }
+        QVERIFY(form().cmdDelete.enabled);
+    }
+};
+
+QTEST_MAIN(ViewTest)
+#include "qt_view_tests.moc"
