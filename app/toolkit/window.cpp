@@ -138,10 +138,16 @@ MouseArgs Window::relative(const Control& control, std::int16_t button, std::int
 }
 
 void Window::mouse_press(std::int16_t button, std::int16_t shift, float x, float y) {
-    pointer_x_ = x;
-    pointer_y_ = y;
     if (capture_ != Capture::None) {
+        pointer_x_ = x;
+        pointer_y_ = y;
         return; // a second button while one is held changes nothing
+    }
+    // A press where no move was seen (a picture that appeared under a resting
+    // pointer) first counts as the pointer arriving there, so what is under
+    // it learns of the pointer before the press.
+    if (!pointer_known_ || x != pointer_x_ || y != pointer_y_) {
+        mouse_move(0, shift, x, y);
     }
     Control* target = input_target(x, y);
     press_x_ = x;
@@ -173,6 +179,7 @@ void Window::mouse_press(std::int16_t button, std::int16_t shift, float x, float
 }
 
 void Window::mouse_move(std::int16_t buttons, std::int16_t shift, float x, float y) {
+    pointer_known_ = true;
     pointer_x_ = x;
     pointer_y_ = y;
     switch (capture_) {

@@ -119,6 +119,7 @@ private:
     float press_y_ = 0;
     float grab_x_ = 0; // press point inside the dragged control
     float grab_y_ = 0;
+    bool pointer_known_ = false;
     float pointer_x_ = 0;
     float pointer_y_ = 0;
 };

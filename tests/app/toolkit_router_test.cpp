@@ -54,8 +54,17 @@ protected:
     void log(const std::string& what, const tk::MouseArgs& a) {
         events.push_back(what + " " + std::to_string(int(a.x)) + "," + std::to_string(int(a.y)));
     }
+    // The pointer comes to rest at a point; what that move raised is dropped.
+    void arrive(float x, float y) {
+        w.mouse_move(0, 0, x, y);
+        events.clear();
+    }
+    void press(std::int16_t button, float x, float y) {
+        arrive(x, y);
+        w.mouse_press(button, 0, x, y);
+    }
     void click(float x, float y) {
-        w.mouse_press(tk::kLeftButton, 0, x, y);
+        press(tk::kLeftButton, x, y);
         w.mouse_release(tk::kLeftButton, 0, x, y);
     }
     std::vector<std::string> take() { return std::exchange(events, {}); }
@@ -92,6 +101,19 @@ TEST_F(Router, VisibleControlTakesThePressHiddenOrDisabledLetsItThrough) {
     EXPECT_EQ(take(), (Events{"window down 1700,1700", "window up 1700,1700"}));
 }
 
+TEST_F(Router, PressWhereNoMoveWasSeenFirstCountsAsTheArrivalOfThePointer) {
+    // A picture that appears under a resting pointer learns of it before the press.
+    w.mouse_move(0, 0, 100, 100);
+    w.mouse_press(tk::kLeftButton, 0, 1200, 1300);
+    w.mouse_release(tk::kLeftButton, 0, 1200, 1300);
+    EXPECT_EQ(take(), (Events{"window move 100,100", "lower move 200,300", "lower down 200,300",
+                              "lower up 200,300", "lower click"}));
+    // Pressing again where the pointer already is raises no extra move.
+    w.mouse_press(tk::kLeftButton, 0, 1200, 1300);
+    w.mouse_release(tk::kLeftButton, 0, 1200, 1300);
+    EXPECT_EQ(take(), (Events{"lower down 200,300", "lower up 200,300", "lower click"}));
+}
+
 TEST_F(Router, BringToTopChangesWhoIsHit) {
     w.bring_to_top(*lower);
     click(1700, 1700);
@@ -109,7 +131,7 @@ TEST_F(Router, WindowedControlsLieAboveTheDrawnLayer) {
 }
 
 TEST_F(Router, WindowCapturesWhileHeldEvenOutside) {
-    w.mouse_press(tk::kRightButton, 0, 200, 200);
+    press(tk::kRightButton, 200, 200);
     w.mouse_move(tk::kRightButton, 0, 1200, 1200); // over a picture: still the window's
     w.mouse_move(tk::kRightButton, 0, -300, -45);  // outside the client area
     w.mouse_release(tk::kRightButton, 0, 9000, -10);
@@ -129,7 +151,7 @@ TEST_F(Router, HoverMovesReachTheControlUnderThePointer) {
 
 TEST_F(Router, AutomaticImageClickWithoutMovementIsAClick) {
     lower->drag_mode = tk::Image::kAutomatic;
-    w.mouse_press(tk::kLeftButton, 0, 1200, 1200);
+    press(tk::kLeftButton, 1200, 1200);
     w.mouse_move(tk::kLeftButton, 0, 1230, 1220); // within the drag distance
     w.mouse_release(tk::kLeftButton, 0, 1230, 1220);
     EXPECT_EQ(take(), (Events{"lower click"}));
@@ -138,7 +160,7 @@ TEST_F(Router, AutomaticImageClickWithoutMovementIsAClick) {
 
 TEST_F(Router, AutomaticImageDragDropsOnBareSurfaceOnly) {
     lower->drag_mode = tk::Image::kAutomatic;
-    w.mouse_press(tk::kLeftButton, 0, 1200, 1300);
+    press(tk::kLeftButton, 1200, 1300);
     w.mouse_move(tk::kLeftButton, 0, 3500, 3000);
     // The outline follows the pointer, keeping the grab point; the control stays.
     ASSERT_TRUE(w.drag_outline());
@@ -161,21 +183,21 @@ TEST_F(Router, DragReleasedOverAnyControlRaisesNothing) {
                    {1900, 1100, "the dragged picture itself"}, {5100, 3100, "button"}};
     for (const auto& t : targets) {
         SCOPED_TRACE(t.over);
-        w.mouse_press(tk::kLeftButton, 0, 1100, 1100);
+        press(tk::kLeftButton, 1100, 1100);
         w.mouse_move(tk::kLeftButton, 0, t.x, t.y);
         w.mouse_release(tk::kLeftButton, 0, t.x, t.y);
         EXPECT_TRUE(take().empty());
     }
     // A disabled picture lets the drop through to the window.
     upper->enabled = false;
-    w.mouse_press(tk::kLeftButton, 0, 1100, 1100);
+    press(tk::kLeftButton, 1100, 1100);
     w.mouse_move(tk::kLeftButton, 0, 2400, 2400);
     w.mouse_release(tk::kLeftButton, 0, 2400, 2400);
     EXPECT_EQ(take(), (Events{"drop lower 2400,2400"}));
 }
 
 TEST_F(Router, ManualImageGetsPressMoveReleaseAndClick) {
-    w.mouse_press(tk::kLeftButton, 0, 1100, 1100);
+    press(tk::kLeftButton, 1100, 1100);
     w.mouse_move(tk::kLeftButton, 0, 1400, 1300);
     w.mouse_move(tk::kLeftButton, 0, 4000, 3500); // held: still the picture's
     w.mouse_release(tk::kLeftButton, 0, 4000, 3500);
@@ -193,8 +215,8 @@ TEST_F(Router, ClickIsJudgedAfterTheReleaseHandlerRan) {
 }
 
 TEST_F(Router, OnlyTheCapturingButtonEndsTheCapture) {
-    w.mouse_press(tk::kLeftButton, 0, 100, 100);
-    w.mouse_press(tk::kRightButton, 0, 200, 200);   // ignored while held
+    press(tk::kLeftButton, 100, 100);
+    w.mouse_press(tk::kRightButton, 0, 200, 200); // ignored while held
     w.mouse_release(tk::kRightButton, 0, 200, 200); // not the capturing button
     w.mouse_release(tk::kLeftButton, 0, 300, 300);
     EXPECT_EQ(take(), (Events{"window down 100,100", "window up 300,300"}));
