@@ -4,25 +4,13 @@
 
 namespace {
 
-template <class T>
-T& place(T& control, float left, float top, float width, float height) {
-    control.left = left;
-    control.top = top;
-    control.width = width;
-    control.height = height;
-    return control;
+tk::Button& make_button(tk::Window& w, const char* name, const char* caption, float left, float top,
+                        int tab) {
+    return w.add_captioned<tk::Button>(name, caption, {left, top, 1215, 375}, tab);
 }
 
-tk::Button& make_button(tk::Window& w, const char* name, const char* caption, float left,
-                        float top, int tab) {
-    auto& b = place(w.add<tk::Button>(name), left, top, 1215, 375);
-    b.caption = caption;
-    b.tab_index = tab;
-    return b;
-}
-
-tk::Line& make_line(tk::Window& w, const std::string& name, float x1, float y1, float x2,
-                    float y2, tk::Color color) {
+tk::Line& make_line(tk::Window& w, const std::string& name, float x1, float y1, float x2, float y2,
+                    tk::Color color) {
     auto& line = w.add<tk::Line>(name);
     line.x1 = x1;
     line.y1 = y1;
@@ -50,10 +38,10 @@ Form1::Form1()
       cmdHotspot(make_button(*this, "cmdHotspot", "C&reate Hotspot", 11160, 120, 2)),
       cmdDeleteHS(make_button(*this, "cmdDeleteHS", "D&elete Hotspot", 11160, 630, 3)),
       cmdReset(make_button(*this, "cmdReset", "Re&set All", 11160, 1155, 5)),
-      cboDisable(place(add<tk::ComboBox>("cboDisable"), 10020, 1980, 2175, 315)),
-      lblDisable(place(add<tk::Label>("lblDisable"), 10035, 1710, 1575, 255)),
-      Label1(place(add<tk::Label>("Label1"), 9720, 0, 2760, 3975)),
-      picHold(place(add<tk::PictureBox>("picHold"), 1680, 840, 255, 135)) {
+      cboDisable(add<tk::ComboBox>("cboDisable", {10020, 1980, 2175, 315})),
+      lblDisable(add<tk::Label>("lblDisable", {10035, 1710, 1575, 255})),
+      Label1(add<tk::Label>("Label1", {9720, 0, 2760, 3975})),
+      picHold(add<tk::PictureBox>("picHold", {1680, 840, 255, 135})) {
     resizable = true;
     minimize_button = true;
     maximize_button = false;
@@ -70,28 +58,33 @@ Form1::Form1()
 
     for (int k = 0; k <= 81; ++k) {
         const float x = 120.0F * static_cast<float>(k);
-        grid_.push_back(&make_line(*this, "linGridV" + std::to_string(k), x, 0, x, 7320, tk::kBlack));
+        grid_.push_back(
+            &make_line(*this, "linGridV" + std::to_string(k), x, 0, x, 7320, tk::kBlack));
     }
     for (int j = 0; j <= 61; ++j) {
         const float y = 120.0F * static_cast<float>(j);
-        grid_.push_back(&make_line(*this, "linGridH" + std::to_string(j), 0, y, 9720, y, tk::kBlack));
+        grid_.push_back(
+            &make_line(*this, "linGridH" + std::to_string(j), 0, y, 9720, y, tk::kBlack));
     }
     grid_.push_back(&make_line(*this, "linCentreV", 4800, 0, 4800, 7560, tk::kWhite));
     grid_.push_back(&make_line(*this, "linCentreH", 0, 3600, 9960, 3600, tk::kWhite));
 
     for (int n = 1; n <= kHotspots; ++n) {
-        auto& l = place(add<tk::Label>("lbl" + std::to_string(n)), 720, 240.0F * n, 255, 135);
+        const float top = 240.0F * static_cast<float>(n);
+        auto& l = add<tk::Label>("lbl" + std::to_string(n), {720, top, 255, 135});
         l.back_color = tk::kRed;
         l.visible = false;
         labels_[n - 1] = &l;
     }
     for (int n = 1; n <= kSlots; ++n) {
-        auto& image = place(add<tk::Image>("Image" + std::to_string(n)), 2400, 240.0F * n, 255, 135);
+        const float top = 240.0F * static_cast<float>(n);
+        auto& image = add<tk::Image>("Image" + std::to_string(n), {2400, top, 255, 135});
         image.visible = false;
         images_[n - 1] = &image;
     }
     for (int n = 1; n <= 4; ++n) {
-        auto& m = place(add<tk::Label>("lblPicture" + std::to_string(n)), 1200, 240.0F * n, 135, 135);
+        const float top = 240.0F * static_cast<float>(n);
+        auto& m = add<tk::Label>("lblPicture" + std::to_string(n), {1200, top, 135, 135});
         m.back_color = tk::kYellow;
         m.visible = false;
         markers_[n - 1] = &m;
@@ -103,10 +96,9 @@ Form1::Form1()
         lines_[n - 1] = &line;
     }
     for (int n = 1; n <= 6; ++n) {
-        auto& t = place(add<tk::TextBox>("Text" + std::to_string(n)), 360.0F + 360.0F * n, 2880,
-                        150, 285);
+        const float left = 360.0F + 360.0F * static_cast<float>(n);
+        auto& t = add<tk::TextBox>("Text" + std::to_string(n), {left, 2880, 150, 285}, 6 + n);
         t.visible = false;
-        t.tab_index = 6 + n;
         texts_[n - 1] = &t;
     }
 }

@@ -9,9 +9,9 @@
 namespace platform {
 
 struct FileDialogOptions {
-    std::string filter;      // "Description|pattern|Description|pattern..."
-    int filter_index = 1;    // 1-based, as the filter string counts
-    std::string file_name;   // offered as the initial choice
+    std::string filter;    // "Description|pattern|Description|pattern..."
+    int filter_index = 1;  // 1-based, as the filter string counts
+    std::string file_name; // offered as the initial choice
 };
 
 struct FileChoice {

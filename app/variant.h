@@ -10,10 +10,11 @@
 class Variant {
 public:
     Variant() = default;
-    Variant(std::int16_t value) : value_(value) {} // NOLINT(google-explicit-constructor)
-    Variant(float value) : value_(value) {}        // NOLINT(google-explicit-constructor)
+    Variant(std::int16_t value) : value_(value) {}           // NOLINT(google-explicit-constructor)
+    Variant(float value) : value_(value) {}                  // NOLINT(google-explicit-constructor)
     Variant(std::string value) : value_(std::move(value)) {} // NOLINT(google-explicit-constructor)
-    Variant(const char* value) : value_(std::string(value)) {} // NOLINT(google-explicit-constructor)
+    Variant(const char* value)
+        : value_(std::string(value)) {} // NOLINT(google-explicit-constructor)
 
     bool empty() const { return std::holds_alternative<std::monostate>(value_); }
     bool is_integer() const { return std::holds_alternative<std::int16_t>(value_); }

@@ -7,32 +7,13 @@
 
 namespace codegen {
 
-namespace {
-
-template <class T> T &place(T &control, float left, float top, float width, float height, int tab) {
-    control.left = left;
-    control.top = top;
-    control.width = width;
-    control.height = height;
-    control.tab_index = tab;
-    return control;
-}
-
-tk::Button &make_button(tk::Window &w, const char *name, const char *caption, float left, float top,
-                        float width, float height, int tab) {
-    auto &button = place(w.add<tk::Button>(name), left, top, width, height, tab);
-    button.caption = caption;
-    return button;
-}
-
-} // namespace
-
-FrmShowCode::FrmShowCode(Windows &windows)
+FrmShowCode::FrmShowCode(Windows& windows)
     : tk::Window("frmShowCode", "Visual Basic Code", 7695, 3615),
-      txtCode(place(add<tk::TextBox>("txtCode"), 120, 120, 7455, 2895, 0)),
-      cmdWriteTextFile(
-          make_button(*this, "cmdWriteTextFile", "Write To Text File", 120, 3165, 3615, 375, 1)),
-      cmdReturn(make_button(*this, "cmdReturn", "Return to Form", 4080, 3165, 3495, 375, 2)),
+      txtCode(add<tk::TextBox>("txtCode", {120, 120, 7455, 2895}, 0)),
+      cmdWriteTextFile(add_captioned<tk::Button>("cmdWriteTextFile", "Write To Text File",
+                                                 {120, 3165, 3615, 375}, 1)),
+      cmdReturn(
+          add_captioned<tk::Button>("cmdReturn", "Return to Form", {4080, 3165, 3495, 375}, 2)),
       windows_(windows) {
     // Fixed single border, no min/max, no icon of its own, but in the taskbar.
     resizable = false;
@@ -46,14 +27,14 @@ FrmShowCode::FrmShowCode(Windows &windows)
 
     cmdWriteTextFile.on_click = [this] { cmdWriteTextFile_Click(); };
     cmdReturn.on_click = [this] { cmdReturn_Click(); };
-    on_query_unload = [this](bool &cancel) { Form_QueryUnload(cancel); };
+    on_query_unload = [this](bool& cancel) { Form_QueryUnload(cancel); };
     Form_Load();
 }
 
 void FrmShowCode::Form_Load() { blnClosedByReturn = false; }
 
 void FrmShowCode::cmdWriteTextFile_Click() {
-    platform::Services &services = windows_.services();
+    platform::Services& services = windows_.services();
     platform::FileDialogOptions options;
     options.filter = "Text Files (*.txt)|*.txt";
     options.file_name = file_name_;
@@ -63,7 +44,7 @@ void FrmShowCode::cmdWriteTextFile_Click() {
     }
     if (choice && !file_name_.empty()) {
         auto encoded = to_windows_1252(txtCode.text);
-        if (const auto *refused = std::get_if<EncodingError>(&encoded)) {
+        if (const auto* refused = std::get_if<EncodingError>(&encoded)) {
             services.messages.show(describe(*refused), "ERROR");
         } else if (const auto failure =
                        services.writer.write(file_name_, std::get<std::string>(encoded))) {
@@ -83,7 +64,7 @@ void FrmShowCode::cmdReturn_Click() {
     request_close();
 }
 
-void FrmShowCode::Form_QueryUnload(bool & /*cancel*/) {
+void FrmShowCode::Form_QueryUnload(bool& /*cancel*/) {
     if (!blnClosedByReturn) {
         windows_.end_program();
     }

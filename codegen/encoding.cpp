@@ -78,9 +78,9 @@ std::variant<std::string, EncodingError> to_windows_1252(std::string_view utf8) 
     }
     // Every character becomes at most one byte.
     std::string out(utf8.size(), '\0');
-    char *in = const_cast<char *>(utf8.data()); // iconv's signature; the input is not written
+    char* in = const_cast<char*>(utf8.data()); // iconv's signature; the input is not written
     std::size_t in_left = utf8.size();
-    char *to = out.data();
+    char* to = out.data();
     std::size_t out_left = out.size();
     if (iconv(cd.get(), &in, &in_left, &to, &out_left) == static_cast<std::size_t>(-1)) {
         // EILSEQ: not in the code page, or not UTF-8; EINVAL: a cut-off sequence.
@@ -91,7 +91,7 @@ std::variant<std::string, EncodingError> to_windows_1252(std::string_view utf8) 
     return out;
 }
 
-std::string describe(const EncodingError &error) {
+std::string describe(const EncodingError& error) {
     if (error.line == 0) {
         return "The text cannot be saved: this system has no Windows-1252 converter.";
     }

@@ -20,6 +20,6 @@ struct EncodingError {
 std::variant<std::string, EncodingError> to_windows_1252(std::string_view utf8);
 
 // The message shown under "ERROR" when a save is refused for that character.
-std::string describe(const EncodingError &error);
+std::string describe(const EncodingError& error);
 
 } // namespace codegen

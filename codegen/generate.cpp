@@ -10,13 +10,13 @@ namespace codegen {
 
 namespace {
 
-constexpr const char *kCrLf = "\r\n";
+constexpr const char* kCrLf = "\r\n";
 
 struct LcdRect {
     std::int16_t x, y, w, h;
 };
 
-LcdRect to_lcd(const tk::Control &c) {
+LcdRect to_lcd(const tk::Control& c) {
     return {ConvertNumbers(twips_to_int16(c.left), true),
             ConvertNumbers(twips_to_int16(c.top), false),
             ConvertNumbersSize(twips_to_int16(c.width), true),
@@ -27,10 +27,10 @@ std::string num(int value) { return std::to_string(value); }
 
 } // namespace
 
-std::string generate_code(const Form1 &form) {
+std::string generate_code(const Form1& form) {
     std::string text;
     for (int k = 1; k <= Form1::kSlots; ++k) {
-        const tk::Image &image = form.Image(k);
+        const tk::Image& image = form.Image(k);
         if (!image.has_picture()) {
             continue;
         }
@@ -51,7 +51,7 @@ std::string generate_code(const Form1 &form) {
     }
     int n = -1;
     for (int j = 1; j <= Form1::kHotspots; ++j) {
-        const tk::Label &label = form.lbl(j);
+        const tk::Label& label = form.lbl(j);
         if (!label.visible || label.back_color != tk::kRed) {
             continue;
         }

@@ -8,8 +8,8 @@ namespace codegen {
 
 namespace {
 
-void cmdCreateCode_Click(const Form1 &form, CodeWindowHost &host) {
-    FrmShowCode &window = host.load_code_window();
+void cmdCreateCode_Click(const Form1& form, CodeWindowHost& host) {
+    FrmShowCode& window = host.load_code_window();
     window.txtCode.text = generate_code(form);
     // Shown again on every run, also when it is already open.
     window.show();
@@ -17,7 +17,7 @@ void cmdCreateCode_Click(const Form1 &form, CodeWindowHost &host) {
 
 } // namespace
 
-void attach(Form1 &form, CodeWindowHost &host) {
+void attach(Form1& form, CodeWindowHost& host) {
     form.cmdCreateCode.on_click = [&form, &host] { cmdCreateCode_Click(form, host); };
 }
 

@@ -11,7 +11,7 @@ namespace picture_slots {
 
 namespace {
 
-constexpr const char *kPictureFilter =
+constexpr const char* kPictureFilter =
     "All Picture Files|*.bmp;*.dib;*.gif;*.jpg;*.wmf;*.emf;*.ico;*.cur|"
     "Bitmaps (*.bmp;*.dib)|*.bmp;*.dib|"
     "GIF Images (*.gif)|*.gif|"
@@ -20,9 +20,9 @@ constexpr const char *kPictureFilter =
     "Icons (*.ico;*.cur)|*.ico;*.cur|"
     "All Files (*.*)|*.*";
 
-std::string prompt_for(int slot, const std::string &title) {
+std::string prompt_for(int slot, const std::string& title) {
     // Slot 2 has always had its own wording.
-    const char *prefix = slot == 2
+    const char* prefix = slot == 2
                              ? "Please choose the initial Display Status and Display Mode for "
                              : "Please choose the initial Display Status and Mode for ";
     return prefix + title;
@@ -30,12 +30,12 @@ std::string prompt_for(int slot, const std::string &title) {
 
 } // namespace
 
-std::string ClipName(const std::string &strFileTitle) {
+std::string ClipName(const std::string& strFileTitle) {
     return strFileTitle.substr(0, strFileTitle.find('.'));
 }
 
-void cmdNewPicture_Click(Form1 &form, Windows &windows, StatusDialogHost &host) {
-    platform::Services &services = windows.services();
+void cmdNewPicture_Click(Form1& form, Windows& windows, StatusDialogHost& host) {
+    platform::Services& services = windows.services();
     platform::FileDialogOptions options;
     options.filter = kPictureFilter;
     options.filter_index = 1;
@@ -46,7 +46,7 @@ void cmdNewPicture_Click(Form1 &form, Windows &windows, StatusDialogHost &host) 
 
     for (std::int16_t n = 1; n <= Form1::kSlots; ++n) {
         form.i = n;
-        tk::Image &image = form.Image(n);
+        tk::Image& image = form.Image(n);
         if (image.has_picture()) {
             continue;
         }
@@ -66,7 +66,7 @@ void cmdNewPicture_Click(Form1 &form, Windows &windows, StatusDialogHost &host) 
         form.cmdDelete.enabled = true;
         image.drag_mode = tk::Image::kAutomatic;
         form.strFileName(n) = ClipName(choice->title);
-        FrmImageDisplayStatus &dialog = host.load_status_dialog();
+        FrmImageDisplayStatus& dialog = host.load_status_dialog();
         dialog.lblImageDisplayStatus.caption = prompt_for(n, choice->title);
         form.cboDisable.items.push_back(choice->title);
         form.hide();
@@ -77,7 +77,7 @@ void cmdNewPicture_Click(Form1 &form, Windows &windows, StatusDialogHost &host) 
     form.i = static_cast<std::int16_t>(Form1::kSlots + 1);
 }
 
-void attach_loading(Form1 &form, Windows &windows, StatusDialogHost &host) {
+void attach_loading(Form1& form, Windows& windows, StatusDialogHost& host) {
     form.cmdNewPicture.on_click = [&form, &windows, &host] {
         cmdNewPicture_Click(form, windows, host);
     };

@@ -9,45 +9,29 @@ namespace picture_slots {
 
 namespace {
 
-template <class T> T &place(T &control, float left, float top, float width, float height, int tab) {
-    control.left = left;
-    control.top = top;
-    control.width = width;
-    control.height = height;
-    control.tab_index = tab;
-    return control;
-}
-
-tk::Frame &make_frame(tk::Window &w, const char *name, const char *caption, float left, float top,
-                      float width, float height, int tab) {
-    auto &frame = place(w.add<tk::Frame>(name), left, top, width, height, tab);
-    frame.caption = caption;
-    return frame;
-}
-
 // Options are placed relative to their frame.
-tk::OptionButton &make_option(tk::Window &w, tk::Frame &frame, const char *name,
-                              const char *caption, float left, float top, float width, float height,
+tk::OptionButton& make_option(tk::Window& w, tk::Frame& frame, const char* name,
+                              const char* caption, float left, float top, float width, float height,
                               int tab) {
-    auto &option = place(w.add<tk::OptionButton>(name), left, top, width, height, tab);
+    auto& option =
+        w.add_captioned<tk::OptionButton>(name, caption, {left, top, width, height}, tab);
     option.container = &frame;
-    option.caption = caption;
     return option;
 }
 
 } // namespace
 
 // Frames come before their options so the options lie above them.
-FrmImageDisplayStatus::FrmImageDisplayStatus(Windows &windows)
+FrmImageDisplayStatus::FrmImageDisplayStatus(Windows& windows)
     : tk::Window("frmImageDisplayStatus", "Image Display and Mode Status", 3690, 5775),
-      fraDest(make_frame(*this, "fraDest", "Display Status", 720, 960, 2295, 1335, 0)),
+      fraDest(add_captioned<tk::Frame>("fraDest", "Display Status", {720, 960, 2295, 1335}, 0)),
       optDisplay(
           make_option(*this, fraDest, "optDisplay", "Display Foreground", 240, 360, 1695, 375, 1)),
       optHiddenBackground(make_option(*this, fraDest, "optHiddenBackground", "Hidden Background",
                                       240, 840, 1815, 375, 2)),
-      lblImageDisplayStatus(place(add<tk::Label>("lblImageDisplayStatus"), 240, 240, 3255, 495, 3)),
-      cmdReturn(place(add<tk::Button>("cmdReturn"), 720, 4920, 2295, 495, 4)),
-      fraMode(make_frame(*this, "fraMode", "Display Mode", 720, 2640, 2295, 1935, 5)),
+      lblImageDisplayStatus(add<tk::Label>("lblImageDisplayStatus", {240, 240, 3255, 495}, 3)),
+      cmdReturn(add_captioned<tk::Button>("cmdReturn", "OK", {720, 4920, 2295, 495}, 4)),
+      fraMode(add_captioned<tk::Frame>("fraMode", "Display Mode", {720, 2640, 2295, 1935}, 5)),
       optModeClear(make_option(*this, fraMode, "optModeClear", "Clear", 240, 360, 975, 255, 6)),
       optModeComplement(
           make_option(*this, fraMode, "optModeComplement", "Complement", 240, 720, 1215, 255, 7)),
@@ -63,12 +47,11 @@ FrmImageDisplayStatus::FrmImageDisplayStatus(Windows &windows)
     has_icon = false;
     show_in_taskbar = false;
 
-    cmdReturn.caption = "OK";
     // Design-time selection; the status option is chosen by the focus on show.
     optModeWriteOpaque.set_value(true);
 
     cmdReturn.on_click = [this] { cmdReturn_Click(); };
-    on_query_unload = [this](bool &cancel) { Form_QueryUnload(cancel); };
+    on_query_unload = [this](bool& cancel) { Form_QueryUnload(cancel); };
     Form_Load();
 }
 
@@ -78,7 +61,7 @@ void FrmImageDisplayStatus::cmdReturn_Click() {
     if (!optDisplay.value() && !optHiddenBackground.value()) {
         return;
     }
-    Form1 *form = windows_.form1();
+    Form1* form = windows_.form1();
     for (int n = 1; form != nullptr && n <= Form1::kSlots; ++n) {
         if (!form->i.is(n)) {
             continue;
@@ -101,7 +84,7 @@ void FrmImageDisplayStatus::cmdReturn_Click() {
     request_close();
 }
 
-void FrmImageDisplayStatus::Form_QueryUnload(bool & /*cancel*/) {
+void FrmImageDisplayStatus::Form_QueryUnload(bool& /*cancel*/) {
     if (!blnClosedByOK) {
         windows_.end_program();
     }

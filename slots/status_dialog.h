@@ -10,25 +10,25 @@ namespace picture_slots {
 // loaded (Form1's `i`). Closing it other than by OK ends the program.
 class FrmImageDisplayStatus : public tk::Window {
 public:
-    explicit FrmImageDisplayStatus(Windows &windows);
+    explicit FrmImageDisplayStatus(Windows& windows);
 
-    tk::Frame &fraDest;
-    tk::OptionButton &optDisplay;
-    tk::OptionButton &optHiddenBackground;
-    tk::Label &lblImageDisplayStatus;
-    tk::Button &cmdReturn;
-    tk::Frame &fraMode;
-    tk::OptionButton &optModeClear;
-    tk::OptionButton &optModeComplement;
-    tk::OptionButton &optModeWriteOpaque;
-    tk::OptionButton &optModeWriteTransparent;
+    tk::Frame& fraDest;
+    tk::OptionButton& optDisplay;
+    tk::OptionButton& optHiddenBackground;
+    tk::Label& lblImageDisplayStatus;
+    tk::Button& cmdReturn;
+    tk::Frame& fraMode;
+    tk::OptionButton& optModeClear;
+    tk::OptionButton& optModeComplement;
+    tk::OptionButton& optModeWriteOpaque;
+    tk::OptionButton& optModeWriteTransparent;
 
 private:
     void Form_Load();
     void cmdReturn_Click();
-    void Form_QueryUnload(bool &cancel);
+    void Form_QueryUnload(bool& cancel);
 
-    Windows &windows_;
+    Windows& windows_;
     bool blnClosedByOK = false;
 };
 

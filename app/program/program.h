@@ -1,8 +1,8 @@
 #pragma once
 
 #include "codegen/code_window_host.h"
-#include "slots/status_dialog_host.h"
 #include "form1.h"
+#include "slots/status_dialog_host.h"
 #include "windows.h"
 
 #include <memory>

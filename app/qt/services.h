@@ -20,8 +20,10 @@ QStringList name_filters(const std::string& filter);
 
 class QtFileDialog : public platform::FileDialog {
 public:
-    std::optional<platform::FileChoice> show_open(const platform::FileDialogOptions& options) override;
-    std::optional<platform::FileChoice> show_save(const platform::FileDialogOptions& options) override;
+    std::optional<platform::FileChoice>
+    show_open(const platform::FileDialogOptions& options) override;
+    std::optional<platform::FileChoice>
+    show_save(const platform::FileDialogOptions& options) override;
 };
 
 class QtMessageBox : public platform::MessageBox {

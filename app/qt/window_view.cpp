@@ -10,8 +10,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include <algorithm>
 #include <QSignalBlocker>
+#include <algorithm>
 
 #include <algorithm>
 #include <cmath>
@@ -38,9 +38,7 @@ QColor to_qcolor(tk::Color c) {
 
 // The pointer as the model counts it: whole pixels, 15 twips each. The
 // position may lie outside the view, even negative, while a button is held.
-float to_twips(qreal pixels) {
-    return static_cast<float>(std::floor(pixels)) * tk::kTwipsPerPixel;
-}
+float to_twips(qreal pixels) { return static_cast<float>(std::floor(pixels)) * tk::kTwipsPerPixel; }
 
 std::int16_t button_code(Qt::MouseButton button) {
     switch (button) {
@@ -319,7 +317,8 @@ void WindowView::sync_widget(tk::Control& control, QWidget* widget) {
         }
         const QString text = qs(model.text);
         if (combo->currentText() != text) {
-            combo->setCurrentIndex(combo->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive));
+            combo->setCurrentIndex(
+                combo->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive));
             combo->setEditText(text);
         }
         break;
@@ -439,7 +438,8 @@ const QImage* WindowView::image_of(const tk::Image& image) {
     Cached& cached = images_[&image];
     if (cached.picture != image.picture) {
         const tk::Picture& p = *image.picture;
-        const auto expected = static_cast<std::size_t>(p.width) * static_cast<std::size_t>(p.height);
+        const auto expected =
+            static_cast<std::size_t>(p.width) * static_cast<std::size_t>(p.height);
         if (p.argb.size() < expected) {
             return nullptr;
         }

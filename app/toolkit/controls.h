@@ -68,7 +68,7 @@ public:
     float height = 0;
     bool visible = true;
     bool enabled = true;
-    int tab_index = -1; // -1: takes no focus
+    int tab_index = -1;           // -1: takes no focus
     Control* container = nullptr; // a Frame, or nullptr for the window itself
 
     // Place in window coordinates (containers add their offset).

@@ -131,8 +131,8 @@ void Window::unload() {
     }
 }
 
-MouseArgs Window::relative(const Control& control, std::int16_t button, std::int16_t shift,
-                           float x, float y) {
+MouseArgs Window::relative(const Control& control, std::int16_t button, std::int16_t shift, float x,
+                           float y) {
     const Rect r = control.window_rect();
     return MouseArgs{button, shift, x - r.left, y - r.top};
 }
@@ -234,8 +234,7 @@ void Window::mouse_release(std::int16_t button, std::int16_t shift, float x, flo
             control->on_mouse_up(relative(*control, button, shift, x, y));
         }
         // The click follows the release, and only over the control itself.
-        if (takes_pointer(*control) && control->window_rect().contains(x, y) &&
-            control->on_click) {
+        if (takes_pointer(*control) && control->window_rect().contains(x, y) && control->on_click) {
             control->on_click();
         }
         break;
@@ -267,9 +266,7 @@ std::optional<Rect> Window::drag_outline() const {
     return Rect{pointer_x_ - grab_x_, pointer_y_ - grab_y_, r.width, r.height};
 }
 
-Control* Window::drag_source() const {
-    return capture_ == Capture::Dragging ? captured_ : nullptr;
-}
+Control* Window::drag_source() const { return capture_ == Capture::Dragging ? captured_ : nullptr; }
 
 std::vector<Control*> Window::tab_order() const {
     std::vector<Control*> order;
@@ -278,8 +275,9 @@ std::vector<Control*> Window::tab_order() const {
             order.push_back(c.get());
         }
     }
-    std::stable_sort(order.begin(), order.end(),
-                     [](const Control* a, const Control* b) { return a->tab_index < b->tab_index; });
+    std::stable_sort(order.begin(), order.end(), [](const Control* a, const Control* b) {
+        return a->tab_index < b->tab_index;
+    });
     return order;
 }
 
@@ -293,8 +291,8 @@ void Window::set_focus(Control* control) {
 
 void Window::focus_first() {
     for (Control* c : tab_order()) {
-        const bool focusable = c->windowed() && c->kind() != Kind::Frame &&
-                               c->kind() != Kind::PictureBox;
+        const bool focusable =
+            c->windowed() && c->kind() != Kind::Frame && c->kind() != Kind::PictureBox;
         if (focusable && c->shown() && c->enabled) {
             set_focus(c);
             return;

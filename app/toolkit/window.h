@@ -29,6 +29,23 @@ public:
         return control;
     }
 
+    // Creates a control at its designed place, with its place in the tab order.
+    template <class T> T& add(std::string name, Rect place, int tab_index = -1) {
+        T& control = add<T>(std::move(name));
+        control.left = place.left;
+        control.top = place.top;
+        control.width = place.width;
+        control.height = place.height;
+        control.tab_index = tab_index;
+        return control;
+    }
+    template <class T>
+    T& add_captioned(std::string name, std::string caption, Rect place, int tab_index = -1) {
+        T& control = add<T>(std::move(name), place, tab_index);
+        control.caption = std::move(caption);
+        return control;
+    }
+
     const std::string& name() const { return name_; }
     std::uint64_t id() const { return id_; }
     const std::vector<std::unique_ptr<Control>>& controls() const { return controls_; }

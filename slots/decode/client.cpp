@@ -76,10 +76,10 @@ pid_t spawn_helper(const std::string& helper, const std::string& path, int stdou
     if (!actions.ok() || !attr.ok())
         return -1;
     if (posix_spawn_file_actions_adddup2(actions.get(), stdout_fd, STDOUT_FILENO) != 0 ||
-        posix_spawn_file_actions_addopen(actions.get(), STDIN_FILENO, "/dev/null", O_RDONLY,
-                                         0) != 0 ||
-        posix_spawn_file_actions_addopen(actions.get(), STDERR_FILENO, "/dev/null", O_WRONLY,
-                                         0) != 0)
+        posix_spawn_file_actions_addopen(actions.get(), STDIN_FILENO, "/dev/null", O_RDONLY, 0) !=
+            0 ||
+        posix_spawn_file_actions_addopen(actions.get(), STDERR_FILENO, "/dev/null", O_WRONLY, 0) !=
+            0)
         return -1;
 #if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
     // Descriptors the program opened without close-on-exec must not reach the helper.
@@ -184,8 +184,7 @@ bool read_answer(int fd, Clock::time_point deadline, std::vector<unsigned char>&
 
 } // namespace
 
-HelperPictureLoader::HelperPictureLoader(std::string helper_path,
-                                         std::chrono::milliseconds timeout)
+HelperPictureLoader::HelperPictureLoader(std::string helper_path, std::chrono::milliseconds timeout)
     : helper_path_(std::move(helper_path)), timeout_(timeout) {}
 
 tk::PicturePtr HelperPictureLoader::load(const std::string& path) {

@@ -325,9 +325,9 @@ DecodeResult decode_wmf(const std::byte* data, std::size_t size) {
         return failure("no font file for the WMF reader");
     // Every name libwmf falls back on maps to that one file.
     static const char* const ps_names[] = {
-        "Times-Roman",   "Times-Italic",          "Times-Bold",          "Times-BoldItalic",
-        "Helvetica",     "Helvetica-Oblique",     "Helvetica-Bold",      "Helvetica-BoldOblique",
-        "Courier",       "Courier-Oblique",       "Courier-Bold",        "Courier-BoldOblique",
+        "Times-Roman", "Times-Italic",      "Times-Bold",     "Times-BoldItalic",
+        "Helvetica",   "Helvetica-Oblique", "Helvetica-Bold", "Helvetica-BoldOblique",
+        "Courier",     "Courier-Oblique",   "Courier-Bold",   "Courier-BoldOblique",
         "Symbol"};
     std::vector<wmfMapping> font_map;
     for (const char* name : ps_names)
@@ -346,10 +346,9 @@ DecodeResult decode_wmf(const std::byte* data, std::size_t size) {
     options.function = wmf_svg_function;
     options.font.ps = font_map.data();
     wmfAPI* api = nullptr;
-    if (wmf_api_create(&api,
-                       WMF_OPT_FUNCTION | WMF_OPT_FONTMAP | WMF_OPT_IGNORE_NONFATAL |
-                           WMF_OPT_NO_DEBUG,
-                       &options) != wmf_E_None) {
+    if (wmf_api_create(
+            &api, WMF_OPT_FUNCTION | WMF_OPT_FONTMAP | WMF_OPT_IGNORE_NONFATAL | WMF_OPT_NO_DEBUG,
+            &options) != wmf_E_None) {
         if (api)
             wmf_api_destroy(api);
         return failure("cannot start the WMF reader");

@@ -23,11 +23,16 @@ struct Expected {
 
 std::string caption_of(const tk::Control& c) {
     switch (c.kind()) {
-    case Kind::Button: return static_cast<const tk::Button&>(c).caption;
-    case Kind::Label: return static_cast<const tk::Label&>(c).caption;
-    case Kind::ComboBox: return static_cast<const tk::ComboBox&>(c).text;
-    case Kind::TextBox: return static_cast<const tk::TextBox&>(c).text;
-    default: return {};
+    case Kind::Button:
+        return static_cast<const tk::Button&>(c).caption;
+    case Kind::Label:
+        return static_cast<const tk::Label&>(c).caption;
+    case Kind::ComboBox:
+        return static_cast<const tk::ComboBox&>(c).text;
+    case Kind::TextBox:
+        return static_cast<const tk::TextBox&>(c).text;
+    default:
+        return {};
     }
 }
 
@@ -46,18 +51,26 @@ std::vector<Expected> expected_after_start_up() {
     };
     for (int n = 1; n <= 10; ++n) {
         const float top = 240.0F * static_cast<float>(n);
-        rows.push_back({"Image" + std::to_string(n), Kind::Image, "", 2400, top, 255, 135, false,
-                        true, {}});
-        rows.push_back({"lbl" + std::to_string(n), Kind::Label, "", 720, top, 255, 135, false,
-                        true, tk::kRed});
+        rows.push_back(
+            {"Image" + std::to_string(n), Kind::Image, "", 2400, top, 255, 135, false, true, {}});
+        rows.push_back({"lbl" + std::to_string(n), Kind::Label, "", 720, top, 255, 135, false, true,
+                        tk::kRed});
     }
     for (int n = 1; n <= 4; ++n) {
         rows.push_back({"lblPicture" + std::to_string(n), Kind::Label, "", 1200,
                         240.0F * static_cast<float>(n), 135, 135, false, true, tk::kYellow});
     }
     for (int n = 1; n <= 6; ++n) {
-        rows.push_back({"Text" + std::to_string(n), Kind::TextBox, "",
-                        360.0F + 360.0F * static_cast<float>(n), 2880, 150, 285, false, true, {}});
+        rows.push_back({"Text" + std::to_string(n),
+                        Kind::TextBox,
+                        "",
+                        360.0F + 360.0F * static_cast<float>(n),
+                        2880,
+                        150,
+                        285,
+                        false,
+                        true,
+                        {}});
     }
     return rows;
 }
@@ -195,7 +208,7 @@ TEST_F(Form1Layout, TabOrderAndFocus) {
     for (const tk::Control* c : form.tab_order()) {
         names.push_back(c->name());
     }
-    const std::vector<std::string> expected = {"cmdNewPicture", "cmdDelete", "cmdHotspot",
+    const std::vector<std::string> expected = {"cmdNewPicture", "cmdDelete",     "cmdHotspot",
                                                "cmdDeleteHS",   "cmdCreateCode", "cmdReset",
                                                "cboDisable"};
     ASSERT_GE(names.size(), expected.size());
@@ -206,9 +219,9 @@ TEST_F(Form1Layout, TabOrderAndFocus) {
 }
 
 TEST_F(Form1Layout, DesignStateStartsEmpty) {
-    for (const Variant* v : {&form.Lefty, &form.Toppy, &form.i, &form.hs, &form.cX, &form.cY,
-                             &form.ccX, &form.ccY, &form.movX, &form.movY, &form.hsi,
-                             &form.intPic}) {
+    for (const Variant* v :
+         {&form.Lefty, &form.Toppy, &form.i, &form.hs, &form.cX, &form.cY, &form.ccX, &form.ccY,
+          &form.movX, &form.movY, &form.hsi, &form.intPic}) {
         EXPECT_TRUE(v->empty());
     }
     for (int n = 1; n <= 9; ++n) {

@@ -179,8 +179,10 @@ TEST_F(Router, DragReleasedOverAnyControlRaisesNothing) {
     const struct {
         float x, y;
         const char* over;
-    } targets[] = {{3100, 100, "label"}, {2400, 2400, "upper picture"},
-                   {1900, 1100, "the dragged picture itself"}, {5100, 3100, "button"}};
+    } targets[] = {{3100, 100, "label"},
+                   {2400, 2400, "upper picture"},
+                   {1900, 1100, "the dragged picture itself"},
+                   {5100, 3100, "button"}};
     for (const auto& t : targets) {
         SCOPED_TRACE(t.over);
         press(tk::kLeftButton, 1100, 1100);
@@ -216,7 +218,7 @@ TEST_F(Router, ClickIsJudgedAfterTheReleaseHandlerRan) {
 
 TEST_F(Router, OnlyTheCapturingButtonEndsTheCapture) {
     press(tk::kLeftButton, 100, 100);
-    w.mouse_press(tk::kRightButton, 0, 200, 200); // ignored while held
+    w.mouse_press(tk::kRightButton, 0, 200, 200);   // ignored while held
     w.mouse_release(tk::kRightButton, 0, 200, 200); // not the capturing button
     w.mouse_release(tk::kLeftButton, 0, 300, 300);
     EXPECT_EQ(take(), (Events{"window down 100,100", "window up 300,300"}));

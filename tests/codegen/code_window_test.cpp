@@ -22,14 +22,14 @@ class CodeWindowTest : public ::testing::Test {
 protected:
     CodeWindowTest() { prog.start(); }
 
-    FrmShowCode &create_code() {
+    FrmShowCode& create_code() {
         prog.form1()->cmdCreateCode.click();
-        FrmShowCode *window = prog.code_window();
+        FrmShowCode* window = prog.code_window();
         EXPECT_NE(window, nullptr);
         return *window;
     }
     // "Write To Text File" with the given answer of the save dialog.
-    void save_as(FrmShowCode &window, const std::string &path) {
+    void save_as(FrmShowCode& window, const std::string& path) {
         p.files.choose(path);
         window.set_focus(&window.cmdWriteTextFile); // the press takes the focus
         window.cmdWriteTextFile.click();
@@ -40,7 +40,7 @@ protected:
 };
 
 TEST_F(CodeWindowTest, SavesTheTextAsItStandsAndReports) {
-    FrmShowCode &w = create_code();
+    FrmShowCode& w = create_code();
     EXPECT_EQ(w.caption, "Visual Basic Code");
     w.txtCode.text = "Penvane1.KeyPadAddHotSpot 0, 1, 60, 32, 47, 23\r\n\tedited\r\n";
     save_as(w, "/out/code");
@@ -58,7 +58,7 @@ TEST_F(CodeWindowTest, SavesTheTextAsItStandsAndReports) {
 }
 
 TEST_F(CodeWindowTest, AnEmptyTextGivesAnEmptyFile) {
-    FrmShowCode &w = create_code();
+    FrmShowCode& w = create_code();
     save_as(w, "/out/empty.txt");
     ASSERT_EQ(p.writer.files.count("/out/empty.txt"), 1U);
     EXPECT_EQ(p.writer.files["/out/empty.txt"], "");
@@ -66,7 +66,7 @@ TEST_F(CodeWindowTest, AnEmptyTextGivesAnEmptyFile) {
 }
 
 TEST_F(CodeWindowTest, CancelIsSilent) {
-    FrmShowCode &w = create_code();
+    FrmShowCode& w = create_code();
     w.txtCode.text = "x";
     p.files.cancel();
     w.set_focus(&w.cmdWriteTextFile);
@@ -79,7 +79,7 @@ TEST_F(CodeWindowTest, CancelIsSilent) {
 }
 
 TEST_F(CodeWindowTest, OffersThePathAgainWhileLoaded) {
-    FrmShowCode &w = create_code();
+    FrmShowCode& w = create_code();
     save_as(w, "/a/first.txt");
     p.files.cancel(); // a cancel forgets nothing
     w.cmdWriteTextFile.click();
@@ -94,13 +94,13 @@ TEST_F(CodeWindowTest, OffersThePathAgainWhileLoaded) {
 
     // After "Return to Form" the window comes back fresh.
     w.cmdReturn.click();
-    FrmShowCode &again = create_code();
+    FrmShowCode& again = create_code();
     save_as(again, "/a/fourth.txt");
     EXPECT_EQ(p.files.save_requests[4].file_name, "");
 }
 
 TEST_F(CodeWindowTest, AWriteFailureShowsItsDescription) {
-    FrmShowCode &w = create_code();
+    FrmShowCode& w = create_code();
     p.writer.failure = "Permission denied";
     save_as(w, "/ro/code.txt");
     EXPECT_EQ(p.messages.shown, (Shown{{"Permission denied", "ERROR"}}));
@@ -109,7 +109,7 @@ TEST_F(CodeWindowTest, AWriteFailureShowsItsDescription) {
 }
 
 TEST_F(CodeWindowTest, RefusesACharacterTheCodePageCannotHold) {
-    FrmShowCode &w = create_code();
+    FrmShowCode& w = create_code();
     w.txtCode.text = "line one\r\nOhm \xCE\xA9 sign\r\n";
     save_as(w, "/a/code.txt");
 
@@ -123,14 +123,14 @@ TEST_F(CodeWindowTest, RefusesACharacterTheCodePageCannotHold) {
 }
 
 TEST_F(CodeWindowTest, WritesTheEuroSignAsOneByte) {
-    FrmShowCode &w = create_code();
+    FrmShowCode& w = create_code();
     w.txtCode.text = "\xE2\x82\xAC 5, caf\xC3\xA9\r\n";
     save_as(w, "/a/euro.txt");
     EXPECT_EQ(p.writer.files["/a/euro.txt"], "\x80 5, caf\xE9\r\n");
 }
 
 TEST_F(CodeWindowTest, ReturnShowsForm1AgainWhenALoadHidIt) {
-    FrmShowCode &w = create_code();
+    FrmShowCode& w = create_code();
     p.pictures.add("/p.bmp", 2, 2);
     p.files.choose("/p.bmp");
     prog.form1()->cmdNewPicture.click();
@@ -149,19 +149,19 @@ TEST_F(CodeWindowTest, TheCloseBoxEndsTheProgram) {
 }
 
 TEST_F(CodeWindowTest, ReturnAfterForm1WasClosedBringsItBackAsAtStartUp) {
-    Form1 &old_form = *prog.form1();
+    Form1& old_form = *prog.form1();
     p.pictures.add("/p.bmp", 2, 2);
     p.files.choose("/p.bmp");
     old_form.cmdNewPicture.click();
     prog.status_dialog()->cmdReturn.click();
-    FrmShowCode &w = create_code();
+    FrmShowCode& w = create_code();
 
     old_form.request_close();
     EXPECT_EQ(prog.form1(), nullptr);
     EXPECT_EQ(p.app.quits, 0); // the code window is still open
 
     w.cmdReturn.click();
-    Form1 *form = prog.form1();
+    Form1* form = prog.form1();
     ASSERT_NE(form, nullptr);
     EXPECT_TRUE(form->visible);
     EXPECT_FALSE(form->Image(1).has_picture());

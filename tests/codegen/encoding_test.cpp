@@ -13,7 +13,7 @@ using codegen::to_windows_1252;
 
 TEST(EncodingTest, EncodesWhatTheCodePageHolds) {
     const struct {
-        const char *utf8;
+        const char* utf8;
         std::string bytes;
     } cases[] = {
         {"Penvane1.LCDWriteBitmap 0, 2\r\n\r\n", "Penvane1.LCDWriteBitmap 0, 2\r\n\r\n"},
@@ -24,7 +24,7 @@ TEST(EncodingTest, EncodesWhatTheCodePageHolds) {
         // C0 controls are part of the code page: tab, CR, LF and the rest.
         {"\t\x01\x1B\x7F", "\t\x01\x1B\x7F"},
     };
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         const auto result = to_windows_1252(c.utf8);
         ASSERT_TRUE(std::holds_alternative<std::string>(result)) << c.utf8;
         EXPECT_EQ(std::get<std::string>(result), c.bytes) << c.utf8;
@@ -37,7 +37,7 @@ TEST(EncodingTest, EncodesWhatTheCodePageHolds) {
 
 TEST(EncodingTest, RefusesTheFirstCharacterItCannotHold) {
     const struct {
-        const char *utf8;
+        const char* utf8;
         int line;
         std::string character;
         std::optional<char32_t> code_point;
@@ -57,10 +57,10 @@ TEST(EncodingTest, RefusesTheFirstCharacterItCannotHold) {
         {"ok\n\xFF", 2, "\xFF", std::nullopt},
         {"ok\xE2\x82", 1, "\xE2\x82", std::nullopt},
     };
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         const auto result = to_windows_1252(c.utf8);
         ASSERT_TRUE(std::holds_alternative<EncodingError>(result)) << c.utf8;
-        const auto &error = std::get<EncodingError>(result);
+        const auto& error = std::get<EncodingError>(result);
         EXPECT_EQ(error.line, c.line) << c.utf8;
         EXPECT_EQ(error.character, c.character) << c.utf8;
         EXPECT_EQ(error.code_point, c.code_point) << c.utf8;
@@ -70,7 +70,7 @@ TEST(EncodingTest, RefusesTheFirstCharacterItCannotHold) {
 TEST(EncodingTest, DescribesTheRefusedCharacter) {
     const struct {
         EncodingError error;
-        const char *message;
+        const char* message;
     } cases[] = {
         {{4, "\xCE\xA9", U'\u03A9'},
          "Line 4 holds the character \"\xCE\xA9\" (U+03A9), which a Windows-1252 text file "
@@ -85,7 +85,7 @@ TEST(EncodingTest, DescribesTheRefusedCharacter) {
          "Line 3 holds bytes that are not valid text (0xE2 0x82), which a Windows-1252 text "
          "file cannot hold. Nothing was written."},
     };
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         EXPECT_EQ(codegen::describe(c.error), c.message);
     }
 }

@@ -14,7 +14,7 @@ namespace {
 
 using codegen::generate_code;
 
-void place(tk::Control &c, float left, float top, float width, float height) {
+void place(tk::Control& c, float left, float top, float width, float height) {
     c.left = left;
     c.top = top;
     c.width = width;
@@ -26,7 +26,7 @@ TEST(GenerateByHandlersTest, ReproducesTheWorkedExampleByteForByte) {
     fakes::Platform p;
     Program prog{p.services};
     prog.start();
-    Form1 &form = *prog.form1();
+    Form1& form = *prog.form1();
     p.pictures.add("/d/background.bmp", 240, 128);
     p.pictures.add("/d/filler.bmp", 5, 5);
     p.pictures.add("/d/okbutton.bmp", 48, 24);
@@ -63,7 +63,7 @@ TEST(GenerateByHandlersTest, ReproducesTheWorkedExampleByteForByte) {
         "\r\n"
         "Penvane1.KeyPadAddHotSpot 0, 1, 60, 32, 47, 23\r\n"
         "Penvane1.KeyPadAddHotSpot 1, 1, 143, 32, 47, 23\r\n";
-    codegen::FrmShowCode *window = prog.code_window();
+    codegen::FrmShowCode* window = prog.code_window();
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(window->visible);
     EXPECT_TRUE(form.visible);
@@ -78,20 +78,20 @@ class GenerateTest : public ::testing::Test {
 protected:
     GenerateTest() { form.start_up(); }
 
-    tk::Image &picture(int k, float left, float top, float width, float height) {
-        tk::Image &image = form.Image(k);
+    tk::Image& picture(int k, float left, float top, float width, float height) {
+        tk::Image& image = form.Image(k);
         image.picture = std::make_shared<tk::Picture>();
         place(image, left, top, width, height);
         return image;
     }
-    void named(int k, const char *name, std::int16_t ids, std::int16_t mode) {
+    void named(int k, const char* name, std::int16_t ids, std::int16_t mode) {
         form.strFileName(k) = name;
         form.set_intIDS(k, ids);
         form.set_intMode(k, mode);
     }
-    tk::Label &hotspot(int j, float left, float top, float width, float height,
+    tk::Label& hotspot(int j, float left, float top, float width, float height,
                        tk::Color color = tk::kRed) {
-        tk::Label &label = form.lbl(j);
+        tk::Label& label = form.lbl(j);
         label.visible = true;
         label.back_color = color;
         place(label, left, top, width, height);
@@ -134,8 +134,8 @@ TEST_F(GenerateTest, NeverSetValuesAreWrittenAsNothingExceptSlotTensCodes) {
 TEST_F(GenerateTest, ReducesSmallPictureSizesByFour) {
     const struct {
         float width, height; // twips
-        const char *w;
-        const char *h;
+        const char* w;
+        const char* h;
     } cases[] = {
         {5562, 2966, "176", "92"}, // exactly 180 and 96
         {5593, 2997, "181", "97"}, // 181 and 97
@@ -143,7 +143,7 @@ TEST_F(GenerateTest, ReducesSmallPictureSizesByFour) {
         {92, 123, "-1", "0"},      // 3 and 4
         {32767, 32767, "1060", "1060"},
     };
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         picture(1, 0, 0, c.width, c.height);
         named(1, "p", 0, 0);
         const std::string expected = std::string("Penvane1.LCDWriteBitmap 0, 0, 0, 0, ") + c.w +
@@ -156,14 +156,14 @@ TEST_F(GenerateTest, ReducesSmallPictureSizesByFour) {
 TEST_F(GenerateTest, RoundsAndClampsTwipsBeforeConverting) {
     const struct {
         float left, top, width, height;
-        const char *fields; // x, y, w, h
+        const char* fields; // x, y, w, h
     } cases[] = {
         {166.5F, 75.5F, 1440, 720, "5, 3, 43, 19"}, // 166.5 -> 166, 75.5 -> 76
         {-40, -1, 1440, 720, "0, 0, 43, 19"},       // left of and above the canvas
         {-40000, 40000, 70000, 40000, "0, 1085, 1060, 1060"},
         {9720, 7315, 1440, 720, "322, 242, 43, 19"}, // beyond the LCD, as it comes
     };
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         picture(1, c.left, c.top, c.width, c.height);
         named(1, "p", 0, 0);
         EXPECT_EQ(generate_code(form), std::string("Penvane1.LCDWriteBitmap 0, 0, ") + c.fields +
@@ -200,10 +200,10 @@ TEST(CreateCodeTest, EachRunReplacesTheTextInTheSameWindow) {
     fakes::Platform p;
     Program prog{p.services};
     prog.start();
-    Form1 &form = *prog.form1();
+    Form1& form = *prog.form1();
 
     form.cmdCreateCode.click();
-    codegen::FrmShowCode *window = prog.code_window();
+    codegen::FrmShowCode* window = prog.code_window();
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(window->visible);
     EXPECT_EQ(window->txtCode.text, ""); // an empty design: the window all the same

@@ -4,12 +4,12 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QFileDialog>
-#include <QTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <sys/stat.h>
 
@@ -35,7 +35,8 @@ class ServicesTest : public QObject {
 private Q_SLOTS:
     void writer_writes_exact_bytes_data() {
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("crlf lines") << QByteArray("Penvane1.LCDWriteBitmap 0, 2, 0, 0\r\n\r\nx\r\n");
+        QTest::newRow("crlf lines")
+            << QByteArray("Penvane1.LCDWriteBitmap 0, 2, 0, 0\r\n\r\nx\r\n");
         QTest::newRow("empty") << QByteArray();
         QTest::newRow("high bytes and NUL") << QByteArray("\x80\xff\x00z", 4);
     }
@@ -78,18 +79,16 @@ private Q_SLOTS:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write("keep");
         }
-        const QStringList before = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden |
-                                                              QDir::NoDotAndDotDot);
+        const QStringList before =
+            QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
         padscreen_qt::QtTextFileWriter writer;
         for (const QString& target : {dir.filePath(QStringLiteral("missing/out.txt")),
-                                      file_as_folder + QStringLiteral("/out.txt"),
-                                      dir.path()}) {
+                                      file_as_folder + QStringLiteral("/out.txt"), dir.path()}) {
             const auto error = writer.write(path_of(target), "text");
             QVERIFY2(error.has_value(), qPrintable(target));
             QVERIFY2(!error->empty(), qPrintable(target));
         }
-        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden |
-                                            QDir::NoDotAndDotDot),
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                  before);
         QCOMPARE(read_all(file_as_folder), QByteArray("keep"));
     }

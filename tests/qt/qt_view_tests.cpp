@@ -57,8 +57,8 @@ class ViewTest : public QObject {
         QTest::mouseClick(view.windowHandle(), Qt::LeftButton, {}, p);
     }
     static void send_move(QWidget& view, QPoint p, Qt::MouseButtons held) {
-        QMouseEvent move(QEvent::MouseMove, QPointF(p), view.mapToGlobal(QPointF(p)),
-                         Qt::NoButton, held, Qt::NoModifier);
+        QMouseEvent move(QEvent::MouseMove, QPointF(p), view.mapToGlobal(QPointF(p)), Qt::NoButton,
+                         held, Qt::NoModifier);
         QApplication::sendEvent(&view, &move);
     }
 

@@ -49,9 +49,8 @@ protected:
 
 TEST_F(StandIn, WellBehavedHelperGivesItsPixels) {
     // The picture's path is the helper's only argument.
-    const auto picture =
-        load_with("[ \"$#\" = 1 ] && [ \"$1\" = '" + picture_path + "' ] || exit 3\n" +
-                  valid_answer());
+    const auto picture = load_with("[ \"$#\" = 1 ] && [ \"$1\" = '" + picture_path +
+                                   "' ] || exit 3\n" + valid_answer());
     ASSERT_NE(picture, nullptr);
     EXPECT_EQ(picture->width, 2);
     EXPECT_EQ(picture->height, 1);
@@ -82,7 +81,8 @@ TEST_F(StandIn, AnswerOfWrongLengthIsRefused) {
 }
 
 TEST_F(StandIn, BadHeaderIsRefused) {
-    EXPECT_EQ(load_with(R"(printf 'PSD2\002\000\000\000\001\000\000\000')" "\n" +
+    EXPECT_EQ(load_with(R"(printf 'PSD2\002\000\000\000\001\000\000\000')"
+                        "\n" +
                         std::string(answer_pixels)),
               nullptr)
         << "wrong magic";
@@ -91,8 +91,7 @@ TEST_F(StandIn, BadHeaderIsRefused) {
     EXPECT_EQ(load_with(R"(printf 'PSD1\001\000\000\000\000\000\000\000')"), nullptr)
         << "zero height";
     // 8193 x 4096 x 4 bytes is just over 128 MiB.
-    EXPECT_EQ(load_with(R"(printf 'PSD1\001\040\000\000\000\020\000\000')"),
-              nullptr)
+    EXPECT_EQ(load_with(R"(printf 'PSD1\001\040\000\000\000\020\000\000')"), nullptr)
         << "too large";
 }
 

@@ -233,13 +233,13 @@ QByteArray wmf_record(unsigned function, std::initializer_list<int> params) {
 // half. With a placeable header the frame is that window at 1440 units per inch.
 QByteArray wmf(int extent_x, int extent_y, bool placeable) {
     QByteArray records;
-    records.append(wmf_record(0x020B, {0, 0}));                  // SETWINDOWORG
-    records.append(wmf_record(0x020C, {extent_y, extent_x}));    // SETWINDOWEXT
-    records.append(wmf_record(0x02FC, {0, 0x00FF, 0x0000, 0}));  // CREATEBRUSHINDIRECT, red
-    records.append(wmf_record(0x012D, {0}));                     // SELECTOBJECT
-    records.append(wmf_record(0x041B, {extent_y * 3 / 4, extent_x * 3 / 4, extent_y / 4,
-                                       extent_x / 4}));          // RECTANGLE
-    records.append(wmf_record(0x0000, {}));                      // EOF
+    records.append(wmf_record(0x020B, {0, 0}));                 // SETWINDOWORG
+    records.append(wmf_record(0x020C, {extent_y, extent_x}));   // SETWINDOWEXT
+    records.append(wmf_record(0x02FC, {0, 0x00FF, 0x0000, 0})); // CREATEBRUSHINDIRECT, red
+    records.append(wmf_record(0x012D, {0}));                    // SELECTOBJECT
+    records.append(wmf_record(
+        0x041B, {extent_y * 3 / 4, extent_x * 3 / 4, extent_y / 4, extent_x / 4})); // RECTANGLE
+    records.append(wmf_record(0x0000, {}));                                         // EOF
     QByteArray out;
     put16(out, 1);
     put16(out, 9);
@@ -321,12 +321,12 @@ protected:
     picture_decode::HelperPictureLoader loader{PADSCREEN_DECODE_HELPER};
 };
 
-#define EXPECT_PICTURE(picture, w, h)                                                          \
-    do {                                                                                       \
-        ASSERT_NE(picture, nullptr);                                                           \
-        EXPECT_EQ(picture->width, w);                                                          \
-        EXPECT_EQ(picture->height, h);                                                         \
-        ASSERT_EQ(picture->argb.size(), std::size_t(w) * std::size_t(h));                      \
+#define EXPECT_PICTURE(picture, w, h)                                                              \
+    do {                                                                                           \
+        ASSERT_NE(picture, nullptr);                                                               \
+        EXPECT_EQ(picture->width, w);                                                              \
+        EXPECT_EQ(picture->height, h);                                                             \
+        ASSERT_EQ(picture->argb.size(), std::size_t(w) * std::size_t(h));                          \
     } while (false)
 
 TEST_F(HelperLoads, PngKeepsEveryPixelAndAlphaUnpremultiplied) {
@@ -377,8 +377,8 @@ TEST_F(HelperLoads, GifGivesItsFirstFrame) {
 
 TEST_F(HelperLoads, IconPrefersItsThirtyTwoPixelImage) {
     const auto picture = load("three.ico", icon_file({{16, icon_bitmap(16, red)},
-                                                     {32, icon_bitmap(32, green)},
-                                                     {48, icon_bitmap(48, blue)}}));
+                                                      {32, icon_bitmap(32, green)},
+                                                      {48, icon_bitmap(48, blue)}}));
     EXPECT_PICTURE(picture, 32, 32);
     EXPECT_EQ(pixel(*picture, 5, 5), green);
 }
@@ -390,8 +390,9 @@ TEST_F(HelperLoads, IconWithoutThirtyTwoGivesItsLargest) {
     EXPECT_EQ(pixel(*picture, 47, 47), blue);
 
     // The same with the large image stored as PNG, as newer icons do.
-    const auto mixed = load("png.ico", icon_file({{16, icon_bitmap(16, red)},
-                                                  {48, encoded(solid(48, 48, green), "PNG")}}));
+    const auto mixed =
+        load("png.ico",
+             icon_file({{16, icon_bitmap(16, red)}, {48, encoded(solid(48, 48, green), "PNG")}}));
     EXPECT_PICTURE(mixed, 48, 48);
     EXPECT_EQ(pixel(*mixed, 0, 0), green);
 }
@@ -481,8 +482,8 @@ TEST_F(HelperLoads, OversizedPicturesFail) {
     EXPECT_EQ(load("bomb.gif", gif(30000, 30000, {})), nullptr);
     // An icon's directory says nothing of the size of a PNG inside it; Qt's allocation
     // limit, which the decoder sets, stops that one.
-    EXPECT_EQ(load("bomb.ico", icon_file({{0, png_with_size(encoded(solid(8, 8, red), "PNG"),
-                                                             30000, 30000)}})),
+    EXPECT_EQ(load("bomb.ico",
+                   icon_file({{0, png_with_size(encoded(solid(8, 8, red), "PNG"), 30000, 30000)}})),
               nullptr);
     EXPECT_EQ(load("bomb.emf", emf(2000000000, 2000000000)), nullptr);
     EXPECT_EQ(load("bomb.wmf", wmf(32000, 32000, false)), nullptr);
@@ -506,7 +507,8 @@ TEST(DecodeBytes, RefusesAnnouncedSizesOver128MiBBeforeReading) {
         {"jpeg", jpeg_with_size(encoded(solid(8, 8, red), "JPEG"), 30000, 30000)},
         {"emf", emf(2000000000, 2000000000)},
         // 32767 units at 1 unit per inch.
-        {"placeable wmf", [] {
+        {"placeable wmf",
+         [] {
              QByteArray w = wmf(1440, 720, true);
              set16(w, 10, 32767);
              set16(w, 12, 32767);

@@ -14,7 +14,7 @@ namespace {
 
 using picture_slots::ClipName;
 
-constexpr const char *kFilter =
+constexpr const char* kFilter =
     "All Picture Files|*.bmp;*.dib;*.gif;*.jpg;*.wmf;*.emf;*.ico;*.cur|Bitmaps (*.bmp;*.dib)|"
     "*.bmp;*.dib|GIF Images (*.gif)|*.gif|JPEG Images (*.jpg)|*.jpg|Metafiles (*.wmf;*.emf)|"
     "*.wmf;*.emf|Icons (*.ico;*.cur)|*.ico;*.cur|All Files (*.*)|*.*";
@@ -23,14 +23,14 @@ class LoadTest : public ::testing::Test {
 protected:
     LoadTest() { prog.start(); }
 
-    Form1 &form() { return *prog.form1(); }
+    Form1& form() { return *prog.form1(); }
 
     // Chooses the file in the open dialog and presses "&Load Image".
-    void load(const std::string &path) {
+    void load(const std::string& path) {
         p.files.choose(path);
         form().cmdNewPicture.click();
     }
-    void load_picture(const std::string &path, int w, int h) {
+    void load_picture(const std::string& path, int w, int h) {
         p.pictures.add(path, w, h);
         load(path);
     }
@@ -50,14 +50,14 @@ protected:
 
 TEST(ClipNameTest, CutsBeforeTheFirstDot) {
     const struct {
-        const char *title;
-        const char *name;
+        const char* title;
+        const char* name;
     } cases[] = {
         {"logo.bmp", "logo"},           {"my.logo.bmp", "my"}, {".bmp", ""},
         {"README", "README"},           {"trail.", "trail"},   {"", ""},
         {"two words.gif", "two words"},
     };
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         EXPECT_EQ(ClipName(c.title), c.name) << c.title;
     }
 }
@@ -71,7 +71,7 @@ TEST_F(LoadTest, FillsSlotOneAtTwiceThePictureSizeAndHandsOverToTheDialog) {
     EXPECT_EQ(p.files.open_requests[0].filter_index, 1);
     EXPECT_EQ(p.files.open_requests[0].file_name, "");
 
-    const tk::Image &image = form().Image(1);
+    const tk::Image& image = form().Image(1);
     ASSERT_TRUE(image.has_picture());
     EXPECT_EQ(image.picture->width, 100);
     EXPECT_EQ(image.tag, "logo.bmp");
@@ -93,7 +93,7 @@ TEST_F(LoadTest, FillsSlotOneAtTwiceThePictureSizeAndHandsOverToTheDialog) {
     EXPECT_EQ(p.pictures.loads, std::vector<std::string>{"/pics/logo.bmp"});
 
     EXPECT_FALSE(form().visible);
-    const auto *dialog = prog.status_dialog();
+    const auto* dialog = prog.status_dialog();
     ASSERT_NE(dialog, nullptr);
     EXPECT_TRUE(dialog->visible);
     EXPECT_EQ(dialog->lblImageDisplayStatus.caption,
@@ -117,11 +117,11 @@ TEST_F(LoadTest, TakesTheLowestFreeSlot) {
         {{2, 3, 4, 5, 6, 7, 8, 9, 10}, 1, mode},
         {{1, 2, 3, 4, 5, 6, 7, 8, 9}, 10, mode},
     };
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         fakes::Platform fresh;
         Program program{fresh.services};
         program.start();
-        Form1 &f = *program.form1();
+        Form1& f = *program.form1();
         for (int n : c.occupied) {
             auto picture = std::make_shared<tk::Picture>();
             f.Image(n).picture = picture;
@@ -181,7 +181,7 @@ TEST_F(LoadTest, AFileThatIsNoPictureLeavesOnlyTheTag) {
     occupy(1);
     load("/pics/notes.bmp"); // unknown to the fake loader: the load fails
 
-    const tk::Image &image = form().Image(2);
+    const tk::Image& image = form().Image(2);
     EXPECT_EQ(image.tag, "notes.bmp");
     EXPECT_FALSE(image.has_picture());
     EXPECT_FALSE(image.visible);

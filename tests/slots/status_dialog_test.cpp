@@ -20,11 +20,11 @@ protected:
         p.pictures.add("/pics/a.bmp", 10, 10);
     }
 
-    Form1 &form() { return *prog.form1(); }
-    FrmImageDisplayStatus &load() {
+    Form1& form() { return *prog.form1(); }
+    FrmImageDisplayStatus& load() {
         p.files.choose("/pics/a.bmp");
         form().cmdNewPicture.click();
-        FrmImageDisplayStatus *dialog = prog.status_dialog();
+        FrmImageDisplayStatus* dialog = prog.status_dialog();
         EXPECT_NE(dialog, nullptr);
         return *dialog;
     }
@@ -33,9 +33,9 @@ protected:
     Program prog{p.services};
 };
 
-std::vector<std::string> selected(const FrmImageDisplayStatus &d) {
+std::vector<std::string> selected(const FrmImageDisplayStatus& d) {
     std::vector<std::string> out;
-    for (const auto *o :
+    for (const auto* o :
          {&d.optDisplay, &d.optHiddenBackground, &d.optModeClear, &d.optModeComplement,
           &d.optModeWriteOpaque, &d.optModeWriteTransparent}) {
         if (o->value()) {
@@ -46,7 +46,7 @@ std::vector<std::string> selected(const FrmImageDisplayStatus &d) {
 }
 
 TEST_F(StatusDialogTest, OpensWithForegroundByFocusAndWriteOpaque) {
-    FrmImageDisplayStatus &d = load();
+    FrmImageDisplayStatus& d = load();
     EXPECT_EQ(d.caption, "Image Display and Mode Status");
     EXPECT_EQ(d.focus(), &d.optDisplay);
     EXPECT_EQ(selected(d), (std::vector<std::string>{"optDisplay", "optModeWriteOpaque"}));
@@ -76,15 +76,15 @@ TEST_F(StatusDialogTest, StoresTheChosenCodes) {
         int mode;
     } cases[] = {{true, 3, 1, 3}, {false, 0, 0, 0}, {true, 1, 1, 1}, {false, 2, 0, 2}};
     int slot = 0;
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         ++slot;
-        FrmImageDisplayStatus &d = load();
+        FrmImageDisplayStatus& d = load();
         // Each showing starts from the opening state, whatever came before.
         EXPECT_EQ(selected(d), (std::vector<std::string>{"optDisplay", "optModeWriteOpaque"}));
         if (c.hidden) {
             d.optHiddenBackground.set_value(true);
         }
-        tk::OptionButton *modes[] = {&d.optModeClear, &d.optModeComplement, &d.optModeWriteOpaque,
+        tk::OptionButton* modes[] = {&d.optModeClear, &d.optModeComplement, &d.optModeWriteOpaque,
                                      &d.optModeWriteTransparent};
         modes[c.mode_option]->set_value(true);
         d.cmdReturn.click();
@@ -97,7 +97,7 @@ TEST_F(StatusDialogTest, SlotTenStoresTheSameCodes) {
     for (int n = 1; n <= 9; ++n) {
         form().Image(n).picture = std::make_shared<tk::Picture>();
     }
-    FrmImageDisplayStatus &d = load();
+    FrmImageDisplayStatus& d = load();
     EXPECT_TRUE(form().intIDS(10).is(0)); // a plain integer: 0 before any OK
     d.optHiddenBackground.set_value(true);
     d.optModeComplement.set_value(true);
@@ -107,7 +107,7 @@ TEST_F(StatusDialogTest, SlotTenStoresTheSameCodes) {
 }
 
 TEST_F(StatusDialogTest, OkWithoutADisplayStatusDoesNothing) {
-    FrmImageDisplayStatus &d = load();
+    FrmImageDisplayStatus& d = load();
     d.optDisplay.set_value(false);
     d.cmdReturn.click();
 
@@ -123,12 +123,12 @@ TEST_F(StatusDialogTest, OkWithoutADisplayStatusDoesNothing) {
 }
 
 TEST_F(StatusDialogTest, WithNoModeSelectedTheModeKeepsItsValue) {
-    FrmImageDisplayStatus &first = load();
+    FrmImageDisplayStatus& first = load();
     first.optModeWriteTransparent.set_value(true);
     first.cmdReturn.click();
     form().Image(1).picture.reset(); // the slot emptied again
 
-    FrmImageDisplayStatus &d = load();
+    FrmImageDisplayStatus& d = load();
     d.optModeWriteOpaque.set_value(false);
     d.optHiddenBackground.set_value(true);
     d.cmdReturn.click();
@@ -137,7 +137,7 @@ TEST_F(StatusDialogTest, WithNoModeSelectedTheModeKeepsItsValue) {
 }
 
 TEST_F(StatusDialogTest, AnIOutsideTheSlotsStoresNothingButClosesTheDialog) {
-    FrmImageDisplayStatus &d = load();
+    FrmImageDisplayStatus& d = load();
     form().i = std::int16_t{11};
     d.cmdReturn.click();
 

@@ -21,8 +21,8 @@ public:
 
     void choose(const std::string& path) {
         const auto slash = path.find_last_of('/');
-        answers.emplace_back(platform::FileChoice{
-            path, slash == std::string::npos ? path : path.substr(slash + 1)});
+        answers.emplace_back(
+            platform::FileChoice{path, slash == std::string::npos ? path : path.substr(slash + 1)});
     }
     void cancel() { answers.emplace_back(std::nullopt); }
 
