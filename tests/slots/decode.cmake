@@ -6,7 +6,8 @@ add_executable(decode_formats_test
     ${CMAKE_CURRENT_LIST_DIR}/decode_formats_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/decode_test_support.h)
 target_link_libraries(decode_formats_test PRIVATE
-    padscreen_decode_client padscreen_decode_lib Qt6::Gui GTest::gtest ZLIB::ZLIB
+    padscreen_decode_client padscreen_decode_lib padscreen_program padscreen_test_support
+    Qt6::Gui GTest::gtest ZLIB::ZLIB
     padscreen_warnings)
 target_compile_definitions(decode_formats_test PRIVATE
     PADSCREEN_DECODE_HELPER="$<TARGET_FILE:padscreen-decode>")

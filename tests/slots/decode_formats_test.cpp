@@ -3,6 +3,9 @@
 #include "decode/client.h"
 #include "decode/decode.h"
 #include "decode_test_support.h"
+#include "fakes.h"
+#include "program.h"
+#include "slots/status_dialog.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -487,6 +490,48 @@ TEST_F(HelperLoads, OversizedPicturesFail) {
               nullptr);
     EXPECT_EQ(load("bomb.emf", emf(2000000000, 2000000000)), nullptr);
     EXPECT_EQ(load("bomb.wmf", wmf(32000, 32000, false)), nullptr);
+}
+
+// ---- Through the whole program: a file that fails changes nothing ---------------------
+
+TEST_F(HelperLoads, LoadImageWithABadFileLeavesTheDesignAsItWas) {
+    fakes::Platform fake;
+    platform::Services services{fake.files, fake.messages, loader, fake.writer, fake.app};
+    Program program(services);
+    program.start();
+    Form1& form = *program.form1();
+    const QByteArray bitmap = bmp(100, 50, red);
+    const struct {
+        const char* name;
+        QByteArray bytes;
+    } bad[] = {
+        {"empty.bmp", {}},
+        {"notes.bmp", "not a picture at all\n"},
+        {"cut.bmp", bitmap.left(bitmap.size() / 2)},
+        {"bomb.bmp", bmp(30000, 30000, red, false)},
+        {"bomb.emf", emf(2000000000, 2000000000)},
+    };
+    for (const auto& file : bad) {
+        SCOPED_TRACE(file.name);
+        fake.files.choose(dir.write(file.name, std::string_view(file.bytes.constData(),
+                                                                std::size_t(file.bytes.size()))));
+        form.cmdNewPicture.click();
+        EXPECT_FALSE(form.Image(1).has_picture());
+        EXPECT_FALSE(form.Image(1).visible);
+        EXPECT_EQ(form.cboDisable.items, std::vector<std::string>{"None"});
+        EXPECT_FALSE(form.cmdDelete.enabled);
+        EXPECT_TRUE(form.visible);
+        EXPECT_EQ(program.status_dialog(), nullptr);
+        EXPECT_TRUE(fake.messages.shown.empty());
+    }
+    // A good file afterwards loads into the same slot, at twice its size plus the frame.
+    fake.files.choose(dir.write("logo.bmp", std::string_view(bitmap.constData(),
+                                                             std::size_t(bitmap.size()))));
+    form.cmdNewPicture.click();
+    ASSERT_TRUE(form.Image(1).has_picture());
+    EXPECT_EQ(form.Image(1).width, 3120);
+    EXPECT_EQ(form.Image(1).height, 1620);
+    EXPECT_NE(program.status_dialog(), nullptr);
 }
 
 // ---- In-process: the refusals happen before anything is decoded ------------------------
