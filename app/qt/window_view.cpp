@@ -462,7 +462,11 @@ void WindowView::paint_control(QPainter& painter, const tk::Control& control) {
         if (const QImage* picture = image_of(image)) {
             // Stretched to the control, pixel for pixel: a picture shown at
             // twice its size keeps its sharp LCD look.
+            // A disabled picture (chosen in the enable list) is drawn faded, so
+            // the hotspots drawn beneath it stay in sight.
+            painter.setOpacity(image.enabled ? 1.0 : 0.4);
             painter.drawImage(px_rect(control.window_rect()), *picture);
+            painter.setOpacity(1.0);
         }
         break;
     }

@@ -298,6 +298,25 @@ private Q_SLOTS:
         }
         QVERIFY(form().cmdDelete.enabled);
     }
+
+    void a_disabled_picture_lets_the_hotspots_beneath_it_show() {
+        load_picture("/pics/a.bmp", 20, 10); // 48 x 28 pixels at the corner
+        form().lbl(1).left = 150;
+        form().lbl(1).top = 150;
+        form().lbl(1).width = 300;
+        form().lbl(1).height = 150;
+        form().lbl(1).visible = true;
+        auto& view = form_view();
+        const QPoint inside(15, 13); // on the hotspot, under the picture
+        view.update();
+        QCOMPARE(shot(view).pixel(inside), kPictureGrey);
+
+        form().cboDisable.choose(1); // "a.bmp"
+        QVERIFY(!form().Image(1).enabled);
+        view.update();
+        const QRgb faded = shot(view).pixel(inside);
+        QVERIFY(qRed(faded) > qGreen(faded) + 60); // the red hotspot shows through
+    }
 };
 
 QTEST_MAIN(ViewTest)
