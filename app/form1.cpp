@@ -90,7 +90,7 @@ Form1::Form1()
         markers_[n - 1] = &m;
     }
     for (int n = 1; n <= 8; ++n) {
-        const float y = 2520.0F + 120.0F * n;
+        const float y = 2520.0F + 120.0F * static_cast<float>(n);
         auto& line = make_line(*this, "lin" + std::to_string(n), 9960, y, 10800, y, tk::kRed);
         line.visible = false;
         lines_[n - 1] = &line;

@@ -71,11 +71,12 @@ bool is_control(char32_t cp) { return cp < 0x20 || (cp >= 0x7F && cp <= 0x9F); }
 } // namespace
 
 std::variant<std::string, EncodingError> to_windows_1252(std::string_view utf8) {
-    Converter cd(iconv_open("WINDOWS-1252", "UTF-8"));
-    if (cd.get() == reinterpret_cast<iconv_t>(-1)) {
-        cd.release();
+    iconv_t opened = iconv_open("WINDOWS-1252", "UTF-8");
+    // iconv reports failure as the pointer value -1.
+    if (opened == reinterpret_cast<iconv_t>(-1)) { // NOLINT(performance-no-int-to-ptr)
         return EncodingError{};
     }
+    const Converter cd(opened);
     // Every character becomes at most one byte.
     std::string out(utf8.size(), '\0');
     char* in = const_cast<char*>(utf8.data()); // iconv's signature; the input is not written

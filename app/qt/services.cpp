@@ -70,7 +70,7 @@ std::optional<platform::FileChoice> run_dialog(const platform::FileDialogOptions
     if (chosen.isEmpty() || chosen.first().isEmpty()) {
         return std::nullopt;
     }
-    const QString path = chosen.first();
+    const QString& path = chosen.first();
     return platform::FileChoice{to_path(path), to_path(QFileInfo(path).fileName())};
 }
 

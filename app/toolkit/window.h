@@ -40,9 +40,9 @@ public:
         return control;
     }
     template <class T>
-    T& add_captioned(std::string name, std::string caption, Rect place, int tab_index = -1) {
+    T& add_captioned(std::string name, const std::string& caption, Rect place, int tab_index = -1) {
         T& control = add<T>(std::move(name), place, tab_index);
-        control.caption = std::move(caption);
+        control.caption = caption;
         return control;
     }
 
