@@ -1,5 +1,8 @@
 // The real platform services: the text-file writer on real files, the filter
 // conversion of the file dialogs, and ending the event loop.
+#include "codegen/code_window.h"
+#include "fakes.h"
+#include "program.h"
 #include "services.h"
 
 #include <QApplication>
@@ -91,6 +94,40 @@ private Q_SLOTS:
         QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                  before);
         QCOMPARE(read_all(file_as_folder), QByteArray("keep"));
+    }
+
+    void code_window_saves_through_the_real_writer_or_leaves_the_file_alone() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("code.txt"));
+        {
+            QFile old(path);
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            old.write("old\r\n");
+        }
+        fakes::Platform fake;
+        padscreen_qt::QtTextFileWriter writer;
+        platform::Services services{fake.files, fake.messages, fake.pictures, writer, fake.app};
+        Program program(services);
+        program.start();
+        program.form1()->cmdCreateCode.click();
+        codegen::FrmShowCode& code = *program.code_window();
+
+        // A character Windows-1252 has no byte for: nothing is written.
+        code.txtCode.text = "price \xE2\x82\xAC 5\r\nsmile \xF0\x9F\x98\x80\r\n";
+        fake.files.choose(path_of(path));
+        code.cmdWriteTextFile.click();
+        QCOMPARE(fake.messages.shown.size(), std::size_t{1});
+        QCOMPARE(fake.messages.shown[0].second, std::string("ERROR"));
+        QVERIFY(fake.messages.shown[0].first.find("Line 2") != std::string::npos);
+        QCOMPARE(read_all(path), QByteArray("old\r\n"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"code.txt"});
+
+        // Without it the file is replaced, the euro sign as its single byte.
+        code.txtCode.text = "price \xE2\x82\xAC 5\r\n";
+        fake.files.choose(path_of(path));
+        code.cmdWriteTextFile.click();
+        QCOMPARE(fake.messages.shown.back().second, std::string("Save Status"));
+        QCOMPARE(read_all(path), QByteArray("price \x80 5\r\n"));
     }
 
     void filters_keep_descriptions_and_filter_by_pattern() {
