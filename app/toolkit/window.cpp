@@ -138,6 +138,11 @@ MouseArgs Window::relative(const Control& control, std::int16_t button, std::int
 }
 
 void Window::mouse_press(std::int16_t button, std::int16_t shift, float x, float y) {
+    if (capture_ != Capture::None && button == capture_button_) {
+        // The same button cannot go down twice: its release was lost (the
+        // pointer was grabbed away), so the old press is over.
+        cancel_pointer();
+    }
     if (capture_ != Capture::None) {
         pointer_x_ = x;
         pointer_y_ = y;

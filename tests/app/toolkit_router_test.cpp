@@ -224,6 +224,15 @@ TEST_F(Router, OnlyTheCapturingButtonEndsTheCapture) {
     EXPECT_EQ(take(), (Events{"window down 100,100", "window up 300,300"}));
 }
 
+TEST_F(Router, APressOfTheHeldButtonMeansItsReleaseWasLost) {
+    press(tk::kLeftButton, 100, 100);
+    w.mouse_move(tk::kLeftButton, 0, 1200, 1200);
+    w.mouse_press(tk::kLeftButton, 0, 1200, 1200); // no release came in between
+    w.mouse_release(tk::kLeftButton, 0, 1200, 1200);
+    EXPECT_EQ(take(), (Events{"window down 100,100", "window move 1200,1200", "lower down 200,200",
+                              "lower up 200,200", "lower click"}));
+}
+
 TEST_F(Router, OptionTakingFocusIsSelectedAndGroupsAreExclusive) {
     auto& frame_a = w.add<tk::Frame>("a");
     auto& frame_b = w.add<tk::Frame>("b");
