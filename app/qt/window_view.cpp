@@ -9,9 +9,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-
 #include <QSignalBlocker>
-#include <algorithm>
 
 #include <algorithm>
 #include <cmath>
