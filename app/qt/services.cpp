@@ -132,8 +132,16 @@ void QtApplication::quit() {
         qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
 }
 
+tk::PicturePtr BusyCursorPictureLoader::load(const std::string& path) {
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    tk::PicturePtr picture = inner_->load(path);
+    QGuiApplication::restoreOverrideCursor();
+    return picture;
+}
+
 QtServices::QtServices(const std::string& helper_path)
-    : pictures(std::make_unique<picture_decode::HelperPictureLoader>(helper_path)),
+    : pictures(std::make_unique<BusyCursorPictureLoader>(
+          std::make_unique<picture_decode::HelperPictureLoader>(helper_path))),
       services{files, messages, *pictures, writer, app} {}
 
 } // namespace padscreen_qt

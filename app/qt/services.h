@@ -37,6 +37,18 @@ public:
     std::optional<std::string> write(const std::string& path, const std::string& bytes) override;
 };
 
+// Shows the busy cursor while another loader decodes: a picture can take a
+// while, and the window does not answer meanwhile.
+class BusyCursorPictureLoader : public platform::PictureLoader {
+public:
+    explicit BusyCursorPictureLoader(std::unique_ptr<platform::PictureLoader> inner)
+        : inner_(std::move(inner)) {}
+    tk::PicturePtr load(const std::string& path) override;
+
+private:
+    std::unique_ptr<platform::PictureLoader> inner_;
+};
+
 class QtApplication : public platform::Application {
 public:
     void quit() override;
