@@ -12,6 +12,13 @@ namespace {
 // The coordinate variables hold numbers once written; empty reads as 0.
 float coord(const Variant& v) { return static_cast<float>(v.number().value_or(0)); }
 
+// lin1 ... lin4 are the band, lin5 ... lin8 the finished rectangle.
+void show_lines(Form1& form, int first, bool visible) {
+    for (int k = first; k < first + 4; ++k) {
+        form.lin(k).visible = visible;
+    }
+}
+
 void set_line(tk::Line& line, float x1, float x2, float y1, float y2) {
     line.x1 = x1;
     line.x2 = x2;
@@ -22,16 +29,12 @@ void set_line(tk::Line& line, float x1, float x2, float y1, float y2) {
 } // namespace
 
 void Form_MouseDown(Form1& form, const tk::MouseArgs& args) {
-    for (int k = 5; k <= 8; ++k) {
-        form.lin(k).visible = false;
-    }
+    show_lines(form, 5, false);
     form.cX = args.x;
     form.cY = args.y;
     form.Text(3).text = form.cX.text();
     form.Text(4).text = form.cY.text();
-    for (int k = 1; k <= 4; ++k) {
-        form.lin(k).visible = true;
-    }
+    show_lines(form, 1, true);
     const float cx = coord(form.cX);
     const float cy = coord(form.cY);
     form.lin(1).x1 = cx;
@@ -79,9 +82,7 @@ void Form_MouseUp(Form1& form, const tk::MouseArgs& args) {
     form.ccY = args.y;
     form.Text(5).text = form.ccX.text();
     form.Text(6).text = form.ccY.text();
-    for (int k = 1; k <= 4; ++k) {
-        form.lin(k).visible = false;
-    }
+    show_lines(form, 1, false);
     const float cx = coord(form.cX);
     const float cy = coord(form.cY);
     const float mx = coord(form.movX);
@@ -90,9 +91,7 @@ void Form_MouseUp(Form1& form, const tk::MouseArgs& args) {
     set_line(form.lin(6), mx, mx, cy, my);
     set_line(form.lin(7), cx, mx, cy, cy);
     set_line(form.lin(8), cx, cx, cy, my);
-    for (int k = 5; k <= 8; ++k) {
-        form.lin(k).visible = true;
-    }
+    show_lines(form, 5, true);
     if (form.movX.number() != form.cX.number()) {
         form.cmdHotspot.enabled = true;
     }

@@ -529,34 +529,27 @@ void WindowView::paintEvent(QPaintEvent* /*event*/) {
     }
 }
 
+void WindowView::route_mouse(MouseRoute route, std::int16_t buttons, const QMouseEvent& event) {
+    const std::int16_t shift = shift_code(event.modifiers());
+    const float x = to_twips(event.position().x());
+    const float y = to_twips(event.position().y());
+    user_action([this, route, buttons, shift, x, y] { (window_->*route)(buttons, shift, x, y); });
+}
+
 void WindowView::mousePressEvent(QMouseEvent* event) {
-    const std::int16_t button = button_code(event->button());
-    if (button == 0) {
-        return;
+    if (const std::int16_t button = button_code(event->button())) {
+        route_mouse(&tk::Window::mouse_press, button, *event);
     }
-    const std::int16_t shift = shift_code(event->modifiers());
-    const float x = to_twips(event->position().x());
-    const float y = to_twips(event->position().y());
-    user_action([this, button, shift, x, y] { window_->mouse_press(button, shift, x, y); });
 }
 
 void WindowView::mouseMoveEvent(QMouseEvent* event) {
-    const std::int16_t buttons = buttons_code(event->buttons());
-    const std::int16_t shift = shift_code(event->modifiers());
-    const float x = to_twips(event->position().x());
-    const float y = to_twips(event->position().y());
-    user_action([this, buttons, shift, x, y] { window_->mouse_move(buttons, shift, x, y); });
+    route_mouse(&tk::Window::mouse_move, buttons_code(event->buttons()), *event);
 }
 
 void WindowView::mouseReleaseEvent(QMouseEvent* event) {
-    const std::int16_t button = button_code(event->button());
-    if (button == 0) {
-        return;
+    if (const std::int16_t button = button_code(event->button())) {
+        route_mouse(&tk::Window::mouse_release, button, *event);
     }
-    const std::int16_t shift = shift_code(event->modifiers());
-    const float x = to_twips(event->position().x());
-    const float y = to_twips(event->position().y());
-    user_action([this, button, shift, x, y] { window_->mouse_release(button, shift, x, y); });
 }
 
 void WindowView::closeEvent(QCloseEvent* event) {

@@ -63,6 +63,9 @@ private:
     const QImage* image_of(const tk::Image& image);
     // Runs a user action unless the model window is gone or the program is busy.
     void user_action(const std::function<void()>& action);
+    using MouseRoute = void (tk::Window::*)(std::int16_t, std::int16_t, float, float);
+    // Hands a pointer event to one of the model's routes, in window twips.
+    void route_mouse(MouseRoute route, std::int16_t buttons, const QMouseEvent& event);
 
     tk::Window* window_;
     std::uint64_t id_;
