@@ -19,6 +19,15 @@ void show_lines(Form1& form, int first, bool visible) {
     }
 }
 
+// A press or release point, kept in its variables and shown in its text boxes.
+void record_point(Variant& x, Variant& y, tk::TextBox& x_text, tk::TextBox& y_text,
+                  const tk::MouseArgs& args) {
+    x = args.x;
+    y = args.y;
+    x_text.text = x.text();
+    y_text.text = y.text();
+}
+
 void set_line(tk::Line& line, float x1, float x2, float y1, float y2) {
     line.x1 = x1;
     line.x2 = x2;
@@ -30,10 +39,7 @@ void set_line(tk::Line& line, float x1, float x2, float y1, float y2) {
 
 void Form_MouseDown(Form1& form, const tk::MouseArgs& args) {
     show_lines(form, 5, false);
-    form.cX = args.x;
-    form.cY = args.y;
-    form.Text(3).text = form.cX.text();
-    form.Text(4).text = form.cY.text();
+    record_point(form.cX, form.cY, form.Text(3), form.Text(4), args);
     show_lines(form, 1, true);
     const float cx = coord(form.cX);
     const float cy = coord(form.cY);
@@ -78,10 +84,7 @@ void Form_MouseMove(Form1& form, const tk::MouseArgs& args) {
 // The finished rectangle runs from the press point to the last clamped
 // pointer position, not to the release point.
 void Form_MouseUp(Form1& form, const tk::MouseArgs& args) {
-    form.ccX = args.x;
-    form.ccY = args.y;
-    form.Text(5).text = form.ccX.text();
-    form.Text(6).text = form.ccY.text();
+    record_point(form.ccX, form.ccY, form.Text(5), form.Text(6), args);
     show_lines(form, 1, false);
     const float cx = coord(form.cX);
     const float cy = coord(form.cY);

@@ -34,39 +34,27 @@ int ms_until(Clock::time_point deadline) {
     return left.count() <= 0 ? 0 : static_cast<int>(left.count());
 }
 
-class FileActions {
+// A posix_spawn settings object, destroyed with the scope that made it.
+template <class T, int (*Init)(T*), int (*Destroy)(T*)> class Spawn {
 public:
-    FileActions() { ok_ = posix_spawn_file_actions_init(&actions_) == 0; }
-    ~FileActions() {
+    Spawn() { ok_ = Init(&value_) == 0; }
+    ~Spawn() {
         if (ok_)
-            posix_spawn_file_actions_destroy(&actions_);
+            Destroy(&value_);
     }
-    FileActions(const FileActions&) = delete;
-    FileActions& operator=(const FileActions&) = delete;
+    Spawn(const Spawn&) = delete;
+    Spawn& operator=(const Spawn&) = delete;
     bool ok() const { return ok_; }
-    posix_spawn_file_actions_t* get() { return &actions_; }
+    T* get() { return &value_; }
 
 private:
-    posix_spawn_file_actions_t actions_;
+    T value_;
     bool ok_ = false;
 };
 
-class SpawnAttr {
-public:
-    SpawnAttr() { ok_ = posix_spawnattr_init(&attr_) == 0; }
-    ~SpawnAttr() {
-        if (ok_)
-            posix_spawnattr_destroy(&attr_);
-    }
-    SpawnAttr(const SpawnAttr&) = delete;
-    SpawnAttr& operator=(const SpawnAttr&) = delete;
-    bool ok() const { return ok_; }
-    posix_spawnattr_t* get() { return &attr_; }
-
-private:
-    posix_spawnattr_t attr_;
-    bool ok_ = false;
-};
+using FileActions = Spawn<posix_spawn_file_actions_t, posix_spawn_file_actions_init,
+                          posix_spawn_file_actions_destroy>;
+using SpawnAttr = Spawn<posix_spawnattr_t, posix_spawnattr_init, posix_spawnattr_destroy>;
 
 // The helper gets stdout = pipe, stdin and stderr = /dev/null, nothing else open, its own
 // process group (so a kill reaches anything it started) and default signal handling.
