@@ -9,6 +9,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -29,10 +30,38 @@ std::uint32_t u32_at(const unsigned char* p) {
            std::uint32_t{p[3]} << 24;
 }
 
-int ms_until(Clock::time_point deadline) {
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-    return left.count() <= 0 ? 0 : static_cast<int>(left.count());
-}
+// The deadline of one load, and the idle hook that runs while it waits.
+class Waiter {
+public:
+    Waiter(Clock::time_point deadline, const std::function<void()>& idle)
+        : deadline_(deadline), idle_(idle), last_idle_(Clock::now()) {}
+
+    bool expired() const { return Clock::now() >= deadline_; }
+
+    // How long one wait may block: until the deadline, or until the hook is due.
+    int wait_ms() const {
+        auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline_ - Clock::now());
+        if (idle_)
+            left = std::min(left, HelperPictureLoader::idle_interval);
+        return left.count() <= 0 ? 0 : static_cast<int>(left.count());
+    }
+
+    // Runs the hook when it is due.
+    void tick() {
+        if (!idle_)
+            return;
+        const auto now = Clock::now();
+        if (now - last_idle_ >= HelperPictureLoader::idle_interval) {
+            last_idle_ = now;
+            idle_();
+        }
+    }
+
+private:
+    Clock::time_point deadline_;
+    const std::function<void()>& idle_;
+    Clock::time_point last_idle_;
+};
 
 // A posix_spawn settings object, destroyed with the scope that made it.
 template <class T, int (*Init)(T*), int (*Destroy)(T*)> class Spawn {
@@ -103,7 +132,7 @@ void kill_helper(pid_t pid) {
 
 // Waits for the helper until the deadline, then kills it; always reaps it.
 // Returns the wait status, or -1 when it had to be killed or could not be reaped.
-int reap_helper(pid_t pid, Clock::time_point deadline) {
+int reap_helper(pid_t pid, Waiter& waiter) {
     int status = 0;
     for (;;) {
         const pid_t done = ::waitpid(pid, &status, WNOHANG);
@@ -111,10 +140,11 @@ int reap_helper(pid_t pid, Clock::time_point deadline) {
             return status;
         if (done < 0 && errno != EINTR)
             return -1;
-        if (Clock::now() >= deadline)
+        if (waiter.expired())
             break;
         const timespec pause{0, 1'000'000};
         ::nanosleep(&pause, nullptr);
+        waiter.tick();
     }
     kill_helper(pid);
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
@@ -123,16 +153,16 @@ int reap_helper(pid_t pid, Clock::time_point deadline) {
 }
 
 // Reads the whole answer. Stops early, with false, once it cannot be valid any more.
-bool read_answer(int fd, Clock::time_point deadline, std::vector<unsigned char>& answer) {
+bool read_answer(int fd, Waiter& waiter, std::vector<unsigned char>& answer) {
     answer.assign(header_size, 0);
     std::size_t got = 0;
     bool have_header = false;
     for (;;) {
-        const int wait_ms = ms_until(deadline);
-        if (wait_ms == 0)
+        if (waiter.expired())
             return false;
         pollfd ready{fd, POLLIN, 0};
-        const int polled = ::poll(&ready, 1, wait_ms);
+        const int polled = ::poll(&ready, 1, waiter.wait_ms());
+        waiter.tick();
         if (polled < 0 && errno != EINTR)
             return false;
         if (polled <= 0)
@@ -178,7 +208,7 @@ HelperPictureLoader::HelperPictureLoader(std::string helper_path, std::chrono::m
 tk::PicturePtr HelperPictureLoader::load(const std::string& path) {
     if (helper_path_.empty())
         return nullptr;
-    const auto deadline = Clock::now() + timeout_;
+    Waiter waiter(Clock::now() + timeout_, idle_);
 
     int pipe_fds[2];
     if (::pipe2(pipe_fds, O_CLOEXEC) != 0)
@@ -191,11 +221,11 @@ tk::PicturePtr HelperPictureLoader::load(const std::string& path) {
     }
 
     std::vector<unsigned char> answer;
-    const bool complete = read_answer(pipe_fds[0], deadline, answer);
+    const bool complete = read_answer(pipe_fds[0], waiter, answer);
     ::close(pipe_fds[0]);
     if (!complete)
         kill_helper(pid);
-    const int status = reap_helper(pid, deadline);
+    const int status = reap_helper(pid, waiter);
     if (!complete || status < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
         return nullptr;
 

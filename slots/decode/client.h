@@ -3,6 +3,7 @@
 #include "platform.h"
 
 #include <chrono>
+#include <functional>
 #include <string>
 
 namespace picture_decode {
@@ -17,9 +18,15 @@ public:
 
     tk::PicturePtr load(const std::string& path) override;
 
+    // Called at least every idle_interval while a load waits for the helper, so that a
+    // window can keep painting. It must not load pictures itself. Default: none.
+    void set_idle(std::function<void()> idle) { idle_ = std::move(idle); }
+    static constexpr std::chrono::milliseconds idle_interval{10};
+
 private:
     std::string helper_path_;
     std::chrono::milliseconds timeout_;
+    std::function<void()> idle_;
 };
 
 // The helper's path inside the directory exe_dir.

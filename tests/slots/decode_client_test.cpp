@@ -109,6 +109,28 @@ TEST_F(StandIn, HangingHelperIsKilledAtTheDeadline) {
     EXPECT_EQ(load_with(valid_answer() + "exec sleep 30 >&-", timeout), nullptr);
 }
 
+TEST_F(StandIn, IdleHookRunsWhileTheHelperWorks) {
+    // A slow helper, while its output is still open and after it has been closed.
+    const struct {
+        std::string body;
+        bool loads;
+    } cases[] = {
+        {"sleep 0.3\n" + valid_answer(), true},
+        {valid_answer() + "exec sleep 0.3 >&-", true},
+        {"sleep 0.3; exit 1", false},
+    };
+    for (const auto& c : cases) {
+        const std::string helper = dir.write("helper.sh", "#!/bin/sh\n" + c.body + "\n", true);
+        HelperPictureLoader loader(helper);
+        int calls = 0;
+        loader.set_idle([&calls] { ++calls; });
+        EXPECT_EQ(loader.load(picture_path) != nullptr, c.loads) << c.body;
+        // 300 ms of waiting at one call per 10 ms; a loaded machine may see fewer.
+        EXPECT_GE(calls, 5) << c.body;
+        EXPECT_FALSE(has_child_left());
+    }
+}
+
 TEST_F(StandIn, MissingOrNonExecutableHelperGivesNull) {
     HelperPictureLoader missing(dir.file("no-such-helper"));
     EXPECT_EQ(missing.load(picture_path), nullptr);
