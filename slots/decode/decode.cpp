@@ -192,16 +192,35 @@ bool choose_icon_image(QImageReader& reader) {
     return best >= 0 && reader.jumpToImage(best);
 }
 
+// The formats Qt may read for us, told apart by their first bytes. Qt would guess many more
+// (TIFF, WebP, SVG, XPM, PBM...) from content alone; each is code a hostile file could reach.
+QByteArray qt_format_of(const std::byte* data, std::size_t size) {
+    if (starts_with(data, size, "BM"))
+        return "bmp"; // .bmp and .dib alike
+    if (starts_with(data, size, "GIF87a") || starts_with(data, size, "GIF89a"))
+        return "gif";
+    if (starts_with(data, size, "\xFF\xD8\xFF"))
+        return "jpeg";
+    if (starts_with(data, size, "\x89PNG\r\n\x1A\n"))
+        return "png";
+    if (is_icon_directory(data, size))
+        return "ico"; // icons and cursors
+    return {};
+}
+
 DecodeResult read_with_qt(const std::byte* data, std::size_t size) {
+    const QByteArray format = qt_format_of(data, size);
+    if (format.isEmpty())
+        return failure("not a picture format the program reads");
     // Static, and it also bounds the readers Qt opens internally (a PNG inside an icon).
     QImageReader::setAllocationLimit(int(max_pixel_bytes >> 20));
     QBuffer buffer;
     buffer.setData(QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size)));
     if (!buffer.open(QIODevice::ReadOnly))
         return failure("cannot open buffer");
-    const bool icon = is_icon_directory(data, size);
-    QImageReader reader(&buffer, icon ? QByteArray("ico") : QByteArray());
-    reader.setDecideFormatFromContent(true);
+    const bool icon = format == "ico";
+    QImageReader reader(&buffer, format);
+    reader.setDecideFormatFromContent(false);
     reader.setAutoTransform(false); // the file's own pixel grid; EXIF orientation is ignored
     if (icon && !choose_icon_image(reader))
         return failure("no readable image in the icon");

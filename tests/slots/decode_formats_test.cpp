@@ -574,6 +574,53 @@ TEST(DecodeBytes, RefusesAnnouncedSizesOver128MiBBeforeReading) {
     EXPECT_EQ(largest.picture.argb.back(), blue);
 }
 
+// Reads the picture the way Qt does when left to guess the format from the content.
+bool qt_reads_by_content(const QByteArray& bytes) {
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setDecideFormatFromContent(true);
+    return !reader.read().isNull();
+}
+
+TEST(DecodeBytes, ReadsOnlyTheFormatsTheProgramOffersAndPng) {
+    const QImage image = solid(4, 4, red);
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        bool read;
+    } files[] = {
+        {"bmp", encoded(image, "BMP"), true},
+        {"gif", gif(4, 4, {0}), true},
+        {"jpeg", encoded(image, "JPEG"), true},
+        {"png", encoded(image, "PNG"), true},
+        {"ico", icon_file({{16, icon_bitmap(16, red)}}), true},
+        {"cur", icon_file({{16, icon_bitmap(16, red)}}, 2), true},
+        {"emf", emf(2540, 1270), true},
+        {"wmf", wmf(1440, 720, true), true},
+        {"tiff", encoded(image, "TIFF"), false},
+        {"webp", encoded(image, "WEBP"), false},
+        {"icns", encoded(image, "ICNS"), false},
+        {"xpm", encoded(image, "XPM"), false},
+        {"xbm", encoded(image, "XBM"), false},
+        {"pbm", encoded(image, "PBM"), false},
+        {"pgm", encoded(image, "PGM"), false},
+        {"ppm", encoded(image, "PPM"), false},
+        {"svg",
+         "<svg xmlns='http://www.w3.org/2000/svg' width='4' height='4'>"
+         "<rect width='4' height='4' fill='red'/></svg>",
+         false},
+    };
+    for (const auto& file : files) {
+        if (!file.read) { // else the refusal would prove nothing
+            ASSERT_TRUE(qt_reads_by_content(file.bytes)) << file.name;
+        }
+        const auto result = decode(file.bytes);
+        EXPECT_EQ(result.ok, file.read) << file.name << ": " << result.error;
+    }
+}
+
 TEST(DecodeBytes, RefusesEmptyFrames) {
     EXPECT_FALSE(decode(emf(0, 1270)).ok);
     EXPECT_FALSE(decode(wmf(0, 720, true)).ok);
