@@ -1,10 +1,11 @@
 # make run: install what is missing, build, start the program.
 # make test: the same set-up, then the whole suite.
+# make bench: the same set-up, then bench/ratios (the program against the bare toolkit).
 BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test clean
+.PHONY: all deps configure build run test bench clean
 
 all: build
 
@@ -22,6 +23,10 @@ run: build
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure
+
+bench: configure
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target ratios_tools
+	bash bench/ratios $(BUILD_DIR)
 
 clean:
 	rm -rf $(BUILD_DIR)

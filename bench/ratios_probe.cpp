@@ -1,0 +1,312 @@
+// The in-process halves of bench/ratios: each measure runs side by side with
+// its baseline, alternately, and prints the two medians as "name value" lines
+// (milliseconds). Run under QT_QPA_PLATFORM=offscreen: painting is measured
+// into the same kind of backing store for the program and for its baseline.
+//
+//   ratios_probe jpeg PATH            writes the 4000 x 3000 test photograph
+//   ratios_probe load PATH HELPER N   a load as the program does it / QImageReader::read
+//   ratios_probe paint N              full repaint / blit; band and outline frames / full repaint
+//   ratios_probe code N               "&Create Code" with the code window open
+#include "codegen/code_window.h"
+#include "fakes.h"
+#include "program.h"
+#include "program_view.h"
+#include "services.h"
+#include "slots/status_dialog.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QImageReader>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <QWidget>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double ms_of(const std::function<void()>& f) {
+    const auto t0 = Clock::now();
+    f();
+    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    const std::size_t n = v.size();
+    return n % 2 == 1 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+void print(const char* name, double value) { std::printf("%s %.4f\n", name, value); }
+
+// Runs the program's measure and its baseline alternately, n times each.
+void alternate(int n, const char* name_a, const std::function<double()>& a, const char* name_b,
+               const std::function<double()>& b) {
+    std::vector<double> va;
+    std::vector<double> vb;
+    for (int k = 0; k < n; ++k) {
+        va.push_back(a());
+        vb.push_back(b());
+    }
+    print(name_a, median(va));
+    print(name_b, median(vb));
+}
+
+// A photograph-like picture: smooth light with fine grain, so that the JPEG
+// carries the detail of a real photograph rather than flat colour.
+int write_jpeg(const char* path) {
+    QImage image(4000, 3000, QImage::Format_RGB32);
+    std::mt19937 noise(7);
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const int grain = static_cast<int>(noise() % 48);
+            line[x] = qRgb((x / 16 + grain) & 0xFF, (y / 12 + grain) & 0xFF,
+                           ((x + y) / 28 + grain) & 0xFF);
+        }
+    }
+    return image.save(QString::fromLocal8Bit(path), "JPEG", 90) ? 0 : 1;
+}
+
+// Platform services with a file dialog that picks the test file at once.
+struct LoadPlatform {
+    explicit LoadPlatform(const std::string& helper) : qt(helper) {}
+    padscreen_qt::QtServices qt;
+    fakes::FileDialog files;
+    fakes::MessageBox messages;
+    fakes::TextFileWriter writer;
+    fakes::Application app;
+    platform::Services services{files, messages, *qt.pictures, writer, app};
+};
+
+int measure_load(const std::string& path, const std::string& helper, int n) {
+    LoadPlatform platform(helper);
+    bool ok = true;
+    alternate(
+        n, "load_program_ms",
+        [&] {
+            Program program(platform.services);
+            program.start();
+            platform.files.choose(path);
+            const double ms = ms_of([&] { program.form1()->cmdNewPicture.click(); });
+            ok = ok && program.form1()->Image(1).has_picture();
+            return ms;
+        },
+        "load_read_ms",
+        [&] {
+            QImage image;
+            const double ms = ms_of([&] {
+                QImageReader reader(QString::fromStdString(path));
+                image = reader.read();
+            });
+            ok = ok && image.width() == 4000;
+            return ms;
+        });
+    if (!ok) {
+        std::fprintf(stderr, "ratios_probe: a load failed\n");
+        return 1;
+    }
+    return 0;
+}
+
+// The main window with the heaviest design: ten pictures of 1000 x 600 at
+// twice their size, ten hotspots, the markers and a band.
+struct Scene {
+    fakes::Platform platform;
+    Program program{platform.services};
+    padscreen_qt::ProgramView view{program, QIcon()};
+
+    Scene() {
+        view.start();
+        Form1& form = *program.form1();
+        auto picture = std::make_shared<tk::Picture>();
+        picture->width = 1000;
+        picture->height = 600;
+        picture->argb.resize(1000 * 600);
+        for (std::size_t k = 0; k < picture->argb.size(); ++k) {
+            picture->argb[k] = 0xFF000000U | static_cast<std::uint32_t>(k * 2654435761U >> 8);
+        }
+        for (int n = 1; n <= 10; ++n) {
+            tk::Image& image = form.Image(n);
+            image.picture = picture;
+            image.tag = "picture" + std::to_string(n) + ".bmp";
+            form.strFileName(n) = Variant("picture" + std::to_string(n));
+            image.visible = true;
+            image.drag_mode = tk::Image::kAutomatic;
+            image.left = 450.0F * static_cast<float>(n);
+            image.top = 300.0F * static_cast<float>(n);
+            image.width = 30000;
+            image.height = 18000;
+            tk::Label& label = form.lbl(n);
+            label.visible = true;
+            label.left = 720.0F * static_cast<float>(n);
+            label.top = 480;
+            label.width = 600;
+            label.height = 400;
+        }
+        for (int m = 1; m <= 4; ++m) {
+            form.lblPicture(m).visible = true;
+            form.lblPicture(m).left = 4500.0F + 600.0F * static_cast<float>(m);
+            form.lblPicture(m).top = 3000;
+        }
+        for (int m = 1; m <= 8; ++m) {
+            tk::Line& line = form.lin(m);
+            line.visible = true;
+            const float y = 600.0F * static_cast<float>(m);
+            line.x1 = 300;
+            line.x2 = 6000;
+            line.y1 = y;
+            line.y2 = y;
+        }
+        view.dispatch([] {});
+        settle();
+    }
+    padscreen_qt::WindowView& form_view() { return *view.view(program.form1()->id()); }
+
+    // One turn of the event loop: input done, pending paints painted.
+    static void settle() { QCoreApplication::processEvents(); }
+};
+
+// A window of the same size that only blits one full-window pixmap.
+class BlitWindow : public QWidget {
+public:
+    explicit BlitWindow(QPixmap pixmap) : pixmap_(std::move(pixmap)) {
+        resize(pixmap_.deviceIndependentSize().toSize());
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
+
+protected:
+    void paintEvent(QPaintEvent* /*event*/) override {
+        QPainter painter(this);
+        painter.drawPixmap(0, 0, pixmap_);
+    }
+
+private:
+    QPixmap pixmap_;
+};
+
+// What a repaint costs through the backing store, as the window system asks for it.
+double repaint_ms(QWidget& widget) {
+    widget.update();
+    return ms_of(Scene::settle);
+}
+
+void send_mouse(QWidget& view, QEvent::Type type, QPoint at, Qt::MouseButton button,
+                Qt::MouseButtons held) {
+    QMouseEvent event(type, QPointF(at), view.mapToGlobal(QPointF(at)), button, held,
+                      Qt::NoModifier);
+    QApplication::sendEvent(&view, &event);
+}
+
+// One frame while the pointer drags from start: the move reaches the model,
+// the view updates, and the backing store repaints what changed.
+double follow_frames(Scene& scene, QPoint start, int n, const char* name) {
+    padscreen_qt::WindowView& view = scene.form_view();
+    send_mouse(view, QEvent::MouseMove, start, Qt::NoButton, Qt::NoButton);
+    send_mouse(view, QEvent::MouseButtonPress, start, Qt::LeftButton, Qt::LeftButton);
+    Scene::settle();
+    QPoint at = start;
+    int step = 0;
+    std::vector<double> frames;
+    std::vector<double> full;
+    // Small steps to and fro, as a hand moves; the first steps pass the drag distance.
+    const auto next = [&] {
+        ++step;
+        const int dx = (step / 40) % 2 == 0 ? 3 : -3;
+        at += QPoint(dx, 2 * ((step / 20) % 2 == 0 ? 1 : -1));
+        return at;
+    };
+    for (int k = 0; k < 10; ++k) {
+        send_mouse(view, QEvent::MouseMove, next(), Qt::NoButton, Qt::LeftButton);
+        Scene::settle();
+    }
+    for (int k = 0; k < n; ++k) {
+        frames.push_back(ms_of([&] {
+            send_mouse(view, QEvent::MouseMove, next(), Qt::NoButton, Qt::LeftButton);
+            Scene::settle();
+        }));
+        full.push_back(repaint_ms(view));
+    }
+    const bool following = scene.program.form1()->drag_outline().has_value() ||
+                           scene.program.form1()->lin(1).visible;
+    send_mouse(view, QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton);
+    Scene::settle();
+    if (!following) {
+        std::fprintf(stderr, "ratios_probe: nothing followed the pointer for %s\n", name);
+        return -1;
+    }
+    print(name, median(frames));
+    return median(full);
+}
+
+int measure_paint(int n) {
+    Scene scene;
+    padscreen_qt::WindowView& view = scene.form_view();
+    BlitWindow blit(view.grab());
+    blit.show();
+    Scene::settle();
+    alternate(
+        n, "repaint_ms", [&] { return repaint_ms(view); }, "blit_ms",
+        [&] { return repaint_ms(blit); });
+    // The band: a press on the bare canvas, beside the pictures.
+    const double full_band = follow_frames(scene, QPoint(6, 6), n, "band_frame_ms");
+    print("band_full_ms", full_band);
+    // The outline: a press on the topmost picture, which drags it.
+    const double full_outline = follow_frames(scene, QPoint(330, 230), n, "outline_frame_ms");
+    print("outline_full_ms", full_outline);
+    return full_band < 0 || full_outline < 0 ? 1 : 0;
+}
+
+int measure_code(int n) {
+    Scene scene;
+    Form1& form = *scene.program.form1();
+    scene.view.dispatch([&] { form.cmdCreateCode.click(); });
+    Scene::settle();
+    codegen::FrmShowCode* code = scene.program.code_window();
+    if (code == nullptr || !code->visible) {
+        std::fprintf(stderr, "ratios_probe: no code window\n");
+        return 1;
+    }
+    std::vector<double> v;
+    for (int k = 0; k < n; ++k) {
+        v.push_back(ms_of([&] {
+            scene.view.dispatch([&] { form.cmdCreateCode.click(); });
+            Scene::settle();
+        }));
+    }
+    print("create_code_ms", median(v));
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "jpeg" && argc == 3) {
+        return write_jpeg(argv[2]);
+    }
+    if (mode == "load" && argc == 5) {
+        return measure_load(argv[2], argv[3], std::max(1, std::atoi(argv[4])));
+    }
+    if (mode == "paint" && argc == 3) {
+        return measure_paint(std::max(1, std::atoi(argv[2])));
+    }
+    if (mode == "code" && argc == 3) {
+        return measure_code(std::max(1, std::atoi(argv[2])));
+    }
+    std::fprintf(stderr, "usage: ratios_probe jpeg PATH | load PATH HELPER N | paint N | code N\n");
+    return 2;
+}
