@@ -238,8 +238,8 @@ double follow_frames(Scene& scene, QPoint start, int n, const char* name) {
         }));
         full.push_back(repaint_ms(view));
     }
-    const bool following = scene.program.form1()->drag_outline().has_value() ||
-                           scene.program.form1()->lin(1).visible;
+    const bool following =
+        scene.program.form1()->drag_outline().has_value() || scene.program.form1()->lin(1).visible;
     send_mouse(view, QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton);
     Scene::settle();
     if (!following) {

@@ -13,7 +13,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
+#include <functional>
+#include <optional>
+#include <vector>
 
 namespace padscreen_qt {
 
@@ -387,7 +389,7 @@ void WindowView::sync() {
             sync_widget(*control, w);
         }
     }
-    update();
+    update_drawn();
     if (!window_->visible && isVisible()) {
         hide();
     }
@@ -423,51 +425,160 @@ void WindowView::detach() {
     applied_focus_ = nullptr;
     sources_.clear();
     widgets_.clear();
-    images_.clear();
+    pictures_.clear();
+    drawn_.clear();
+    drawn_known_ = false;
     shown_text_.clear();
     hide();
     deleteLater();
 }
 
-const QImage* WindowView::image_of(const tk::Image& image) {
-    if (!image.picture || image.picture->width <= 0 || image.picture->height <= 0) {
-        return nullptr;
+namespace {
+
+QPoint line_end(float x, float y) { return {px(x), px(y)}; }
+
+// A line's ends on screen: a container shifts them.
+QLine line_of(const tk::Line& line) {
+    const tk::Rect r = line.window_rect();
+    const float dx = r.left - line.left;
+    const float dy = r.top - line.top;
+    return {line_end(line.x1 + dx, line.y1 + dy), line_end(line.x2 + dx, line.y2 + dy)};
+}
+
+QPen line_pen(const tk::Line& line) {
+    QPen pen(to_qcolor(line.border_color), 1);
+    pen.setCosmetic(true);
+    pen.setCapStyle(Qt::FlatCap);
+    return pen;
+}
+
+bool has_caption(const tk::Control& c) {
+    return c.kind() == tk::Kind::Label && !static_cast<const tk::Label&>(c).caption.empty();
+}
+
+// The pixels a control may touch when painted, with a margin for pen widths.
+QRect paint_bounds(const tk::Control& c) {
+    if (c.kind() == tk::Kind::Line) {
+        const QLine l = line_of(static_cast<const tk::Line&>(c));
+        return QRect(l.p1(), l.p2()).normalized().adjusted(-2, -2, 2, 2);
     }
-    Cached& cached = images_[&image];
-    if (cached.picture != image.picture) {
-        const tk::Picture& p = *image.picture;
-        const auto expected =
-            static_cast<std::size_t>(p.width) * static_cast<std::size_t>(p.height);
-        if (p.argb.size() < expected) {
-            return nullptr;
-        }
-        // 0xAARRGGBB words, not premultiplied: Qt's ARGB32 layout exactly.
-        QImage out(p.width, p.height, QImage::Format_ARGB32);
-        for (int y = 0; y < p.height; ++y) {
-            std::memcpy(out.scanLine(y), p.argb.data() + static_cast<std::size_t>(y) * p.width,
-                        static_cast<std::size_t>(p.width) * sizeof(std::uint32_t));
-        }
-        cached.picture = image.picture;
-        cached.image = std::move(out);
+    return px_rect(c.window_rect());
+}
+
+// What a control shows besides its place: a change of it means a repaint.
+std::size_t look_of(const tk::Control& c) {
+    std::size_t h = 0;
+    const auto mix = [&h](std::size_t v) { h ^= v + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2); };
+    switch (c.kind()) {
+    case tk::Kind::Image: {
+        const auto& image = static_cast<const tk::Image&>(c);
+        mix(std::hash<const void*>{}(image.picture.get()));
+        mix(image.enabled ? 1 : 0);
+        break;
     }
-    return &cached.image;
+    case tk::Kind::Label: {
+        const auto& label = static_cast<const tk::Label&>(c);
+        mix(label.back_color);
+        mix(std::hash<std::string>{}(label.caption));
+        mix(label.word_wrap ? 1 : 0);
+        break;
+    }
+    case tk::Kind::Line: {
+        const auto& line = static_cast<const tk::Line&>(c);
+        mix(line.border_color);
+        const QLine l = line_of(line);
+        for (const int v : {l.x1(), l.y1(), l.x2(), l.y2()}) {
+            mix(static_cast<std::size_t>(v));
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    return h;
+}
+
+QRect outline_bounds(const std::optional<tk::Rect>& outline) {
+    return outline ? px_rect(*outline).adjusted(-1, -1, 1, 1) : QRect();
+}
+
+} // namespace
+
+void WindowView::update_drawn() {
+    std::vector<Drawn> now;
+    now.reserve(window_->drawn_order().size());
+    for (const tk::Control* c : window_->drawn_order()) {
+        // A caption may run past its label: a change of it repaints everything.
+        const QRect bounds = has_caption(*c) ? rect() : paint_bounds(*c);
+        now.push_back({c, c->shown(), bounds, look_of(*c)});
+        if (c->kind() == tk::Kind::Image &&
+            (!c->shown() || !static_cast<const tk::Image*>(c)->picture)) {
+            pictures_.drop(c); // nor keeps a picture the model let go
+        }
+    }
+    const QRect outline = outline_bounds(window_->drag_outline());
+    bool all = !drawn_known_ || drawn_back_ != window_->back_color || now.size() != drawn_.size();
+    QRegion changed;
+    for (std::size_t k = 0; k < now.size() && !all; ++k) {
+        const Drawn& was = drawn_[k];
+        const Drawn& is = now[k];
+        if (was.control != is.control) {
+            all = true; // the stacking order changed
+        } else if (!(was == is)) {
+            if (was.shown) {
+                changed += was.rect;
+            }
+            if (is.shown) {
+                changed += is.rect;
+            }
+        }
+    }
+    if (outline != drawn_outline_) {
+        changed += drawn_outline_;
+        changed += outline;
+    }
+    drawn_ = std::move(now);
+    drawn_outline_ = outline;
+    drawn_back_ = window_->back_color;
+    drawn_known_ = true;
+    if (all) {
+        update();
+    } else if (!changed.isEmpty()) {
+        update(changed);
+    }
+}
+
+bool WindowView::opaque(const tk::Control& control) {
+    switch (control.kind()) {
+    case tk::Kind::Label:
+        return true; // filled with its colour
+    case tk::Kind::Image: {
+        const auto& image = static_cast<const tk::Image&>(control);
+        return image.enabled && pictures_.opaque(&image, image.picture);
+    }
+    default:
+        return false;
+    }
+}
+
+void WindowView::paint_image(QPainter& painter, const tk::Image& image, const QRegion& seen) {
+    const QRect place = px_rect(image.window_rect());
+    const QImage* picture =
+        pictures_.scaled(&image, image.picture, place, rect(), devicePixelRatioF());
+    if (picture == nullptr) {
+        return;
+    }
+    painter.save();
+    painter.setClipRegion(seen);
+    // A disabled picture (chosen in the enable list) is drawn faded, so the
+    // hotspots drawn beneath it stay in sight.
+    painter.setOpacity(image.enabled ? 1.0 : 0.4);
+    painter.drawImage((place & rect()).topLeft(), *picture);
+    painter.restore();
 }
 
 void WindowView::paint_control(QPainter& painter, const tk::Control& control) {
     switch (control.kind()) {
-    case tk::Kind::Image: {
-        const auto& image = static_cast<const tk::Image&>(control);
-        if (const QImage* picture = image_of(image)) {
-            // Stretched to the control, pixel for pixel: a picture shown at
-            // twice its size keeps its sharp LCD look.
-            // A disabled picture (chosen in the enable list) is drawn faded, so
-            // the hotspots drawn beneath it stay in sight.
-            painter.setOpacity(image.enabled ? 1.0 : 0.4);
-            painter.drawImage(px_rect(control.window_rect()), *picture);
-            painter.setOpacity(1.0);
-        }
-        break;
-    }
     case tk::Kind::Label: {
         const auto& label = static_cast<const tk::Label&>(control);
         const QRect r = px_rect(control.window_rect());
@@ -490,15 +601,8 @@ void WindowView::paint_control(QPainter& painter, const tk::Control& control) {
     }
     case tk::Kind::Line: {
         const auto& line = static_cast<const tk::Line&>(control);
-        QPen pen(to_qcolor(line.border_color), 1);
-        pen.setCosmetic(true);
-        pen.setCapStyle(Qt::FlatCap);
-        painter.setPen(pen);
-        const tk::Rect r = control.window_rect(); // a container shifts the ends
-        const float dx = r.left - control.left;
-        const float dy = r.top - control.top;
-        painter.drawLine(QPoint(px(line.x1 + dx), px(line.y1 + dy)),
-                         QPoint(px(line.x2 + dx), px(line.y2 + dy)));
+        painter.setPen(line_pen(line));
+        painter.drawLine(line_of(line));
         break;
     }
     default:
@@ -506,18 +610,69 @@ void WindowView::paint_control(QPainter& painter, const tk::Control& control) {
     }
 }
 
-void WindowView::paintEvent(QPaintEvent* /*event*/) {
+void WindowView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.fillRect(rect(), to_qcolor(window_ != nullptr ? window_->back_color : tk::kButtonFace));
+    const QColor back = to_qcolor(window_ != nullptr ? window_->back_color : tk::kButtonFace);
     if (window_ == nullptr) {
+        painter.fillRect(rect(), back);
         return;
     }
-    for (const tk::Control* c : window_->drawn_order()) {
-        if (c->shown()) {
-            paint_control(painter, *c);
+    // From the top down: what each control still shows of the exposed region;
+    // nothing beneath an opaque control needs painting.
+    const QRegion exposed = event->region();
+    const std::vector<tk::Control*>& order = window_->drawn_order();
+    std::vector<QRegion> seen(order.size());
+    QRegion covered;
+    for (std::size_t k = order.size(); k-- > 0;) {
+        const tk::Control& c = *order[k];
+        const QRect area = paint_bounds(c) & rect();
+        // A caption may run past its label.
+        const QRect reach = has_caption(c) ? rect() : area;
+        if (!c.shown() || !exposed.intersects(reach)) {
+            continue;
+        }
+        seen[k] = has_caption(c) ? exposed : exposed.intersected(area).subtracted(covered);
+        if (!seen[k].isEmpty() && opaque(c)) {
+            covered += area;
         }
     }
+    for (const QRect& r : exposed.subtracted(covered)) {
+        painter.fillRect(r, back);
+    }
+    // Bottom up; runs of lines of one colour (the grid) go in one call.
+    std::vector<QLine> run;
+    QPen run_pen;
+    const auto end_run = [&] {
+        if (!run.empty()) {
+            painter.setPen(run_pen);
+            painter.drawLines(run.data(), static_cast<int>(run.size()));
+            run.clear();
+        }
+    };
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        const tk::Control& c = *order[k];
+        if (seen[k].isEmpty()) {
+            continue;
+        }
+        if (c.kind() == tk::Kind::Line) {
+            const auto& line = static_cast<const tk::Line&>(c);
+            const QPen pen = line_pen(line);
+            if (pen != run_pen) {
+                end_run();
+                run_pen = pen;
+            }
+            run.push_back(line_of(line));
+            continue;
+        }
+        end_run();
+        if (c.kind() == tk::Kind::Image) {
+            paint_image(painter, static_cast<const tk::Image&>(c), seen[k]);
+        } else {
+            paint_control(painter, c);
+        }
+    }
+    end_run();
     if (const auto outline = window_->drag_outline()) {
         // Dotted black over white: seen on the grid and on white alike.
         const QRect r = px_rect(*outline).adjusted(0, 0, -1, -1);

@@ -1,16 +1,18 @@
 #pragma once
 
+#include "picture_cache.h"
 #include "toolkit/window.h"
 
 #include <QHash>
 #include <QIcon>
-#include <QImage>
 #include <QWidget>
 
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace padscreen_qt {
 
@@ -60,7 +62,11 @@ private:
     QWidget* make_widget(tk::Control& control, QWidget* parent);
     void sync_widget(tk::Control& control, QWidget* widget);
     void paint_control(QPainter& painter, const tk::Control& control);
-    const QImage* image_of(const tk::Image& image);
+    void paint_image(QPainter& painter, const tk::Image& image, const QRegion& seen);
+    // True when the control hides everything beneath its rectangle.
+    bool opaque(const tk::Control& control);
+    // Asks for a repaint of only what changed in the drawn layer since the last call.
+    void update_drawn();
     // Runs a user action unless the model window is gone or the program is busy.
     void user_action(const std::function<void()>& action);
     using MouseRoute = void (tk::Window::*)(std::int16_t, std::int16_t, float, float);
@@ -73,11 +79,20 @@ private:
     std::map<const tk::Control*, QWidget*> widgets_;
     QHash<const QObject*, tk::Control*> sources_; // widget (or its inner editor) -> control
 
-    struct Cached {
-        tk::PicturePtr picture;
-        QImage image;
+    PictureCache pictures_;
+    // Where each drawn control was and what it showed at the last update, so
+    // that a change repaints only the places it touched.
+    struct Drawn {
+        const tk::Control* control = nullptr;
+        bool shown = false;
+        QRect rect;
+        std::size_t look = 0;
+        bool operator==(const Drawn&) const = default;
     };
-    std::map<const tk::Control*, Cached> images_;
+    std::vector<Drawn> drawn_;
+    QRect drawn_outline_;
+    tk::Color drawn_back_ = 0;
+    bool drawn_known_ = false;
     // The model text a multi-line box shows last, to leave the editor alone
     // (cursor, scroll position) while the model keeps it.
     std::map<const tk::Control*, std::string> shown_text_;

@@ -11,10 +11,14 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTest>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -316,6 +320,57 @@ private Q_SLOTS:
         view.update();
         const QRgb faded = shot(view).pixel(inside);
         QVERIFY(qRed(faded) > qGreen(faded) + 60); // the red hotspot shows through
+    }
+    // The view repaints only what each change touched: after every step of a
+    // session, what the window shows must equal a repaint of the whole canvas.
+    void the_screen_keeps_up_with_every_change() {
+        auto& view = form_view();
+        QWindow* w = view.windowHandle();
+        const QRect canvas(0, 0, 656, 511); // the drawn layer left of the buttons
+        const auto pointer = [&](QPoint p, Qt::MouseButtons held) { send_move(view, p, held); };
+        const std::vector<std::pair<const char*, std::function<void()>>> steps = {
+            {"load a picture", [&] { load_picture("/pics/a.bmp", 20, 10); }},
+            {"load a half-transparent picture",
+             [&] {
+                 run_->platform.pictures.add("/pics/b.png", 30, 20);
+                 auto p = std::make_shared<tk::Picture>(
+                     *run_->platform.pictures.pictures["/pics/b.png"]);
+                 std::fill(p->argb.begin(), p->argb.begin() + 300, 0x80FF0000U);
+                 run_->platform.pictures.pictures["/pics/b.png"] = p;
+                 load_picture("/pics/b.png", 30, 20);
+             }},
+            {"press on the grid",
+             [&] {
+                 QTest::mouseMove(w, QPoint(300, 200));
+                 QTest::mousePress(w, Qt::LeftButton, {}, QPoint(300, 200));
+             }},
+            {"band grows", [&] { pointer(QPoint(360, 260), Qt::LeftButton); }},
+            {"band shrinks", [&] { pointer(QPoint(330, 220), Qt::LeftButton); }},
+            {"band ends", [&] { QTest::mouseRelease(w, Qt::LeftButton, {}, QPoint(330, 220)); }},
+            {"hotspot", [&] { click_at(view, centre_of(form().cmdHotspot)); }},
+            {"select the picture",
+             [&] {
+                 QTest::mouseMove(w, QPoint(10, 10));
+                 QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(10, 10));
+             }},
+            {"unselect it", [&] { QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(10, 10)); }},
+            {"grab it", [&] { QTest::mousePress(w, Qt::LeftButton, {}, QPoint(10, 10)); }},
+            {"outline moves", [&] { pointer(QPoint(80, 60), Qt::LeftButton); }},
+            {"outline moves on", [&] { pointer(QPoint(310, 215), Qt::LeftButton); }},
+            {"drop over the hotspot",
+             [&] { QTest::mouseRelease(w, Qt::LeftButton, {}, QPoint(310, 215)); }},
+            {"disable it", [&] { run_->view.dispatch([&] { form().cboDisable.choose(1); }); }},
+            {"delete all", [&] { click_at(view, centre_of(form().cmdReset)); }},
+        };
+        for (const auto& [name, step] : steps) {
+            step();
+            QCoreApplication::processEvents();
+            const QImage shown = view.screen()->grabWindow(view.winId()).toImage().copy(canvas);
+            const QImage whole = view.grab().toImage().copy(canvas);
+            QVERIFY2(shown.convertToFormat(QImage::Format_RGB32) ==
+                         whole.convertToFormat(QImage::Format_RGB32),
+                     name);
+        }
     }
 };
 
