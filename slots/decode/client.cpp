@@ -12,7 +12,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 extern char** environ;
@@ -120,8 +122,12 @@ pid_t spawn_helper(const std::string& helper, const std::string& path, int stdou
     path_arg.push_back('\0');
     char* argv[] = {helper_arg.data(), path_arg.data(), nullptr};
     pid_t pid = -1;
-    if (posix_spawn(&pid, helper_arg.data(), actions.get(), attr.get(), argv, environ) != 0)
+    if (const int error = posix_spawn(&pid, helper_arg.data(), actions.get(), attr.get(), argv,
+                                      environ);
+        error != 0) {
+        errno = error;
         return -1;
+    }
     return pid;
 }
 
@@ -200,14 +206,22 @@ bool read_answer(int fd, Waiter& waiter, std::vector<unsigned char>& answer) {
     }
 }
 
+// One line on stderr, the only trace of a broken install: the load itself fails silently.
+void report_unstartable(const std::string& helper, const char* reason) {
+    std::fprintf(stderr, "padscreen: cannot start the picture decoder %s: %s\n", helper.c_str(),
+                 reason);
+}
+
 } // namespace
 
 HelperPictureLoader::HelperPictureLoader(std::string helper_path, std::chrono::milliseconds timeout)
     : helper_path_(std::move(helper_path)), timeout_(timeout) {}
 
 tk::PicturePtr HelperPictureLoader::load(const std::string& path) {
-    if (helper_path_.empty())
+    if (helper_path_.empty()) {
+        std::fprintf(stderr, "padscreen: cannot find the picture decoder: own path unknown\n");
         return nullptr;
+    }
     Waiter waiter(Clock::now() + timeout_, idle_);
 
     int pipe_fds[2];
@@ -216,6 +230,7 @@ tk::PicturePtr HelperPictureLoader::load(const std::string& path) {
     const pid_t pid = spawn_helper(helper_path_, path, pipe_fds[1]);
     ::close(pipe_fds[1]);
     if (pid < 0) {
+        report_unstartable(helper_path_, std::strerror(errno));
         ::close(pipe_fds[0]);
         return nullptr;
     }
@@ -226,6 +241,9 @@ tk::PicturePtr HelperPictureLoader::load(const std::string& path) {
     if (!complete)
         kill_helper(pid);
     const int status = reap_helper(pid, waiter);
+    // 127: the loader could not start it, most often for a missing library.
+    if (status >= 0 && WIFEXITED(status) && WEXITSTATUS(status) == 127)
+        report_unstartable(helper_path_, "exit status 127");
     if (!complete || status < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
         return nullptr;
 
@@ -246,6 +264,16 @@ std::string helper_path_beside(const std::string& exe_dir) {
     return exe_dir + "/padscreen-decode";
 }
 
+std::string helper_path_for(const std::string& exe_dir) {
+    // Beside the program in the build tree; installed, in libexec of the same prefix.
+    std::string beside = helper_path_beside(exe_dir);
+    if (::access(beside.c_str(), X_OK) == 0)
+        return beside;
+    return (std::filesystem::path(helper_path_beside(exe_dir + "/../libexec/padscreen")))
+        .lexically_normal()
+        .string();
+}
+
 std::string default_helper_path() {
     std::vector<char> buffer(4096);
     const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
@@ -255,7 +283,7 @@ std::string default_helper_path() {
     const auto slash = exe.rfind('/');
     if (slash == std::string::npos)
         return {};
-    return helper_path_beside(exe.substr(0, slash + 1));
+    return helper_path_for(exe.substr(0, slash + 1));
 }
 
 } // namespace picture_decode

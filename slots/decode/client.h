@@ -31,7 +31,10 @@ private:
 
 // The helper's path inside the directory exe_dir.
 std::string helper_path_beside(const std::string& exe_dir);
-// The helper beside the running executable; empty when that cannot be found out.
+// The helper of a program in exe_dir: beside it when it is there (the build tree),
+// else ../libexec/padscreen/padscreen-decode (installed). Nothing else is searched.
+std::string helper_path_for(const std::string& exe_dir);
+// helper_path_for the running executable; empty when that cannot be found out.
 std::string default_helper_path();
 
 } // namespace picture_decode

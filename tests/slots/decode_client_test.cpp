@@ -142,11 +142,43 @@ TEST_F(StandIn, MissingOrNonExecutableHelperGivesNull) {
     EXPECT_FALSE(has_child_left());
 }
 
+TEST_F(StandIn, UnstartableHelperWritesOneLineNamingItsPath) {
+    const std::string plain = dir.write("plain.sh", "#!/bin/sh\n" + valid_answer());
+    const std::string no_loader = dir.write("no-loader", "#!/bin/sh\nexit 127\n", true);
+    const std::string failing = dir.write("failing", "#!/bin/sh\nexit 1\n", true);
+    const struct {
+        std::string helper;
+        std::string line; // empty: nothing is written
+    } cases[] = {
+        {dir.file("no-such-helper"), "No such file or directory"},
+        {plain, "Permission denied"},
+        {no_loader, "exit status 127"},
+        {failing, ""}, // a picture it cannot decode is no fault of the install
+    };
+    for (const auto& c : cases) {
+        HelperPictureLoader loader(c.helper);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(loader.load(picture_path), nullptr) << c.helper;
+        const std::string written = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(written, c.line.empty() ? ""
+                                          : "padscreen: cannot start the picture decoder " +
+                                                c.helper + ": " + c.line + "\n");
+    }
+}
+
 TEST(HelperPath, FoundBesideTheExecutable) {
     EXPECT_EQ(picture_decode::helper_path_beside("/opt/padscreen"),
               "/opt/padscreen/padscreen-decode");
     EXPECT_EQ(picture_decode::helper_path_beside("/opt/padscreen/"),
               "/opt/padscreen/padscreen-decode");
+    // Installed: ../libexec/padscreen of the program's folder; in the build tree: beside it.
+    TempDir prefix;
+    const std::string bin = prefix.file("bin");
+    std::filesystem::create_directories(bin);
+    EXPECT_EQ(picture_decode::helper_path_for(bin),
+              prefix.file("libexec/padscreen/padscreen-decode"));
+    prefix.write("bin/padscreen-decode", "#!/bin/sh\n", true);
+    EXPECT_EQ(picture_decode::helper_path_for(bin), prefix.file("bin/padscreen-decode"));
     // The tests and the helper are built into the same directory.
     const std::string found = picture_decode::default_helper_path();
     ASSERT_FALSE(found.empty());
