@@ -1,30 +1,18 @@
 #include "app_icon.h"
 
-#include <QPainter>
-#include <QPixmap>
-#include <QSvgRenderer>
-
-// The resources live in a static library: pull them in explicitly.
-static void init_assets() { Q_INIT_RESOURCE(assets); }
+#include <QString>
 
 namespace padscreen_qt {
 
 QIcon application_icon() {
-    init_assets();
-    QSvgRenderer renderer(QStringLiteral(":/padscreen/padscreen.svg"));
+    // Drawn at build time; each size is read only when a window asks for it.
     QIcon icon;
-    if (!renderer.isValid()) {
-        return icon;
-    }
     for (const int size : {16, 24, 32, 48, 64, 128}) {
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        renderer.render(&painter);
-        painter.end();
-        icon.addPixmap(pixmap);
+        icon.addFile(QStringLiteral(":/padscreen/icons/%1.png").arg(size), QSize(size, size));
     }
     return icon;
 }
+
+const char* application_id() { return PADSCREEN_APP_ID; }
 
 } // namespace padscreen_qt

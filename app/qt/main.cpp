@@ -9,6 +9,10 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    // Every window without an icon of its own shows the program's; the desktop
+    // entry of the same name gives the window its menu name and icon.
+    QApplication::setWindowIcon(padscreen_qt::application_icon());
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(padscreen_qt::application_id()));
     // The program ends when its model says so, not when a view closes.
     QApplication::setQuitOnLastWindowClosed(false);
     tk::Window::set_default_drag_distance(static_cast<float>(QApplication::startDragDistance()) *
