@@ -1,11 +1,12 @@
 # make run: install what is missing, build, start the program.
 # make test: the same set-up, then the whole suite.
 # make bench: the same set-up, then bench/ratios (the program against the bare toolkit).
+# make package: the same set-up, then the Debian package.
 BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test bench package clean
 
 all: build
 
@@ -27,6 +28,10 @@ test: build
 bench: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target ratios_tools
 	bash bench/ratios $(BUILD_DIR)
+
+# The Debian package: $(BUILD_DIR)/padscreen_<version>_<arch>.deb
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Builds the Debian package as `make package` does, and checks its files, its
+# Depends and what lintian says of it.
+# Arguments: build folder, list of installed files (relative to /usr).
+set -euo pipefail
+BUILD=$1
+LIST=$2
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+rm -f "$BUILD"/padscreen_*.deb
+(cd "$BUILD" && cpack -G DEB >/dev/null)
+debs=("$BUILD"/padscreen_*.deb)
+[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "no single padscreen_*.deb in the build folder"
+deb=${debs[0]}
+
+dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sed 's|^\./usr/||' | sort >"$BUILD/deb_files.txt"
+diff -u "$LIST" "$BUILD/deb_files.txt" || fail "the package's files differ from the list"
+
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "Depends: $depends"
+# Libraries (found by dpkg-shlibdeps) and what is loaded at run time.
+for package in libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6 qt6-image-formats-plugins \
+               libwmf-0.2-7 libemf2svg1 fonts-dejavu-core; do
+    grep -qE "(^|, )$package( |,|$)" <<<"$depends" || fail "Depends lacks $package"
+done
+[ "$(dpkg-deb -f "$deb" Section)" = devel ] || fail "section is not devel"
+
+lintian --fail-on error "$deb" || fail "lintian found errors"
+echo "debian package: ok"
