@@ -50,12 +50,14 @@ void cmdNewPicture_Click(Form1& form, Windows& windows, StatusDialogHost& host) 
         if (image.has_picture()) {
             continue;
         }
-        image.tag = choice->title;
         // One decode serves both the measuring and the slot itself.
         tk::PicturePtr picture = services.pictures.load(choice->path);
         if (!picture) {
-            return; // a failed load keeps what it had done: the tag only
+            // The tag is written only once the picture is there: a title left on
+            // an empty slot would be the one the enable list finds first.
+            return;
         }
+        image.tag = choice->title;
         form.picHold.set_picture(picture);
         image.height = form.picHold.height * 2;
         image.width = form.picHold.width * 2;

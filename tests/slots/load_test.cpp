@@ -35,6 +35,13 @@ protected:
         load(path);
     }
     void press_ok() { prog.status_dialog()->cmdReturn.click(); }
+    // The pointer presses at one point and releases at another (a click when they are equal).
+    void gesture(float x0, float y0, float x1, float y1) {
+        form().mouse_move(0, 0, x0, y0);
+        form().mouse_press(tk::kLeftButton, 0, x0, y0);
+        form().mouse_move(tk::kLeftButton, 0, x1, y1);
+        form().mouse_release(tk::kLeftButton, 0, x1, y1);
+    }
     // A picture already in the slot, as an earlier load would have left it.
     void occupy(int n) {
         auto picture = std::make_shared<tk::Picture>();
@@ -177,12 +184,12 @@ TEST_F(LoadTest, CancelChangesNothing) {
     EXPECT_EQ(prog.status_dialog(), nullptr);
 }
 
-TEST_F(LoadTest, AFileThatIsNoPictureLeavesOnlyTheTag) {
+TEST_F(LoadTest, AFileThatIsNoPictureLeavesTheSlotAsItWas) {
     occupy(1);
     load("/pics/notes.bmp"); // unknown to the fake loader: the load fails
 
     const tk::Image& image = form().Image(2);
-    EXPECT_EQ(image.tag, "notes.bmp");
+    EXPECT_EQ(image.tag, "");
     EXPECT_FALSE(image.has_picture());
     EXPECT_FALSE(image.visible);
     EXPECT_EQ(image.drag_mode, tk::Image::kManual);
@@ -198,6 +205,25 @@ TEST_F(LoadTest, AFileThatIsNoPictureLeavesOnlyTheTag) {
     load_picture("/pics/good.bmp", 2, 2);
     EXPECT_EQ(form().Image(2).tag, "good.bmp");
     EXPECT_TRUE(form().Image(2).has_picture());
+}
+
+// A failed load leaves no title behind that the enable list could find first.
+TEST_F(LoadTest, AFailedLoadDoesNotMisleadTheEnableList) {
+    load_picture("/pics/a.bmp", 4, 4);
+    press_ok();
+    gesture(100, 100, 3000, 3000); // slot 1 out of the corner
+    load_picture("/good/logo.bmp", 4, 4);
+    press_ok();
+    // Slot 1 emptied, then a broken file of the same title fails to load there.
+    gesture(3000, 3000, 3000, 3000);
+    form().cmdDelete.click();
+    load("/broken/logo.bmp");
+    ASSERT_FALSE(form().Image(1).has_picture());
+    ASSERT_EQ(form().cboDisable.items, (std::vector<std::string>{"None", "logo.bmp"}));
+
+    form().cboDisable.choose(1);
+    EXPECT_FALSE(form().Image(2).enabled) << "the picture titled logo.bmp lets the mouse through";
+    EXPECT_TRUE(form().Image(1).enabled);
 }
 
 TEST_F(LoadTest, ATitleWithoutADotCompletesWithTheWholeTitleAsName) {
