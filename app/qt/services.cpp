@@ -9,6 +9,14 @@
 #include <QMessageBox>
 #include <QSaveFile>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 namespace padscreen_qt {
 
 namespace {
@@ -103,23 +111,125 @@ void QtMessageBox::show(const std::string& text, const std::string& title) {
     box.exec();
 }
 
+namespace {
+
+std::string folder_of(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool can_write(const std::string& path) {
+    // The effective (file system) identity, as the write itself would meet it.
+    return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
+// Why a save failed, found by looking at the place: QSaveFile hands back only a
+// sentence, and the errno of its failing call is gone by then. Call it before
+// cancelWriting(), while a half-written temporary file still takes its room.
+std::string diagnose(const std::string& path, const QSaveFile& file) {
+    const std::string folder = folder_of(path);
+    const std::string fallback = file.errorString().toStdString();
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0) {
+        return save_failure_text(path, errno, false, fallback);
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        return save_failure_text(path, ENOTDIR, false, fallback);
+    }
+    if (::stat(path.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) {
+            return save_failure_text(path, EISDIR, false, fallback);
+        }
+        if (!can_write(path) && errno != EROFS) {
+            return save_failure_text(path, errno, true, fallback);
+        }
+    }
+    if (!can_write(folder)) {
+        return save_failure_text(path, errno, false, fallback);
+    }
+    struct statvfs fs {};
+    if (::statvfs(folder.c_str(), &fs) == 0) {
+        if ((fs.f_flag & ST_RDONLY) != 0) {
+            return save_failure_text(path, EROFS, false, fallback);
+        }
+        if (fs.f_bavail == 0 || fs.f_favail == 0) {
+            return save_failure_text(path, ENOSPC, false, fallback);
+        }
+    }
+    return save_failure_text(path, 0, false, fallback);
+}
+
+} // namespace
+
+std::string save_failure_text(const std::string& path, int error_number, bool about_file,
+                              const std::string& fallback) {
+    const std::string folder = folder_of(path);
+    std::string reason;
+    switch (error_number) {
+    case ENOENT:
+        reason = "the folder " + folder + " does not exist.";
+        break;
+    case ENOTDIR:
+        reason = folder + " is not a folder.";
+        break;
+    case EISDIR:
+        reason = "it is a folder, not a file.";
+        break;
+    case EACCES:
+    case EPERM:
+        reason = about_file ? "the file is write-protected."
+                            : "no permission to write in the folder " + folder + ".";
+        break;
+    case ENOSPC:
+        reason = "the disk is full.";
+        break;
+    case EDQUOT:
+        reason = "the disk quota is used up.";
+        break;
+    case EROFS:
+        reason = "the folder " + folder + " is on a read-only file system.";
+        break;
+    case ENAMETOOLONG:
+        reason = "the name is too long.";
+        break;
+    case 0:
+        reason = fallback.empty() ? "the file could not be written." : fallback + ".";
+        break;
+    default:
+        reason = std::string(std::strerror(error_number)) + ".";
+        break;
+    }
+    return "Could not save " + path + ": " + reason;
+}
+
 std::optional<std::string> QtTextFileWriter::write(const std::string& path,
                                                    const std::string& bytes) {
-    const QString name = from_path(path);
-    QSaveFile file(name);
+    QSaveFile file(from_path(path));
     // Never fall back to writing the target in place: a failure must leave it whole.
     file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return file.errorString().toStdString();
+    // Unbuffered: every write reaches the file at once and reports its own
+    // failure; commit() would not report a failing flush of a buffer and would
+    // rename an empty file over the target.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        return diagnose(path, file);
     }
     const auto size = static_cast<qint64>(bytes.size());
     if (file.write(bytes.data(), size) != size) {
-        const std::string error = file.errorString().toStdString();
+        std::string error = diagnose(path, file);
+        file.cancelWriting();
+        return error;
+    }
+    // Some file systems report a full disk only when the data reaches it.
+    if (::fsync(file.handle()) != 0) {
+        std::string error = save_failure_text(path, errno);
         file.cancelWriting();
         return error;
     }
     if (!file.commit()) {
-        return file.errorString().toStdString();
+        return diagnose(path, file);
     }
     return std::nullopt;
 }

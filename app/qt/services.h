@@ -31,7 +31,14 @@ public:
     void show(const std::string& text, const std::string& title) override;
 };
 
-// All or nothing through QSaveFile: a failure leaves the target as it was.
+// The message for a save to path that failed with error_number (an errno
+// value). about_file: the error concerns the existing file itself rather than
+// its folder. Without a known error number the fallback text is the reason.
+std::string save_failure_text(const std::string& path, int error_number, bool about_file = false,
+                              const std::string& fallback = {});
+
+// All or nothing through QSaveFile: a failure leaves the target as it was and
+// is described by save_failure_text.
 class QtTextFileWriter : public platform::TextFileWriter {
 public:
     std::optional<std::string> write(const std::string& path, const std::string& bytes) override;

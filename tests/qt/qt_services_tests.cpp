@@ -14,7 +14,14 @@
 #include <QTest>
 #include <QTimer>
 
+#include <sched.h>
+#include <sys/fsuid.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -24,6 +31,79 @@ QByteArray read_all(const QString& path) {
 }
 
 std::string path_of(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+void write_file(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+// Test file systems are mounted in a mount namespace of this thread's own, so
+// that nothing of them is seen outside. Empty when that is possible, else why not.
+QString own_mount_namespace() {
+    static const QString why = [] {
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+            return QStringLiteral("cannot mount a test file system here (%1); run as root")
+                .arg(QString::fromLocal8Bit(std::strerror(errno)));
+        }
+        return QString();
+    }();
+    return why;
+}
+
+// A 64 KiB tmpfs holding the file "code.txt" with old_text; then either
+// filled to the last byte or made read-only.
+class SmallDisk {
+public:
+    enum State { kFull, kReadOnly };
+    SmallDisk(const QByteArray& old_text, State state) {
+        if (!(error_ = own_mount_namespace()).isEmpty()) {
+            return;
+        }
+        const QByteArray at = QFile::encodeName(dir_.path());
+        if (::mount("tmpfs", at.constData(), "tmpfs", 0, "size=64k") != 0) {
+            error_ = QStringLiteral("cannot mount tmpfs: %1").arg(std::strerror(errno));
+            return;
+        }
+        mounted_ = true;
+        write_file(target(), old_text);
+        if (state == kReadOnly) {
+            if (::mount(nullptr, at.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0) {
+                error_ = QStringLiteral("cannot remount read-only: %1").arg(std::strerror(errno));
+            }
+            return;
+        }
+        QFile filler(dir_.filePath(QStringLiteral("filler")));
+        if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+            error_ = QStringLiteral("cannot fill the disk");
+            return;
+        }
+        const QByteArray block(512, 'f');
+        while (filler.write(block) == block.size()) {
+        }
+        while (filler.write("f", 1) == 1) {
+        }
+    }
+    ~SmallDisk() {
+        if (mounted_) {
+            ::umount2(QFile::encodeName(dir_.path()).constData(), MNT_DETACH);
+        }
+    }
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+
+    const QString& error() const { return error_; } // empty when ready
+    QString target() const { return dir_.filePath(QStringLiteral("code.txt")); }
+    QStringList entries() const {
+        return QDir(dir_.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    }
+
+private:
+    QTemporaryDir dir_;
+    bool mounted_ = false;
+    QString error_;
+};
 
 const char* const kPictureFilter =
     "All Picture Files|*.bmp;*.dib;*.gif;*.jpg;*.wmf;*.emf;*.ico;*.cur|Bitmaps (*.bmp;*.dib)|"
@@ -74,26 +154,122 @@ private Q_SLOTS:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"code.txt"});
     }
 
-    void writer_refuses_a_place_it_cannot_write() {
+    // Every reason, including those a test cannot make for real as root.
+    void save_failure_names_path_and_reason() {
+        const struct {
+            int error;
+            bool about_file;
+            const char* fallback;
+            const char* text;
+        } cases[] = {
+            {ENOENT, false, "", "Could not save /a/b/code.txt: the folder /a/b does not exist."},
+            {ENOTDIR, false, "", "Could not save /a/b/code.txt: /a/b is not a folder."},
+            {EISDIR, false, "", "Could not save /a/b/code.txt: it is a folder, not a file."},
+            {EACCES, false, "",
+             "Could not save /a/b/code.txt: no permission to write in the folder /a/b."},
+            {EPERM, true, "", "Could not save /a/b/code.txt: the file is write-protected."},
+            {ENOSPC, false, "", "Could not save /a/b/code.txt: the disk is full."},
+            {EDQUOT, false, "", "Could not save /a/b/code.txt: the disk quota is used up."},
+            {EROFS, false, "",
+             "Could not save /a/b/code.txt: the folder /a/b is on a read-only file system."},
+            {ENAMETOOLONG, false, "", "Could not save /a/b/code.txt: the name is too long."},
+            {EIO, false, "", "Could not save /a/b/code.txt: Input/output error."},
+            {0, false, "Device busy", "Could not save /a/b/code.txt: Device busy."},
+            {0, false, "", "Could not save /a/b/code.txt: the file could not be written."},
+        };
+        for (const auto& c : cases) {
+            QCOMPARE(
+                padscreen_qt::save_failure_text("/a/b/code.txt", c.error, c.about_file, c.fallback),
+                std::string(c.text));
+        }
+        QCOMPARE(padscreen_qt::save_failure_text("/code.txt", ENOENT),
+                 std::string("Could not save /code.txt: the folder / does not exist."));
+    }
+
+    // Each failure the writer can meet, made for real: the message names the
+    // path and the reason, and nothing in the folder changes.
+    void writer_says_what_failed_data() {
+        QTest::addColumn<QString>("where");  // the target, under the scratch folder
+        QTest::addColumn<QString>("reason"); // %1: the scratch folder
+        QTest::newRow("missing folder") << "missing/out.txt"
+                                        << "the folder %1/missing does not exist.";
+        QTest::newRow("not a folder") << "plain/out.txt"
+                                      << "%1/plain is not a folder.";
+        QTest::newRow("a folder") << "sub"
+                                  << "it is a folder, not a file.";
+        QTest::newRow("no permission") << "locked/out.txt"
+                                       << "no permission to write in the folder %1/locked.";
+    }
+    void writer_says_what_failed() {
+        QFETCH(QString, where);
+        QFETCH(QString, reason);
         QTemporaryDir dir;
-        const QString file_as_folder = dir.filePath(QStringLiteral("plain"));
-        {
-            QFile f(file_as_folder);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write("keep");
+        QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0);
+        write_file(dir.filePath(QStringLiteral("plain")), "keep");
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("sub")));
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("locked")));
+        QVERIFY(::chmod(QFile::encodeName(dir.filePath("locked")).constData(), 0555) == 0);
+        const auto listing = [&] {
+            return QDir(dir.path())
+                       .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot) +
+                   QDir(dir.filePath("locked"))
+                       .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        };
+        const QStringList before = listing();
+        const QString target = dir.filePath(where);
+
+        // Root writes anywhere: as another user for the file system alone.
+        const bool as_other = ::geteuid() == 0;
+        if (as_other) {
+            ::setfsuid(65534);
         }
-        const QStringList before =
-            QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
         padscreen_qt::QtTextFileWriter writer;
-        for (const QString& target : {dir.filePath(QStringLiteral("missing/out.txt")),
-                                      file_as_folder + QStringLiteral("/out.txt"), dir.path()}) {
-            const auto error = writer.write(path_of(target), "text");
-            QVERIFY2(error.has_value(), qPrintable(target));
-            QVERIFY2(!error->empty(), qPrintable(target));
+        const auto error = writer.write(path_of(target), "text");
+        if (as_other) {
+            ::setfsuid(0);
         }
-        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-                 before);
-        QCOMPARE(read_all(file_as_folder), QByteArray("keep"));
+        QVERIFY2(error.has_value(), qPrintable(target));
+        QCOMPARE(QString::fromStdString(*error),
+                 QStringLiteral("Could not save %1: %2").arg(target, reason.arg(dir.path())));
+        QCOMPARE(listing(), before);
+        QCOMPARE(read_all(dir.filePath(QStringLiteral("plain"))), QByteArray("keep"));
+    }
+
+    // A disk with no room left, or one mounted read-only: the save fails and says
+    // why, and the file it would have replaced stays byte for byte.
+    void writer_on_a_full_or_read_only_disk_keeps_the_old_file_data() {
+        QTest::addColumn<int>("state");
+        QTest::addColumn<qsizetype>("size");
+        QTest::addColumn<QString>("reason");
+        const qsizetype sizes[] = {10, 16 * 1024, 1024 * 1024};
+        for (const qsizetype size : sizes) {
+            QTest::addRow("full, %lld bytes", static_cast<long long>(size))
+                << int(SmallDisk::kFull) << size << QStringLiteral("the disk is full.");
+        }
+        QTest::newRow("read-only") << int(SmallDisk::kReadOnly) << qsizetype(10)
+                                   << "the folder %1 is on a read-only file system.";
+    }
+    void writer_on_a_full_or_read_only_disk_keeps_the_old_file() {
+        QFETCH(int, state);
+        QFETCH(qsizetype, size);
+        QFETCH(QString, reason);
+        const QByteArray old_text(
+            "Penvane1.LCDWriteBitmap 0, 2, 0, 0, 233, 124, old.Picture.Handle\r\n");
+        const SmallDisk disk(old_text, static_cast<SmallDisk::State>(state));
+        if (!disk.error().isEmpty()) {
+            QSKIP(qPrintable(disk.error()));
+        }
+        const QStringList before = disk.entries();
+        const QString target = disk.target();
+        padscreen_qt::QtTextFileWriter writer;
+        const auto error =
+            writer.write(path_of(target), std::string(static_cast<std::size_t>(size), 'x'));
+        QVERIFY2(error.has_value(), "the save reported success");
+        QCOMPARE(QString::fromStdString(*error),
+                 QStringLiteral("Could not save %1: %2")
+                     .arg(target, reason.arg(QFileInfo(target).path())));
+        QCOMPARE(read_all(target), old_text);
+        QCOMPARE(disk.entries(), before);
     }
 
     void code_window_saves_through_the_real_writer_or_leaves_the_file_alone() {
