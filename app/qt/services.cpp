@@ -6,8 +6,13 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QPointer>
 #include <QSaveFile>
+#include <QSpacerItem>
+#include <QStyle>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -94,7 +99,29 @@ QStringList name_filters(const std::string& filter) {
     return out;
 }
 
-QWidget* dialog_parent() { return QApplication::activeWindow(); }
+int title_room(const QWidget& box) {
+    const QFontMetrics metrics(QApplication::font("QMdiSubWindowTitleBar"));
+    // The title, the icon and three buttons, each about a title bar high.
+    return metrics.horizontalAdvance(box.windowTitle()) +
+           4 * box.style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &box);
+}
+
+namespace {
+QPointer<QWidget> acting_window; // NOLINT: the one window whose user action runs
+} // namespace
+
+ActingWindow::ActingWindow(QWidget* window) : previous_(acting_window) { acting_window = window; }
+
+ActingWindow::~ActingWindow() { acting_window = previous_; }
+
+QWidget* dialog_parent() {
+    // The window the user acted on asked for the dialog. Which window is active
+    // after an earlier modal dialog closed is up to the window system.
+    if (acting_window != nullptr && acting_window->isVisible()) {
+        return acting_window->window();
+    }
+    return QApplication::activeWindow();
+}
 
 std::optional<platform::FileChoice> QtFileDialog::show_open(const platform::FileDialogOptions& o) {
     return run_dialog(o, false);
@@ -105,9 +132,16 @@ std::optional<platform::FileChoice> QtFileDialog::show_save(const platform::File
 }
 
 void QtMessageBox::show(const std::string& text, const std::string& title) {
+    // Over the window that asked (the dialog centres itself on its parent).
     QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(title),
                     QString::fromStdString(text), QMessageBox::Ok, dialog_parent());
     box.setTextFormat(Qt::PlainText);
+    // The box is only as wide as its text, but the window manager draws the
+    // title beside its own buttons: a short text would cut the title.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+        grid->addItem(new QSpacerItem(title_room(box), 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    }
     box.exec();
 }
 

@@ -2,13 +2,13 @@
 
 #include "platform.h"
 
+#include <QPointer>
 #include <QStringList>
+#include <QWidget>
 
 #include <memory>
 #include <optional>
 #include <string>
-
-class QWidget;
 
 namespace padscreen_qt {
 
@@ -63,6 +63,21 @@ public:
 
 // The window a modal dialog should stand over, if any.
 QWidget* dialog_parent();
+
+// While it lives, dialogs stand over this window: the one a user action ran in.
+class ActingWindow {
+public:
+    explicit ActingWindow(QWidget* window);
+    ~ActingWindow();
+    ActingWindow(const ActingWindow&) = delete;
+    ActingWindow& operator=(const ActingWindow&) = delete;
+
+private:
+    QPointer<QWidget> previous_;
+};
+
+// The width a message box needs for its title and the title bar's buttons.
+int title_room(const QWidget& box);
 
 } // namespace padscreen_qt
 

@@ -1,5 +1,7 @@
 #include "window_view.h"
 
+#include "services.h"
+
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
@@ -279,6 +281,7 @@ void WindowView::user_action(const std::function<void()>& action) {
     if (window_ == nullptr || dispatcher_.busy()) {
         return;
     }
+    const ActingWindow acting(this);
     dispatcher_.dispatch(action);
 }
 

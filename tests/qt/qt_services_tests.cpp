@@ -3,6 +3,7 @@
 #include "codegen/code_window.h"
 #include "fakes.h"
 #include "program.h"
+#include "program_view.h"
 #include "services.h"
 
 #include <QApplication>
@@ -10,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -304,6 +306,51 @@ private Q_SLOTS:
         code.cmdWriteTextFile.click();
         QCOMPARE(fake.messages.shown.back().second, std::string("Save Status"));
         QCOMPARE(read_all(path), QByteArray("price \x80 5\r\n"));
+    }
+
+    // The boxes of a save: over the code window, their titles not cut even
+    // when the text is short.
+    void save_boxes_stand_over_the_code_window() {
+        fakes::Platform fake;
+        padscreen_qt::QtMessageBox messages;
+        platform::Services services{fake.files, messages, fake.pictures, fake.writer, fake.app};
+        Program program(services);
+        padscreen_qt::ProgramView view(program, QIcon());
+        view.start();
+        view.dispatch([&] { program.form1()->cmdCreateCode.click(); });
+        QWidget* code = view.view(program.code_window()->id());
+        QVERIFY(code != nullptr && QTest::qWaitForWindowActive(code));
+
+        const struct {
+            const char* failure; // nullptr: the save succeeds
+            const char* title;
+        } cases[] = {{nullptr, "Save Status"}, {"Could not save /t: the disk is full.", "ERROR"}};
+        for (const auto& c : cases) {
+            fake.files.choose("/t");
+            fake.writer.failure = c.failure ? std::optional<std::string>(c.failure) : std::nullopt;
+            QRect frame;
+            QString title;
+            int room = 0;
+            QTimer::singleShot(0, [&] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                if (box == nullptr) {
+                    return;
+                }
+                frame = box->frameGeometry();
+                title = box->windowTitle();
+                room = padscreen_qt::title_room(*box);
+                box->accept();
+            });
+            auto* code_view = view.view(program.code_window()->id());
+            QTest::mouseClick(code_view->widget_for(program.code_window()->cmdWriteTextFile),
+                              Qt::LeftButton);
+            QCOMPARE(title, QString::fromLatin1(c.title));
+            const QPoint off = frame.center() - code->frameGeometry().center();
+            QVERIFY2(off.manhattanLength() <= 2,
+                     qPrintable(QStringLiteral("off by %1, %2").arg(off.x()).arg(off.y())));
+            QVERIFY(room > 2 * QFontMetrics(QApplication::font()).horizontalAdvance(title));
+            QVERIFY2(frame.width() >= room, qPrintable(QString::number(frame.width())));
+        }
     }
 
     void filters_keep_descriptions_and_filter_by_pattern() {
