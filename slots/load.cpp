@@ -70,6 +70,8 @@ void cmdNewPicture_Click(Form1& form, Windows& windows, StatusDialogHost& host) 
         form.strFileName(n) = ClipName(choice->title);
         FrmImageDisplayStatus& dialog = host.load_status_dialog();
         dialog.lblImageDisplayStatus.caption = prompt_for(n, choice->title);
+        dialog.lblImageDisplayStatus.elide_from =
+            dialog.lblImageDisplayStatus.caption.size() - choice->title.size();
         form.cboDisable.items.push_back(choice->title);
         form.hide();
         image.visible = true;

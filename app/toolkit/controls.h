@@ -103,6 +103,9 @@ public:
     std::string caption;
     Color back_color = kButtonFace;
     bool word_wrap = true;
+    // Where the part of the caption that a view may shorten in its middle
+    // begins (a file title), in bytes; npos: none. Drawing only.
+    std::size_t elide_from = std::string::npos;
 };
 
 class Line : public Control {

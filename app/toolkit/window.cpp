@@ -249,13 +249,22 @@ void Window::mouse_release(std::int16_t button, std::int16_t shift, float x, flo
         }
         break;
     case Capture::Dragging:
-        if (input_target(x, y) == nullptr && on_drag_drop) {
+        // Only the window's own bare surface takes a drop: not a control, not
+        // a point beyond the client area, not another window lying over it.
+        if (!release_elsewhere_ && x >= 0 && y >= 0 && x < client_width && y < client_height &&
+            input_target(x, y) == nullptr && on_drag_drop) {
             on_drag_drop(*control, x, y);
         }
         break;
     case Capture::None:
         break;
     }
+}
+
+void Window::mouse_release_elsewhere(std::int16_t button, std::int16_t shift, float x, float y) {
+    release_elsewhere_ = true;
+    mouse_release(button, shift, x, y);
+    release_elsewhere_ = false;
 }
 
 void Window::cancel_pointer() {
@@ -294,15 +303,78 @@ void Window::set_focus(Control* control) {
     }
 }
 
+namespace {
+bool focusable(const Control& c) {
+    return c.windowed() && c.kind() != Kind::Frame && c.kind() != Kind::PictureBox &&
+           c.shown() && c.enabled;
+}
+
+bool is_option(const Control* c) { return c != nullptr && c->kind() == Kind::OptionButton; }
+
+// Options of one container form one group.
+bool same_group(const Control* a, const Control* b) {
+    return is_option(a) && is_option(b) && a->container == b->container;
+}
+} // namespace
+
 void Window::focus_first() {
     for (Control* c : tab_order()) {
-        const bool focusable =
-            c->windowed() && c->kind() != Kind::Frame && c->kind() != Kind::PictureBox;
-        if (focusable && c->shown() && c->enabled) {
+        if (focusable(*c)) {
             set_focus(c);
             return;
         }
     }
+}
+
+void Window::tab(bool backward) {
+    std::vector<Control*> order = tab_order();
+    std::erase_if(order, [](const Control* c) { return !focusable(*c); });
+    // One stop per group: the group's first option stands for all of it.
+    std::vector<Control*> stops;
+    for (Control* c : order) {
+        if (std::none_of(stops.begin(), stops.end(),
+                         [c](const Control* s) { return same_group(s, c); })) {
+            stops.push_back(c);
+        }
+    }
+    if (stops.empty()) {
+        return;
+    }
+    const auto here = std::find_if(stops.begin(), stops.end(), [this](const Control* s) {
+        return s == focus_ || same_group(s, focus_);
+    });
+    const auto count = static_cast<std::ptrdiff_t>(stops.size());
+    std::ptrdiff_t next = 0;
+    if (here != stops.end()) {
+        next = ((here - stops.begin()) + (backward ? count - 1 : 1)) % count;
+    } else if (backward) {
+        next = count - 1;
+    }
+    Control* target = stops[static_cast<std::size_t>(next)];
+    for (Control* c : order) {
+        if (same_group(c, target) && static_cast<OptionButton*>(c)->value()) {
+            target = c;
+            break;
+        }
+    }
+    set_focus(target);
+}
+
+void Window::arrow(int step) {
+    if (!is_option(focus_)) {
+        return;
+    }
+    std::vector<Control*> group = tab_order();
+    std::erase_if(group, [this](const Control* c) {
+        return !focusable(*c) || (c != focus_ && !same_group(c, focus_));
+    });
+    const auto here = std::find(group.begin(), group.end(), focus_);
+    if (here == group.end()) {
+        return;
+    }
+    const auto count = static_cast<std::ptrdiff_t>(group.size());
+    const std::ptrdiff_t next = ((here - group.begin()) + (step < 0 ? count - 1 : 1)) % count;
+    set_focus(group[static_cast<std::size_t>(next)]);
 }
 
 } // namespace tk

@@ -98,6 +98,9 @@ public:
     void mouse_press(std::int16_t button, std::int16_t shift, float x, float y);
     void mouse_move(std::int16_t buttons, std::int16_t shift, float x, float y);
     void mouse_release(std::int16_t button, std::int16_t shift, float x, float y);
+    // A release over another top-level window: as a release, but a drag
+    // there ends without a drop.
+    void mouse_release_elsewhere(std::int16_t button, std::int16_t shift, float x, float y);
     // Forgets a press in progress (the window lost the pointer).
     void cancel_pointer();
 
@@ -114,6 +117,12 @@ public:
     void set_focus(Control* control);
     void focus_first();
     std::vector<Control*> tab_order() const;
+    // Tab and Shift+Tab: an option group is one stop, entered at its selected
+    // option (the first one when none is), so Tab alone never changes a choice.
+    void tab(bool backward);
+    // An arrow key: within the focused option's group, the next (step 1) or
+    // previous (step -1) option takes the focus and so is selected.
+    void arrow(int step);
 
 private:
     void adopt(std::unique_ptr<Control> control);
@@ -137,6 +146,7 @@ private:
     float grab_x_ = 0; // press point inside the dragged control
     float grab_y_ = 0;
     bool pointer_known_ = false;
+    bool release_elsewhere_ = false;
     float pointer_x_ = 0;
     float pointer_y_ = 0;
 };

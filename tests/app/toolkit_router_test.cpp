@@ -174,22 +174,38 @@ TEST_F(Router, AutomaticImageDragDropsOnBareSurfaceOnly) {
     EXPECT_FALSE(w.drag_outline());
 }
 
-TEST_F(Router, DragReleasedOverAnyControlRaisesNothing) {
+TEST_F(Router, DragReleasedOverAnyControlOrOutsideRaisesNothing) {
     lower->drag_mode = tk::Image::kAutomatic;
     const struct {
         float x, y;
+        bool elsewhere; // over another top-level window
         const char* over;
-    } targets[] = {{3100, 100, "label"},
-                   {2400, 2400, "upper picture"},
-                   {1900, 1100, "the dragged picture itself"},
-                   {5100, 3100, "button"}};
+    } targets[] = {{3100, 100, false, "label"},
+                   {2400, 2400, false, "upper picture"},
+                   {1900, 1100, false, "the dragged picture itself"},
+                   {5100, 3100, false, "button"},
+                   {6000, 2000, false, "beyond the right edge"},
+                   {-15, 2000, false, "beyond the left edge"},
+                   {3000, -300, false, "the title bar"},
+                   {3000, 4000, false, "below the window"},
+                   {4000, 2000, true, "another window over the bare surface"}};
     for (const auto& t : targets) {
         SCOPED_TRACE(t.over);
         press(tk::kLeftButton, 1100, 1100);
         w.mouse_move(tk::kLeftButton, 0, t.x, t.y);
-        w.mouse_release(tk::kLeftButton, 0, t.x, t.y);
+        if (t.elsewhere) {
+            w.mouse_release_elsewhere(tk::kLeftButton, 0, t.x, t.y);
+        } else {
+            w.mouse_release(tk::kLeftButton, 0, t.x, t.y);
+        }
         EXPECT_TRUE(take().empty());
+        EXPECT_FALSE(w.drag_outline());
     }
+    // The window still takes a drop on its bare surface afterwards.
+    press(tk::kLeftButton, 1100, 1100);
+    w.mouse_move(tk::kLeftButton, 0, 4000, 2000);
+    w.mouse_release(tk::kLeftButton, 0, 4000, 2000);
+    EXPECT_EQ(take(), (Events{"drop lower 4000,2000"}));
     // A disabled picture lets the drop through to the window.
     upper->enabled = false;
     press(tk::kLeftButton, 1100, 1100);

@@ -93,6 +93,54 @@ TEST_F(StatusDialogTest, StoresTheChosenCodes) {
     }
 }
 
+// Keys by letter: T Tab, S Shift+Tab, D/U arrow down/up, E Enter on the
+// focused button. An option group is one Tab stop entered at its chosen
+// option, so Tab alone never changes a choice; the arrows choose.
+TEST_F(StatusDialogTest, KeyboardWalksTheGroupsAndStoresTheCodes) {
+    const struct {
+        const char* keys;
+        int ids;
+        int mode;
+    } cases[] = {
+        {"TTSE", 0, 2},  // into the modes and back: nothing chosen
+        {"TE", 0, 2},
+        {"STTE", 0, 2}, // round the window backwards and on
+        {"DTE", 1, 2},   // Hidden Background by arrow
+        {"DDTE", 0, 2},  // the arrows wrap inside the group
+        {"TTUUSE", 0, 0}, // Write Opaque, Complement, Clear
+        {"TTDSE", 0, 3},
+        {"TTDTTTSE", 0, 3}, // round once more: still Write Transparent
+        {"UTTDSSTE", 1, 3},
+    };
+    int slot = 0;
+    for (const auto& c : cases) {
+        ++slot;
+        FrmImageDisplayStatus& d = load();
+        for (const char* k = c.keys; *k != '\0'; ++k) {
+            switch (*k) {
+            case 'T':
+                d.tab(false);
+                break;
+            case 'S':
+                d.tab(true);
+                break;
+            case 'D':
+                d.arrow(1);
+                break;
+            case 'U':
+                d.arrow(-1);
+                break;
+            default:
+                ASSERT_EQ(d.focus(), &d.cmdReturn) << c.keys;
+                static_cast<tk::Button*>(d.focus())->click();
+            }
+        }
+        ASSERT_EQ(prog.status_dialog(), nullptr) << c.keys;
+        EXPECT_TRUE(form().intIDS(slot).is(c.ids)) << c.keys;
+        EXPECT_TRUE(form().intMode(slot).is(c.mode)) << c.keys;
+    }
+}
+
 TEST_F(StatusDialogTest, SlotTenStoresTheSameCodes) {
     for (int n = 1; n <= 9; ++n) {
         form().Image(n).picture = std::make_shared<tk::Picture>();
