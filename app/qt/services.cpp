@@ -1,5 +1,7 @@
 #include "services.h"
 
+#include "ui_font.h"
+
 #include "decode/client.h"
 
 #include <QApplication>
@@ -136,6 +138,7 @@ void QtMessageBox::show(const std::string& text, const std::string& title) {
     QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(title),
                     QString::fromStdString(text), QMessageBox::Ok, dialog_parent());
     box.setTextFormat(Qt::PlainText);
+    box.setFont(ui_font());
     // The box is only as wide as its text, but the window manager draws the
     // title beside its own buttons: a short text would cut the title.
     if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {

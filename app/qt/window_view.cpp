@@ -1,10 +1,15 @@
 #include "window_view.h"
 
+#include "prompt_text.h"
 #include "services.h"
+#include "ui_font.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
@@ -12,6 +17,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
+#include <QTextDocument>
+#include <QTimer>
+#include <QToolTip>
 
 #include <algorithm>
 #include <cmath>
@@ -24,6 +32,26 @@ namespace padscreen_qt {
 namespace {
 
 int px(float twips) { return static_cast<int>(std::lround(twips / tk::kTwipsPerPixel)); }
+
+// The drag outline: one logical pixel wide, dashes of black and white in
+// turn, so that it shows on the black grid, on white and on grey alike.
+constexpr int kDash = 4;
+void paint_outline(QPainter& painter, const QRect& r) {
+    const auto dashes = [&painter](QPoint from, QPoint step, int length) {
+        for (int k = 0; k < length; k += kDash) {
+            const int n = std::min(kDash, length - k);
+            const QRect piece(from + step * k, step.x() != 0 ? QSize(n, 1) : QSize(1, n));
+            painter.fillRect(piece, (k / kDash) % 2 == 0 ? Qt::black : Qt::white);
+        }
+    };
+    if (r.width() <= 0 || r.height() <= 0) {
+        return;
+    }
+    dashes(r.topLeft(), {1, 0}, r.width());
+    dashes(QPoint(r.left(), r.top() + r.height() - 1), {1, 0}, r.width());
+    dashes(r.topLeft(), {0, 1}, r.height());
+    dashes(QPoint(r.left() + r.width() - 1, r.top()), {0, 1}, r.height());
+}
 
 QRect px_rect(float left, float top, float width, float height) {
     const int l = px(left);
@@ -85,9 +113,13 @@ QString qs(const std::string& text) { return QString::fromStdString(text); }
 QString to_editor(const std::string& text) {
     return qs(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
-std::string from_editor(const QString& text) {
-    QString out = text;
-    out.replace(u'\n', QStringLiteral("\r\n"));
+// The document's raw text: every character as typed (a no-break space stays
+// one, where toPlainText() would make it a space); its paragraph and line
+// separators become CR LF.
+std::string from_editor(const QTextDocument& document) {
+    QString out = document.toRawText();
+    out.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
+    out.replace(QChar::LineSeparator, QStringLiteral("\r\n"));
     return out.toStdString();
 }
 
@@ -101,6 +133,32 @@ bool same_items(const QComboBox& combo, const std::vector<std::string>& items) {
         }
     }
     return true;
+}
+
+// What a key does to the focus: Tab and Shift+Tab move between stops, the
+// arrows on an option step within its group (-1, 1); 0 leaves the key alone.
+constexpr int kTabForward = 2;
+constexpr int kTabBackward = -2;
+int focus_key_step(int key, Qt::KeyboardModifiers mods, bool on_option) {
+    if (key == Qt::Key_Tab && mods == Qt::NoModifier) {
+        return kTabForward;
+    }
+    if (key == Qt::Key_Backtab && (mods == Qt::ShiftModifier || mods == Qt::NoModifier)) {
+        return kTabBackward;
+    }
+    if (!on_option || mods != Qt::NoModifier) {
+        return 0;
+    }
+    switch (key) {
+    case Qt::Key_Up:
+    case Qt::Key_Left:
+        return -1;
+    case Qt::Key_Down:
+    case Qt::Key_Right:
+        return 1;
+    default:
+        return 0;
+    }
 }
 
 bool takes_focus(const tk::Control& c) {
@@ -132,12 +190,7 @@ WindowView::WindowView(tk::Window& window, Dispatcher& dispatcher, const QIcon& 
     } else {
         setFixedSize(client_size());
     }
-    // The layout was made for a small dialog font (8 point, 11 pixels high);
-    // a narrow face keeps the captions inside their buttons.
-    QFont small = font();
-    small.setPixelSize(11);
-    small.setStretch(QFont::SemiCondensed);
-    setFont(small);
+    setFont(ui_font());
     setMouseTracking(true); // moves without a button reach the model too
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -234,11 +287,12 @@ QWidget* WindowView::make_widget(tk::Control& control, QWidget* parent) {
                                                                        : Qt::ScrollBarAsNeeded);
             edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
             edit->setTabChangesFocus(true);
+            edit->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
             QObject::connect(edit, &QPlainTextEdit::textChanged, this, [this, &model, edit] {
                 if (window_ == nullptr || dispatcher_.busy()) {
                     return;
                 }
-                model.text = from_editor(edit->toPlainText());
+                model.text = from_editor(*edit->document());
                 shown_text_[&model] = model.text;
             });
             return edit;
@@ -414,13 +468,30 @@ void WindowView::sync_shown() {
         activateWindow();
     }
     tk::Control* focus = window_->focus();
-    if (focus != applied_focus_) {
+    if (focus != applied_focus_ || shown_again) {
         applied_focus_ = focus;
         QWidget* w = focus != nullptr ? widget_for(*focus) : nullptr;
         if (w != nullptr && w->isVisible() && w->isEnabled()) {
             w->setFocus(Qt::OtherFocusReason);
         }
     }
+}
+
+bool WindowView::restore_focus(const tk::Control* picked) {
+    if (!isVisible()) {
+        return true; // a late activation of a window hidden meanwhile
+    }
+    const tk::Control* kept = window_->focus();
+    QWidget* w = kept != nullptr ? widget_for(*kept) : nullptr;
+    if (w == nullptr || !w->isVisible() || !w->isEnabled()) {
+        return false;
+    }
+    applied_focus_ = window_->focus();
+    if (kept != picked) {
+        // Not from inside the focus change that Qt is delivering.
+        QTimer::singleShot(0, w, [w] { w->setFocus(Qt::OtherFocusReason); });
+    }
+    return true;
 }
 
 void WindowView::detach() {
@@ -448,11 +519,15 @@ QLine line_of(const tk::Line& line) {
     return {line_end(line.x1 + dx, line.y1 + dy), line_end(line.x2 + dx, line.y2 + dy)};
 }
 
-QPen line_pen(const tk::Line& line) {
-    QPen pen(to_qcolor(line.border_color), 1);
-    pen.setCosmetic(true);
-    pen.setCapStyle(Qt::FlatCap);
-    return pen;
+// A level or upright line as the pixels it fills: one logical pixel wide at
+// every scale, its end pixel left out. Empty for a slanted line.
+QRect line_rect(const tk::Line& line) {
+    const QLine l = line_of(line);
+    if (l.x1() != l.x2() && l.y1() != l.y2()) {
+        return {};
+    }
+    return {QPoint(std::min(l.x1(), l.x2()), std::min(l.y1(), l.y2())),
+            QSize(std::max(std::abs(l.dx()), 1), std::max(std::abs(l.dy()), 1))};
 }
 
 bool has_caption(const tk::Control& c) {
@@ -580,6 +655,21 @@ void WindowView::paint_image(QPainter& painter, const tk::Image& image, const QR
     painter.restore();
 }
 
+float WindowView::room_below(const tk::Control& label) const {
+    // Down to the nearest shown control beneath it, or the window's bottom.
+    const tk::Rect r = label.window_rect();
+    float bottom = window_->client_height;
+    for (const auto& c : window_->controls()) {
+        const tk::Rect o = c->window_rect();
+        const bool beside = o.left < r.left + r.width && r.left < o.left + o.width;
+        if (c.get() != &label && c->shown() && c->kind() != tk::Kind::Line && beside &&
+            o.top >= r.top + r.height) {
+            bottom = std::min(bottom, o.top);
+        }
+    }
+    return std::max(bottom, r.top + r.height);
+}
+
 void WindowView::paint_control(QPainter& painter, const tk::Control& control) {
     switch (control.kind()) {
     case tk::Kind::Label: {
@@ -589,22 +679,32 @@ void WindowView::paint_control(QPainter& painter, const tk::Control& control) {
         if (!label.caption.empty()) {
             painter.setPen(palette().color(QPalette::WindowText));
             const QString caption = qs(label.caption);
-            int flags = Qt::AlignLeft | Qt::AlignTop;
-            // Wrapped when the lines fit the label; otherwise one line that
-            // may run past it, rather than a caption cut in half.
-            if (label.word_wrap &&
-                painter.boundingRect(r, flags | Qt::TextWordWrap, caption).height() <= r.height()) {
-                flags |= Qt::TextWordWrap;
-            } else {
-                flags |= Qt::TextDontClip;
+            if (!label.word_wrap) {
+                painter.drawText(r, Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, caption);
+                break;
             }
-            painter.drawText(r, flags, caption);
+            // Wrapped, using the free room below the label when its own
+            // height is not enough; a file title past that loses its middle.
+            const int spacing = painter.fontMetrics().lineSpacing();
+            const int room = px(room_below(label)) - r.top();
+            const qsizetype elide_from =
+                label.elide_from < label.caption.size()
+                    ? qs(label.caption.substr(0, label.elide_from)).size()
+                    : -1;
+            const QStringList lines = prompt_lines(caption, elide_from, painter.font(), r.width(),
+                                                   std::max(1, room / spacing));
+            for (qsizetype k = 0; k < lines.size(); ++k) {
+                const QRect line(r.left(), r.top() + static_cast<int>(k) * spacing, r.width(),
+                                 spacing);
+                painter.drawText(line, Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip,
+                                 lines[k]);
+            }
         }
         break;
     }
-    case tk::Kind::Line: {
+    case tk::Kind::Line: { // a slanted one; level and upright lines are filled
         const auto& line = static_cast<const tk::Line&>(control);
-        painter.setPen(line_pen(line));
+        painter.setPen(QPen(to_qcolor(line.border_color), 1, Qt::SolidLine, Qt::FlatCap));
         painter.drawLine(line_of(line));
         break;
     }
@@ -644,12 +744,14 @@ void WindowView::paintEvent(QPaintEvent* event) {
         painter.fillRect(r, back);
     }
     // Bottom up; runs of lines of one colour (the grid) go in one call.
-    std::vector<QLine> run;
-    QPen run_pen;
+    std::vector<QRect> run;
+    tk::Color run_colour = 0;
     const auto end_run = [&] {
         if (!run.empty()) {
-            painter.setPen(run_pen);
-            painter.drawLines(run.data(), static_cast<int>(run.size()));
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(to_qcolor(run_colour));
+            painter.drawRects(run.data(), static_cast<int>(run.size()));
+            painter.setBrush(Qt::NoBrush);
             run.clear();
         }
     };
@@ -660,13 +762,15 @@ void WindowView::paintEvent(QPaintEvent* event) {
         }
         if (c.kind() == tk::Kind::Line) {
             const auto& line = static_cast<const tk::Line&>(c);
-            const QPen pen = line_pen(line);
-            if (pen != run_pen) {
-                end_run();
-                run_pen = pen;
+            const QRect r = line_rect(line);
+            if (!r.isNull()) {
+                if (line.border_color != run_colour) {
+                    end_run();
+                    run_colour = line.border_color;
+                }
+                run.push_back(r);
+                continue;
             }
-            run.push_back(line_of(line));
-            continue;
         }
         end_run();
         if (c.kind() == tk::Kind::Image) {
@@ -677,13 +781,7 @@ void WindowView::paintEvent(QPaintEvent* event) {
     }
     end_run();
     if (const auto outline = window_->drag_outline()) {
-        // Dotted black over white: seen on the grid and on white alike.
-        const QRect r = px_rect(*outline).adjusted(0, 0, -1, -1);
-        painter.setBrush(Qt::NoBrush);
-        painter.setPen(QPen(Qt::white, 1));
-        painter.drawRect(r);
-        painter.setPen(QPen(Qt::black, 1, Qt::DotLine));
-        painter.drawRect(r);
+        paint_outline(painter, px_rect(*outline));
     }
 }
 
@@ -706,7 +804,12 @@ void WindowView::mouseMoveEvent(QMouseEvent* event) {
 
 void WindowView::mouseReleaseEvent(QMouseEvent* event) {
     if (const std::int16_t button = button_code(event->button())) {
-        route_mouse(&tk::Window::mouse_release, button, *event);
+        // A release over another of the program's windows is not one over
+        // this window's surface, even where that window lies above it.
+        const QWidget* top = QApplication::topLevelAt(event->globalPosition().toPoint());
+        const bool elsewhere = top != nullptr && top != this;
+        route_mouse(elsewhere ? &tk::Window::mouse_release_elsewhere : &tk::Window::mouse_release,
+                    button, *event);
     }
 }
 
@@ -717,12 +820,50 @@ void WindowView::closeEvent(QCloseEvent* event) {
     user_action([this] { window_->request_close(); });
 }
 
+bool WindowView::event(QEvent* event) {
+    if (event->type() == QEvent::ToolTip && window_ != nullptr) {
+        // A label whose caption may be shortened shows it whole as its tip.
+        const auto& help = static_cast<const QHelpEvent&>(*event);
+        const tk::Control* c = window_->hit_test(to_twips(help.pos().x()), to_twips(help.pos().y()));
+        const auto* label = c != nullptr && c->kind() == tk::Kind::Label
+                                ? static_cast<const tk::Label*>(c)
+                                : nullptr;
+        if (label != nullptr && label->elide_from != std::string::npos) {
+            QToolTip::showText(help.globalPos(), qs(label->caption), this);
+        } else {
+            QToolTip::hideText();
+        }
+        return true;
+    }
+    return QWidget::event(event);
+}
+
 bool WindowView::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && window_ != nullptr && sources_.contains(watched)) {
+        // The model owns the tab order and the option groups; Tab and the
+        // arrows on an option go to it, the view then shows where focus went.
+        const auto& key = static_cast<const QKeyEvent&>(*event);
+        const Qt::KeyboardModifiers mods = key.modifiers() & ~Qt::KeypadModifier;
+        const bool on_option = sources_.value(watched)->kind() == tk::Kind::OptionButton;
+        const int step = focus_key_step(key.key(), mods, on_option);
+        if (step == kTabForward || step == kTabBackward) {
+            user_action([this, step] { window_->tab(step == kTabBackward); });
+            return true;
+        }
+        if (step != 0) {
+            user_action([this, step] { window_->arrow(step); });
+            return true;
+        }
+    }
     if (event->type() == QEvent::FocusIn && window_ != nullptr) {
         const auto it = sources_.constFind(watched);
         if (it != sources_.constEnd()) {
             tk::Control* control = it.value();
-            if (!dispatcher_.busy()) {
+            const auto reason = static_cast<const QFocusEvent&>(*event).reason();
+            if (reason == Qt::ActiveWindowFocusReason && restore_focus(control)) {
+                // Qt's pick on activation (it may be the control after the one
+                // that had the focus when the window was hidden) is not the user's.
+            } else if (!dispatcher_.busy()) {
                 // A focus change by the user: an option that takes it becomes selected.
                 applied_focus_ = control;
                 user_action([this, control] { window_->set_focus(control); });

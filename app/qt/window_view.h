@@ -55,6 +55,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -62,6 +63,11 @@ private:
     QWidget* make_widget(tk::Control& control, QWidget* parent);
     void sync_widget(tk::Control& control, QWidget* widget);
     void paint_control(QPainter& painter, const tk::Control& control);
+    // The lowest window y (twips) a label's wrapped caption may reach.
+    float room_below(const tk::Control& label) const;
+    // Gives the focus back to the control the model keeps, when Qt picked
+    // another one on activation; false when that control cannot take it.
+    bool restore_focus(const tk::Control* picked);
     void paint_image(QPainter& painter, const tk::Image& image, const QRegion& seen);
     // True when the control hides everything beneath its rectangle.
     bool opaque(const tk::Control& control);

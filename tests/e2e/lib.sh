@@ -17,12 +17,31 @@ fail() {
     exit 1
 }
 
+WM_PID=""
+
 cleanup() {
     if [ -n "$APP_PID" ] && kill -0 "$APP_PID" 2>/dev/null; then
         kill -9 "$APP_PID" 2>/dev/null || true
     fi
+    if [ -n "$WM_PID" ]; then
+        kill "$WM_PID" 2>/dev/null || true
+    fi
 }
 trap cleanup EXIT
+
+# Runs the scenario under a window manager (openbox): focus, activation and
+# frames then behave as on a desktop, not as on a bare X server.
+start_wm() {
+    openbox --sm-disable >"$OUT/openbox.log" 2>&1 &
+    WM_PID=$!
+    for _ in $(seq 1 100); do
+        if xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then
+            return 0
+        fi
+        sleep 0.1
+    done
+    fail "openbox did not start"
+}
 
 start_app() {
     "$APP" >"$OUT/app.log" 2>&1 &
