@@ -162,6 +162,7 @@ int reap_helper(pid_t pid, Waiter& waiter) {
 bool read_answer(int fd, Waiter& waiter, std::vector<unsigned char>& answer) {
     answer.assign(header_size, 0);
     std::size_t got = 0;
+    std::size_t total = header_size; // what the answer announces, once its header is in
     bool have_header = false;
     for (;;) {
         if (waiter.expired())
@@ -174,13 +175,19 @@ bool read_answer(int fd, Waiter& waiter, std::vector<unsigned char>& answer) {
         if (polled <= 0)
             continue;
 
-        if (got == answer.size()) {
+        if (got == total) {
             // Everything announced is here: the stream must end now.
             unsigned char extra;
             const ssize_t n = ::read(fd, &extra, 1);
             if (n < 0 && errno == EINTR)
                 continue;
             return n == 0 && have_header;
+        }
+        if (got == answer.size()) {
+            // Grown as the pixels come: touching all of a big buffer at once
+            // would hold up the idle hook.
+            constexpr std::size_t grow_step = std::size_t{4} << 20;
+            answer.resize(std::min(total, got + grow_step));
         }
         const ssize_t n = ::read(fd, answer.data() + got, answer.size() - got);
         if (n < 0) {
@@ -200,7 +207,8 @@ bool read_answer(int fd, Waiter& waiter, std::vector<unsigned char>& answer) {
             if (width == 0 || height == 0 || width > INT32_MAX || height > INT32_MAX ||
                 width * height * 4 > max_pixel_bytes)
                 return false;
-            answer.resize(header_size + static_cast<std::size_t>(width * height * 4));
+            total = header_size + static_cast<std::size_t>(width * height * 4);
+            answer.reserve(total);
             have_header = true;
         }
     }
@@ -250,11 +258,19 @@ tk::PicturePtr HelperPictureLoader::load(const std::string& path) {
     auto picture = std::make_shared<tk::Picture>();
     picture->width = static_cast<int>(u32_at(answer.data() + 4));
     picture->height = static_cast<int>(u32_at(answer.data() + 8));
-    picture->argb.resize(static_cast<std::size_t>(picture->width) *
-                         static_cast<std::size_t>(picture->height));
+    const std::size_t count =
+        static_cast<std::size_t>(picture->width) * static_cast<std::size_t>(picture->height);
+    picture->argb.reserve(count);
     const unsigned char* pixels = answer.data() + header_size;
-    for (std::size_t i = 0; i < picture->argb.size(); ++i)
-        picture->argb[i] = u32_at(pixels + 4 * i);
+    // In slices, with the idle hook between them: a big picture takes a while.
+    constexpr std::size_t slice = std::size_t{1} << 18;
+    for (std::size_t start = 0; start < count; start += slice) {
+        const std::size_t end = std::min(start + slice, count);
+        picture->argb.resize(end);
+        for (std::size_t i = start; i < end; ++i)
+            picture->argb[i] = u32_at(pixels + 4 * i);
+        waiter.tick();
+    }
     return picture;
 }
 
