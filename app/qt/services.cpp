@@ -286,9 +286,18 @@ tk::PicturePtr BusyCursorPictureLoader::load(const std::string& path) {
     return picture;
 }
 
+void keep_painting() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
+
+namespace {
+std::unique_ptr<platform::PictureLoader> helper_loader(const std::string& helper_path) {
+    auto loader = std::make_unique<picture_decode::HelperPictureLoader>(helper_path);
+    loader->set_idle(keep_painting);
+    return loader;
+}
+} // namespace
+
 QtServices::QtServices(const std::string& helper_path)
-    : pictures(std::make_unique<BusyCursorPictureLoader>(
-          std::make_unique<picture_decode::HelperPictureLoader>(helper_path))),
+    : pictures(std::make_unique<BusyCursorPictureLoader>(helper_loader(helper_path))),
       services{files, messages, *pictures, writer, app} {}
 
 } // namespace padscreen_qt

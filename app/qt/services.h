@@ -56,6 +56,11 @@ private:
     std::unique_ptr<platform::PictureLoader> inner_;
 };
 
+// What a picture load runs while it waits for the decoder: the windows
+// repaint and take window-system events, but no key or pointer input gets
+// through, so no handler runs in between.
+void keep_painting();
+
 class QtApplication : public platform::Application {
 public:
     void quit() override;

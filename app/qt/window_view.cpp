@@ -817,6 +817,17 @@ void WindowView::closeEvent(QCloseEvent* event) {
     // The model decides: its handler may end the program, unload the window
     // (the presenter then drops this view) or keep it.
     event->ignore();
+    close_when_idle();
+}
+
+void WindowView::close_when_idle() {
+    if (window_ != nullptr && dispatcher_.busy()) {
+        // Asked while a handler runs (a picture being decoded): carried out
+        // once it has ended, never in the middle of it.
+        constexpr int kRetryMs = 20;
+        QTimer::singleShot(kRetryMs, this, [this] { close_when_idle(); });
+        return;
+    }
     user_action([this] { window_->request_close(); });
 }
 

@@ -68,6 +68,8 @@ private:
     // Gives the focus back to the control the model keeps, when Qt picked
     // another one on activation; false when that control cannot take it.
     bool restore_focus(const tk::Control* picked);
+    // Hands a close request to the model as soon as no handler runs.
+    void close_when_idle();
     void paint_image(QPainter& painter, const tk::Image& image, const QRegion& seen);
     // True when the control hides everything beneath its rectangle.
     bool opaque(const tk::Control& control);

@@ -5,6 +5,7 @@
 #include "fakes.h"
 #include "program.h"
 #include "program_view.h"
+#include "services.h"
 #include "prompt_text.h"
 #include "slots/status_dialog.h"
 
@@ -15,7 +16,9 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <functional>
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -26,14 +29,46 @@ QPoint centre_of(const tk::Control& c) {
     return {px(r.left + r.width / 2), px(r.top + r.height / 2)};
 }
 
+// Counts the paints a widget receives.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(int& paints) : paints_(paints) {}
+    bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            ++paints_;
+        }
+        return false;
+    }
+
+private:
+    int& paints_;
+};
+
 } // namespace
 
 class BehaviourTest : public QObject {
     Q_OBJECT
 
+    // Runs `during` in the middle of every load, as a decode that takes a while.
+    struct SlowLoader : platform::PictureLoader {
+        explicit SlowLoader(platform::PictureLoader& inner) : inner_(inner) {}
+        tk::PicturePtr load(const std::string& path) override {
+            if (during) {
+                during();
+            }
+            return inner_.load(path);
+        }
+        std::function<void()> during;
+
+    private:
+        platform::PictureLoader& inner_;
+    };
     struct Running {
         fakes::Platform platform;
-        Program program{platform.services};
+        SlowLoader pictures{platform.pictures};
+        platform::Services services{platform.files, platform.messages, pictures, platform.writer,
+                                    platform.app};
+        Program program{services};
         padscreen_qt::ProgramView view{program, QIcon()};
     };
     std::unique_ptr<Running> run_;
@@ -299,6 +334,35 @@ private Q_SLOTS:
         QCOMPARE(whites, 16);
         QVERIFY(image.pixel(left + 2, top + 2) != black); // just inside: neither edge nor grid
         QTest::mouseRelease(view.windowHandle(), Qt::LeftButton, {}, QPoint(300, 200));
+    }
+
+    void the_window_paints_while_a_picture_loads_and_a_close_waits_for_its_end() {
+        click_at(view_of(form()), centre_of(form().cmdCreateCode));
+        QWidget* code = &view_of(*run_->program.code_window());
+        auto& main = view_of(form());
+        int paints = 0;
+        bool ended_during_load = true;
+        run_->pictures.during = [&] {
+            const auto counter = std::make_unique<PaintCounter>(paints);
+            main.installEventFilter(counter.get());
+            code->close(); // the close box, while the helper decodes
+            main.update();
+            for (int k = 0; k < 5; ++k) {
+                padscreen_qt::keep_painting();
+                QTest::qWait(20);
+            }
+            main.removeEventFilter(counter.get());
+            ended_during_load = run_->program.ended();
+            QVERIFY(run_->program.code_window() != nullptr);
+        };
+        run_->platform.pictures.add("/pics/a.bmp", 8, 8);
+        run_->platform.files.choose("/pics/a.bmp");
+        click_at(main, centre_of(form().cmdNewPicture));
+        QVERIFY(paints > 0);
+        QVERIFY(!ended_during_load);
+        QCOMPARE(run_->platform.pictures.loads.size(), std::size_t{1});
+        QTRY_VERIFY(run_->program.ended()); // the close, once the load has ended
+        QCOMPARE(run_->platform.app.quits, 1);
     }
 
     void every_button_caption_clears_its_edges_by_3_pixels() {
