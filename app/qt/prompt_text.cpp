@@ -41,8 +41,13 @@ QString elide_middle(const QString& title, qsizetype cut) {
 QStringList prompt_lines(const QString& caption, qsizetype elide_from, const QFont& font,
                          int width, int max_lines) {
     QStringList lines = wrap(caption, font, width);
-    if (lines.size() <= max_lines || elide_from < 0 || elide_from >= caption.size()) {
+    if (lines.size() <= max_lines) {
         return lines;
+    }
+    if (elide_from < 0 || elide_from >= caption.size()) {
+        // One line that may run past the label, rather than lines hidden
+        // under what lies below it.
+        return {caption};
     }
     const QString head = caption.left(elide_from);
     const QString title = caption.mid(elide_from);

@@ -10,8 +10,8 @@ namespace padscreen_qt {
 // boundaries, and anywhere inside a word longer than the line. When more
 // lines are needed than `max_lines`, the part from `elide_from` on (a file
 // title) loses characters from its middle, its head and its extension
-// staying, until the caption fits. Without an elidable part the lines are
-// returned as they are, however many.
+// staying, until the caption fits. Without an elidable part the caption
+// then stays one line, which may run past the width.
 QStringList prompt_lines(const QString& caption, qsizetype elide_from, const QFont& font,
                          int width, int max_lines);
 

@@ -275,6 +275,21 @@ private Q_SLOTS:
         QVERIFY(ink_in_rows(px(label.top + label.height), px(dialog.fraDest.top)));
     }
 
+    void a_caption_without_room_to_wrap_stays_one_line() {
+        // "Image Hotspot Enable" fills its label; the combo box lies just below.
+        const tk::Label& label = form().lblDisable;
+        const QImage image = render(view_of(form()), 1);
+        const int top = px(label.top);
+        const int right = px(label.left + label.width);
+        bool ink = false;
+        for (int y = top; y < top + 14 && !ink; ++y) {
+            for (int x = right - 20; x < right && !ink; ++x) {
+                ink = qGray(image.pixel(x, y)) < 128;
+            }
+        }
+        QVERIFY(ink); // the end of "Enable" on the label's first line
+    }
+
     void the_code_editor_saves_what_is_typed() {
         click_at(view_of(form()), centre_of(form().cmdCreateCode));
         auto* code = run_->program.code_window();
