@@ -18,10 +18,20 @@ diff -u "$LIST" "$BUILD/deb_files.txt" || fail "the package's files differ from 
 
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-# Libraries (found by dpkg-shlibdeps) and what is loaded at run time.
-for package in libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6 qt6-image-formats-plugins \
-               libwmf-0.2-7 libemf2svg1 fonts-dejavu-core; do
-    grep -qE "(^|, )$package( |,|$)" <<<"$depends" || fail "Depends lacks $package"
+depends_on() { grep -qE "(^|, )$1( |,|$)" <<<"$depends" || fail "Depends lacks $1 ($2)"; }
+# Libraries, found by dpkg-shlibdeps.
+for package in libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6 libwmf-0.2-7 libemf2svg1; do
+    depends_on "$package" library
+done
+# What is loaded at run time: the image-format plugins of the formats the helper
+# reads, the platform plugins, the metafile reader's font. Whichever package
+# holds them on this system must be depended on.
+for file in '*/qt6/plugins/imageformats/libqgif.so' '*/qt6/plugins/imageformats/libqjpeg.so' \
+            '*/qt6/plugins/imageformats/libqico.so' '*/qt6/plugins/platforms/libqxcb.so' \
+            '*/qt6/plugins/platforms/libqoffscreen.so' '*/dejavu/DejaVuSans.ttf'; do
+    owner=$(dpkg -S "$file" | sed -n '1s/:.*//p')
+    [ -n "$owner" ] || fail "no package holds $file"
+    depends_on "$owner" "$file"
 done
 [ "$(dpkg-deb -f "$deb" Section)" = devel ] || fail "section is not devel"
 
