@@ -259,6 +259,16 @@ int measure_paint(int n) {
     alternate(
         n, "repaint_ms", [&] { return repaint_ms(view); }, "blit_ms",
         [&] { return repaint_ms(blit); });
+    // Everything drawn again: a change that touches the whole drawn layer.
+    Form1& form = *scene.program.form1();
+    std::vector<double> redraw;
+    for (int k = 0; k < n; ++k) {
+        redraw.push_back(ms_of([&] {
+            scene.view.dispatch([&] { form.back_color ^= 1U; });
+            Scene::settle();
+        }));
+    }
+    print("redraw_ms", median(redraw));
     // The band: a press on the bare canvas, beside the pictures.
     const double full_band = follow_frames(scene, QPoint(6, 6), n, "band_frame_ms");
     print("band_full_ms", full_band);

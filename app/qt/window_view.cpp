@@ -500,6 +500,7 @@ void WindowView::detach() {
     sources_.clear();
     widgets_.clear();
     pictures_.clear();
+    layer_ = QImage();
     drawn_.clear();
     drawn_known_ = false;
     shown_text_.clear();
@@ -559,6 +560,7 @@ std::size_t look_of(const tk::Control& c) {
         mix(label.back_color);
         mix(std::hash<std::string>{}(label.caption));
         mix(label.word_wrap ? 1 : 0);
+        mix(label.elide_from);
         break;
     }
     case tk::Kind::Line: {
@@ -580,9 +582,21 @@ QRect outline_bounds(const std::optional<tk::Rect>& outline) {
     return outline ? px_rect(*outline).adjusted(-1, -1, 1, 1) : QRect();
 }
 
+// The four edges of a rectangle, two pixels thick: all a drawn frame touches.
+QRegion frame_of(const QRect& r) {
+    if (r.isEmpty()) {
+        return {};
+    }
+    QRegion edges(r.left(), r.top(), r.width(), 2);
+    edges += QRect(r.left(), r.bottom() - 1, r.width(), 2);
+    edges += QRect(r.left(), r.top(), 2, r.height());
+    edges += QRect(r.right() - 1, r.top(), 2, r.height());
+    return edges;
+}
+
 } // namespace
 
-void WindowView::update_drawn() {
+QRegion WindowView::take_changes() {
     std::vector<Drawn> now;
     now.reserve(window_->drawn_order().size());
     for (const tk::Control* c : window_->drawn_order()) {
@@ -594,7 +608,6 @@ void WindowView::update_drawn() {
             pictures_.drop(c); // nor keeps a picture the model let go
         }
     }
-    const QRect outline = outline_bounds(window_->drag_outline());
     bool all = !drawn_known_ || drawn_back_ != window_->back_color || now.size() != drawn_.size();
     QRegion changed;
     for (std::size_t k = 0; k < now.size() && !all; ++k) {
@@ -611,17 +624,22 @@ void WindowView::update_drawn() {
             }
         }
     }
-    if (outline != drawn_outline_) {
-        changed += drawn_outline_;
-        changed += outline;
-    }
     drawn_ = std::move(now);
-    drawn_outline_ = outline;
     drawn_back_ = window_->back_color;
     drawn_known_ = true;
-    if (all) {
-        update();
-    } else if (!changed.isEmpty()) {
+    return all ? QRegion(rect()) : changed;
+}
+
+void WindowView::update_drawn() {
+    QRegion changed = take_changes();
+    layer_stale_ += changed;
+    const QRect outline = outline_bounds(window_->drag_outline());
+    if (outline != drawn_outline_) {
+        changed += frame_of(drawn_outline_);
+        changed += frame_of(outline);
+        drawn_outline_ = outline;
+    }
+    if (!changed.isEmpty()) {
         update(changed);
     }
 }
@@ -639,20 +657,18 @@ bool WindowView::opaque(const tk::Control& control) {
     }
 }
 
-void WindowView::paint_image(QPainter& painter, const tk::Image& image, const QRegion& seen) {
+void WindowView::paint_image(QPainter& painter, const tk::Image& image) {
     const QRect place = px_rect(image.window_rect());
     const QImage* picture =
         pictures_.scaled(&image, image.picture, place, rect(), devicePixelRatioF());
     if (picture == nullptr) {
         return;
     }
-    painter.save();
-    painter.setClipRegion(seen);
     // A disabled picture (chosen in the enable list) is drawn faded, so the
     // hotspots drawn beneath it stay in sight.
     painter.setOpacity(image.enabled ? 1.0 : 0.4);
     painter.drawImage((place & rect()).topLeft(), *picture);
-    painter.restore();
+    painter.setOpacity(1.0);
 }
 
 float WindowView::room_below(const tk::Control& label) const {
@@ -713,34 +729,43 @@ void WindowView::paint_control(QPainter& painter, const tk::Control& control) {
     }
 }
 
-void WindowView::paintEvent(QPaintEvent* event) {
-    QPainter painter(this);
+void WindowView::paint_layer(QPainter& painter, const QRegion& area) {
     painter.setRenderHint(QPainter::Antialiasing, false);
-    const QColor back = to_qcolor(window_ != nullptr ? window_->back_color : tk::kButtonFace);
-    if (window_ == nullptr) {
-        painter.fillRect(rect(), back);
-        return;
+    const std::vector<tk::Control*>& order = window_->drawn_order();
+    std::vector<QRect> bounds(order.size());
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        if (order[k]->shown()) {
+            bounds[k] = has_caption(*order[k]) ? rect() : paint_bounds(*order[k]) & rect();
+        }
     }
-    // From the top down: what each control still shows of the exposed region;
-    // nothing beneath an opaque control needs painting.
-    const QRegion exposed = event->region();
+    // Rectangle by rectangle: a band's thin strips then cost only their own few pixels.
+    for (const QRect& part : area) {
+        paint_layer_part(painter, part, bounds);
+    }
+}
+
+void WindowView::paint_layer_part(QPainter& painter, const QRect& part,
+                                  const std::vector<QRect>& bounds) {
+    painter.setClipRect(part);
+    // From the top down: what each control still shows of the part; nothing
+    // beneath an opaque control needs painting.
     const std::vector<tk::Control*>& order = window_->drawn_order();
     std::vector<QRegion> seen(order.size());
     QRegion covered;
     for (std::size_t k = order.size(); k-- > 0;) {
-        const tk::Control& c = *order[k];
-        const QRect area = paint_bounds(c) & rect();
-        // A caption may run past its label.
-        const QRect reach = has_caption(c) ? rect() : area;
-        if (!c.shown() || !exposed.intersects(reach)) {
+        const QRect here = bounds[k] & part;
+        if (here.isEmpty()) {
             continue;
         }
-        seen[k] = has_caption(c) ? exposed : exposed.intersected(area).subtracted(covered);
+        seen[k] = covered.intersects(here) ? QRegion(here).subtracted(covered) : QRegion(here);
+        // A caption may run past its label: only the label's own place hides.
+        const tk::Control& c = *order[k];
         if (!seen[k].isEmpty() && opaque(c)) {
-            covered += area;
+            covered += has_caption(c) ? px_rect(c.window_rect()) & part : here;
         }
     }
-    for (const QRect& r : exposed.subtracted(covered)) {
+    const QColor back = to_qcolor(window_->back_color);
+    for (const QRect& r : QRegion(part).subtracted(covered)) {
         painter.fillRect(r, back);
     }
     // Bottom up; runs of lines of one colour (the grid) go in one call.
@@ -774,12 +799,48 @@ void WindowView::paintEvent(QPaintEvent* event) {
         }
         end_run();
         if (c.kind() == tk::Kind::Image) {
-            paint_image(painter, static_cast<const tk::Image&>(c), seen[k]);
+            painter.setClipRegion(seen[k]);
+            paint_image(painter, static_cast<const tk::Image&>(c));
+            painter.setClipRect(part);
         } else {
             paint_control(painter, c);
         }
     }
     end_run();
+}
+
+void WindowView::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    if (window_ == nullptr) {
+        painter.fillRect(rect(), to_qcolor(tk::kButtonFace));
+        return;
+    }
+    // The drawn layer is kept as one image and painted again only where the
+    // model changed: a repaint of the window then copies it.
+    const qreal dpr = devicePixelRatioF();
+    const QSize device = (QSizeF(size()) * dpr).toSize();
+    if (layer_.size() != device || layer_.devicePixelRatio() != dpr) {
+        layer_ = QImage(device, QImage::Format_RGB32);
+        layer_.setDevicePixelRatio(dpr);
+        layer_stale_ = rect();
+    }
+    // A whole repaint also shows a model changed behind sync()'s back; a
+    // partial one follows sync(), which has found what changed already.
+    const QRegion unsynced = event->region() == QRegion(rect()) ? take_changes() : QRegion();
+    layer_stale_ += unsynced;
+    layer_stale_ &= rect();
+    if (!layer_stale_.isEmpty()) {
+        QPainter layer(&layer_);
+        paint_layer(layer, layer_stale_);
+        layer_stale_ = QRegion();
+    }
+    for (const QRect& r : event->region()) {
+        painter.drawImage(r.topLeft(), layer_,
+                          QRectF(QPointF(r.topLeft()) * dpr, QSizeF(r.size()) * dpr).toRect());
+    }
+    if (!unsynced.isEmpty()) {
+        update(unsynced.subtracted(event->region()));
+    }
     if (const auto outline = window_->drag_outline()) {
         paint_outline(painter, px_rect(*outline));
     }

@@ -70,9 +70,14 @@ private:
     bool restore_focus(const tk::Control* picked);
     // Hands a close request to the model as soon as no handler runs.
     void close_when_idle();
-    void paint_image(QPainter& painter, const tk::Image& image, const QRegion& seen);
+    void paint_image(QPainter& painter, const tk::Image& image);
+    // Paints the drawn layer (everything but the widgets) within area.
+    void paint_layer(QPainter& painter, const QRegion& area);
+    void paint_layer_part(QPainter& painter, const QRect& part, const std::vector<QRect>& bounds);
     // True when the control hides everything beneath its rectangle.
     bool opaque(const tk::Control& control);
+    // Where the drawn layer changed since the last call: all of it at first.
+    QRegion take_changes();
     // Asks for a repaint of only what changed in the drawn layer since the last call.
     void update_drawn();
     // Runs a user action unless the model window is gone or the program is busy.
@@ -88,6 +93,8 @@ private:
     QHash<const QObject*, tk::Control*> sources_; // widget (or its inner editor) -> control
 
     PictureCache pictures_;
+    QImage layer_;        // the drawn layer as last painted
+    QRegion layer_stale_; // where it no longer shows the model
     // Where each drawn control was and what it showed at the last update, so
     // that a change repaints only the places it touched.
     struct Drawn {
