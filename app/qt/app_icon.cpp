@@ -1,14 +1,27 @@
 #include "app_icon.h"
 
+#include <QImage>
+#include <QPixmap>
+#include <QResource>
 #include <QString>
+
+#include <cstring>
 
 namespace padscreen_qt {
 
 QIcon application_icon() {
-    // Drawn at build time; each size is read only when a window asks for it.
+    // Bare pixels drawn at build time: no image reader (whose plugin scan costs
+    // more than the icon) and no SVG renderer at start.
     QIcon icon;
     for (const int size : {16, 24, 32, 48, 64, 128}) {
-        icon.addFile(QStringLiteral(":/padscreen/icons/%1.png").arg(size), QSize(size, size));
+        const QByteArray bytes =
+            QResource(QStringLiteral(":/padscreen/icons/%1.rgba").arg(size)).uncompressedData();
+        QImage image(size, size, QImage::Format_RGBA8888_Premultiplied);
+        if (bytes.size() != image.sizeInBytes()) {
+            continue;
+        }
+        std::memcpy(image.bits(), bytes.constData(), static_cast<std::size_t>(bytes.size()));
+        icon.addPixmap(QPixmap::fromImage(std::move(image)));
     }
     return icon;
 }

@@ -1,7 +1,10 @@
 // Build-time tool: draws the program's SVG icon once at each size the desktop
-// asks for, into <out>/<N>x<N>/apps/<name>.png, so that nothing is rendered at start.
+// asks for, into <out>/<N>x<N>/apps/<name>.png for the desktop, and as bare
+// premultiplied RGBA bytes into <raw>/<N>.rgba for the program's windows, which
+// then neither render nor decode anything at start.
 #include <QGuiApplication>
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <QSvgRenderer>
@@ -9,8 +12,8 @@
 #include <cstdio>
 
 int main(int argc, char* argv[]) {
-    if (argc < 5) {
-        std::fprintf(stderr, "usage: render_icon SVG OUTDIR NAME SIZE...\n");
+    if (argc < 6) {
+        std::fprintf(stderr, "usage: render_icon SVG OUTDIR NAME RAWDIR SIZE...\n");
         return 2;
     }
     const QGuiApplication app(argc, argv);
@@ -21,13 +24,15 @@ int main(int argc, char* argv[]) {
     }
     const QString out = QString::fromLocal8Bit(argv[2]);
     const QString name = QString::fromLocal8Bit(argv[3]);
-    for (int k = 4; k < argc; ++k) {
+    const QString raw_dir = QString::fromLocal8Bit(argv[4]);
+    for (int k = 5; k < argc; ++k) {
         const int size = QString::fromLocal8Bit(argv[k]).toInt();
         if (size <= 0) {
             std::fprintf(stderr, "render_icon: bad size %s\n", argv[k]);
             return 2;
         }
-        QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+        // Byte-ordered, so the bytes mean the same on any machine.
+        QImage image(size, size, QImage::Format_RGBA8888_Premultiplied);
         image.fill(Qt::transparent);
         QPainter painter(&image);
         painter.setRenderHint(QPainter::Antialiasing);
@@ -37,6 +42,13 @@ int main(int argc, char* argv[]) {
         const QString file = QStringLiteral("%1/%2.png").arg(dir, name);
         if (!QDir().mkpath(dir) || !image.save(file, "PNG")) {
             std::fprintf(stderr, "render_icon: cannot write %s\n", qPrintable(file));
+            return 1;
+        }
+        QFile raw(QStringLiteral("%1/%2.rgba").arg(raw_dir).arg(size));
+        const auto bytes = static_cast<qint64>(image.sizeInBytes());
+        if (!QDir().mkpath(raw_dir) || !raw.open(QIODevice::WriteOnly) ||
+            raw.write(reinterpret_cast<const char*>(image.constBits()), bytes) != bytes) {
+            std::fprintf(stderr, "render_icon: cannot write %s\n", qPrintable(raw.fileName()));
             return 1;
         }
     }
