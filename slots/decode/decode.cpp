@@ -8,9 +8,11 @@
 #include <QSvgRenderer>
 
 #include <emf2svg.h>
+#include <uemf_safe.h>
 #include <libwmf/api.h>
 #include <libwmf/svg.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -255,12 +257,69 @@ DecodeResult render_svg(const QByteArray& svg, int width, int height) {
 
 constexpr std::size_t emf_header_size = 88;
 constexpr std::uint32_t emf_signature = 0x464D4520; // " EMF"
+constexpr std::uint32_t emr_header = 1;
+constexpr std::uint32_t emr_eof = 14;
+constexpr std::uint32_t emr_last_type = 122;
+constexpr std::size_t emr_eof_size = 20;
+// libemf2svg reads a little past the fields it decodes; that slack is zeros, not our heap.
+constexpr std::size_t emf_slack = std::size_t{64} << 10;
 
 bool is_emf(const std::byte* data, std::size_t size) {
-    return size >= emf_header_size && u32_at(data) == 1 && u32_at(data + 40) == emf_signature;
+    return size >= emf_header_size && u32_at(data) == emr_header &&
+           u32_at(data + 40) == emf_signature;
+}
+
+// True when count items of unit bytes from offset lie inside [begin, end); none always do.
+bool inside(std::uint64_t offset, std::uint64_t count, std::uint64_t unit, std::uint64_t begin,
+            std::uint64_t end) {
+    return count == 0 || (offset >= begin && offset <= end && count <= (end - offset) / unit);
+}
+
+// libemf2svg trusts every size in the file and walks off the end of its buffer when one
+// lies. It only gets files whose records chain up exactly: each at least 8 bytes and a
+// multiple of 4, one header first, the last an EOF ending where the header says the file
+// ends, as many as the header counts, and the header's own parts inside the header.
+// Returns the metafile's length (bytes after it are ignored), or 0 when it does not hold.
+std::size_t emf_checked_length(const std::byte* data, std::size_t size) {
+    const std::uint32_t header_size = u32_at(data + 4);
+    const std::uint32_t total = u32_at(data + 48);
+    const std::uint32_t records = u32_at(data + 52);
+    if (header_size < emf_header_size || header_size % 4 != 0 || total % 4 != 0 ||
+        total > size || header_size > total)
+        return 0;
+    // The description is read from its offset even when its length is 0.
+    const std::uint32_t description_at = u32_at(data + 64);
+    if ((description_at != 0 || u32_at(data + 60) != 0) &&
+        !inside(description_at, std::max(u32_at(data + 60), 1u), 2, emf_header_size, header_size))
+        return 0;
+    if (header_size >= 100 &&
+        !inside(u32_at(data + 92), u32_at(data + 88), 1, emf_header_size, header_size))
+        return 0;
+    std::uint64_t count = 1;
+    for (std::size_t pos = header_size; total - pos >= 8; ++count) {
+        const std::uint32_t type = u32_at(data + pos);
+        const std::uint32_t length = u32_at(data + pos + 4);
+        if (type <= emr_header || type > emr_last_type || length < 8 || length % 4 != 0 ||
+            length > total - pos)
+            return 0;
+        // The library's own check of a record's fixed part, counts and offsets against its
+        // size, which its converter does not call.
+        if (!U_emf_record_safe(reinterpret_cast<const char*>(data + pos)))
+            return 0;
+        if (type == emr_eof)
+            return length >= emr_eof_size && pos + length == total && count + 1 == records &&
+                           inside(u32_at(data + pos + 12), u32_at(data + pos + 8), 4, 8, length)
+                       ? total
+                       : 0;
+        pos += length;
+    }
+    return 0;
 }
 
 DecodeResult decode_emf(const std::byte* data, std::size_t size) {
+    const std::size_t length = emf_checked_length(data, size);
+    if (length == 0)
+        return failure("EMF records do not hold together");
     // rclFrame, in hundredths of a millimetre, at 96 dots per inch.
     const double frame_w = std::abs(double(s32_at(data + 32)) - s32_at(data + 24));
     const double frame_h = std::abs(double(s32_at(data + 36)) - s32_at(data + 28));
@@ -277,11 +336,11 @@ DecodeResult decode_emf(const std::byte* data, std::size_t size) {
     options.svgDelimiter = true;
     options.imgWidth = width;
     options.imgHeight = height;
-    std::vector<char> contents(reinterpret_cast<const char*>(data),
-                               reinterpret_cast<const char*>(data) + size);
+    std::vector<char> contents(length + emf_slack, '\0');
+    std::memcpy(contents.data(), data, length);
     char* svg = nullptr;
     std::size_t svg_size = 0;
-    const int converted = emf2svg(contents.data(), contents.size(), &svg, &svg_size, &options);
+    const int converted = emf2svg(contents.data(), length, &svg, &svg_size, &options);
     const std::unique_ptr<char, decltype(&std::free)> svg_owner(svg, &std::free);
     if (!converted || !svg || svg_size == 0)
         return failure("cannot convert the EMF file");

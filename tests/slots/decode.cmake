@@ -2,12 +2,19 @@ find_package(ZLIB REQUIRED)
 # Picture decoding: the helper on real files it makes itself, and the client against
 # misbehaving stand-in helpers. Included from tests/slots/CMakeLists.txt.
 
+# Hand-built picture files, shared with the fuzzers' seed corpus.
+add_library(padscreen_sample_pictures STATIC
+    ${CMAKE_CURRENT_LIST_DIR}/sample_pictures.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/sample_pictures.h)
+target_include_directories(padscreen_sample_pictures PUBLIC ${CMAKE_CURRENT_LIST_DIR})
+target_link_libraries(padscreen_sample_pictures PUBLIC Qt6::Gui PRIVATE padscreen_warnings)
+
 add_executable(decode_formats_test
     ${CMAKE_CURRENT_LIST_DIR}/decode_formats_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/decode_test_support.h)
 target_link_libraries(decode_formats_test PRIVATE
     padscreen_decode_client padscreen_decode_lib padscreen_program padscreen_test_support
-    Qt6::Gui GTest::gtest ZLIB::ZLIB
+    padscreen_sample_pictures Qt6::Gui GTest::gtest ZLIB::ZLIB
     padscreen_warnings)
 target_compile_definitions(decode_formats_test PRIVATE
     PADSCREEN_DECODE_HELPER="$<TARGET_FILE:padscreen-decode>")
@@ -26,3 +33,12 @@ target_compile_definitions(decode_client_test PRIVATE
 add_dependencies(decode_client_test padscreen-decode)
 add_test(NAME decode_client_test COMMAND decode_client_test)
 set_tests_properties(decode_client_test PROPERTIES LABELS unit)
+
+add_executable(decode_corpus_test ${CMAKE_CURRENT_LIST_DIR}/decode_corpus_test.cpp)
+target_link_libraries(decode_corpus_test PRIVATE GTest::gtest_main padscreen_warnings)
+target_compile_definitions(decode_corpus_test PRIVATE
+    PADSCREEN_DECODE_HELPER="$<TARGET_FILE:padscreen-decode>"
+    PADSCREEN_EMF_OVERREAD_DIR="${CMAKE_CURRENT_LIST_DIR}/corpus/emf-overread")
+add_dependencies(decode_corpus_test padscreen-decode)
+add_test(NAME decode_corpus_test COMMAND decode_corpus_test)
+set_tests_properties(decode_corpus_test PROPERTIES LABELS unit ENVIRONMENT QT_QPA_PLATFORM=offscreen)
