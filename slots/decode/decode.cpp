@@ -8,9 +8,9 @@
 #include <QSvgRenderer>
 
 #include <emf2svg.h>
-#include <uemf_safe.h>
 #include <libwmf/api.h>
 #include <libwmf/svg.h>
+#include <uemf_safe.h>
 
 #include <algorithm>
 #include <cmath>
@@ -239,6 +239,14 @@ DecodeResult read_with_qt(const std::byte* data, std::size_t size) {
 
 // ---- Metafiles ----------------------------------------------------------------------
 
+// Qt's painter slows down sharply on very long sides (text drawn into a frame 500000 pixels
+// tall takes minutes), so a metafile's frame is also held to a longest side.
+constexpr double max_metafile_side = 16384;
+
+bool metafile_size_allowed(double width, double height) {
+    return size_allowed(width, height) && width <= max_metafile_side && height <= max_metafile_side;
+}
+
 // Metafiles have no background of their own: what they do not paint stays transparent.
 DecodeResult render_svg(const QByteArray& svg, int width, int height) {
     QSvgRenderer renderer(svg);
@@ -325,7 +333,7 @@ DecodeResult decode_emf(const std::byte* data, std::size_t size) {
     const double frame_h = std::abs(double(s32_at(data + 36)) - s32_at(data + 28));
     const double width = std::round(frame_w / 100 / 25.4 * 96);
     const double height = std::round(frame_h / 100 / 25.4 * 96);
-    if (!size_allowed(width, height))
+    if (!metafile_size_allowed(width, height))
         return failure("metafile frame is empty or too large");
 
     generatorOptions options{};
@@ -394,7 +402,7 @@ DecodeResult decode_wmf(const std::byte* data, std::size_t size) {
             return failure("placeable WMF header gives no units per inch");
         width = std::round(std::abs(double(s16_at(data + 10)) - s16_at(data + 6)) / inch * 96);
         height = std::round(std::abs(double(s16_at(data + 12)) - s16_at(data + 8)) / inch * 96);
-        if (!size_allowed(width, height))
+        if (!metafile_size_allowed(width, height))
             return failure("metafile frame is empty or too large");
     }
 
@@ -424,9 +432,10 @@ DecodeResult decode_wmf(const std::byte* data, std::size_t size) {
     options.function = wmf_svg_function;
     options.font.ps = font_map.data();
     wmfAPI* api = nullptr;
-    if (wmf_api_create(
-            &api, WMF_OPT_FUNCTION | WMF_OPT_FONTMAP | WMF_OPT_IGNORE_NONFATAL | WMF_OPT_NO_DEBUG,
-            &options) != wmf_E_None) {
+    if (wmf_api_create(&api,
+                       WMF_OPT_FUNCTION | WMF_OPT_FONTMAP | WMF_OPT_IGNORE_NONFATAL |
+                           WMF_OPT_NO_ERROR | WMF_OPT_NO_DEBUG,
+                       &options) != wmf_E_None) {
         if (api)
             wmf_api_destroy(api);
         return failure("cannot start the WMF reader");
@@ -450,7 +459,7 @@ DecodeResult decode_wmf(const std::byte* data, std::size_t size) {
             return failure("cannot size the WMF file");
         width = std::ceil(double(w));
         height = std::ceil(double(h));
-        if (!size_allowed(width, height))
+        if (!metafile_size_allowed(width, height))
             return failure("metafile frame is empty or too large");
     }
 

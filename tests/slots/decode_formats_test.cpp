@@ -283,8 +283,8 @@ TEST_F(HelperLoads, LoadImageWithABadFileLeavesTheDesignAsItWas) {
     };
     for (const auto& file : bad) {
         SCOPED_TRACE(file.name);
-        fake.files.choose(dir.write(file.name, std::string_view(file.bytes.constData(),
-                                                                std::size_t(file.bytes.size()))));
+        fake.files.choose(dir.write(
+            file.name, std::string_view(file.bytes.constData(), std::size_t(file.bytes.size()))));
         form.cmdNewPicture.click();
         EXPECT_FALSE(form.Image(1).has_picture());
         EXPECT_FALSE(form.Image(1).visible);
@@ -295,8 +295,8 @@ TEST_F(HelperLoads, LoadImageWithABadFileLeavesTheDesignAsItWas) {
         EXPECT_TRUE(fake.messages.shown.empty());
     }
     // A good file afterwards loads into the same slot, at twice its size plus the frame.
-    fake.files.choose(dir.write("logo.bmp", std::string_view(bitmap.constData(),
-                                                             std::size_t(bitmap.size()))));
+    fake.files.choose(
+        dir.write("logo.bmp", std::string_view(bitmap.constData(), std::size_t(bitmap.size()))));
     form.cmdNewPicture.click();
     ASSERT_TRUE(form.Image(1).has_picture());
     EXPECT_EQ(form.Image(1).width, 3120);
@@ -427,22 +427,52 @@ TEST(DecodeBytes, EmfWhoseRecordsDoNotHoldTogetherIsRefused) {
         {"record type 0", with32(88, 0), false},
         {"second header", with32(88, 1), false},
         {"unknown record type", with32(88, 123), false},
-        {"rectangle record too short for its box", [&] {
+        {"rectangle record too short for its box",
+         [&] {
              QByteArray body = emf_record(43, {10, 10});
              return emf_file(2540, 1270, body, 1);
-         }(), false},
-        {"no EOF", [&] {
+         }(),
+         false},
+        {"no EOF",
+         [&] {
              QByteArray bytes = good.left(eof_at);
              for (int i = 0; i < 4; ++i)
                  bytes[48 + i] = char(std::uint32_t(eof_at) >> (8 * i) & 0xFF);
              bytes[52] = 4;
              return bytes;
-         }(), false},
+         }(),
+         false},
         {"EOF palette past its record", with32(eof_at + 8, 2), false},
     };
     for (const auto& c : cases) {
         const auto result = decode(c.bytes);
         EXPECT_EQ(result.ok, c.ok) << c.name << ": " << result.error;
+    }
+}
+
+TEST(DecodeBytes, RefusesMetafilesLongerThan16384PixelsOnASide) {
+    // Hundredths of a millimetre for n pixels at 96 dpi, rounded up.
+    auto frame = [](int pixels) { return std::int32_t((pixels * 2540 + 95) / 96); };
+    QByteArray placeable = wmf(1440, 720, true);
+    set16(placeable, 10, 16385); // 16385 units at 96 per inch
+    set16(placeable, 12, 8);
+    set16(placeable, 14, 96);
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        bool ok;
+    } cases[] = {
+        {"emf 16384 tall", emf(frame(10), frame(16384)), true},
+        {"emf 16385 tall", emf(frame(10), frame(16385)), false},
+        {"emf 16385 wide", emf(frame(16385), frame(10)), false},
+        {"placeable wmf 16385 wide", placeable, false},
+    };
+    for (const auto& c : cases) {
+        const auto result = decode(c.bytes);
+        EXPECT_EQ(result.ok, c.ok) << c.name << ": " << result.error;
+        if (!c.ok) {
+            EXPECT_NE(result.error.find("too large"), std::string::npos) << c.name;
+        }
     }
 }
 
