@@ -127,7 +127,7 @@ QByteArray icon_bitmap(int size, QRgb color) {
         put32(out, 0);
     for (int i = 0; i < size * size; ++i)
         put32(out, color);
-    out.append(QByteArray(size * mask_row, '\0'));
+    out.append(QByteArray(qsizetype(size) * mask_row, '\0'));
     return out;
 }
 
