@@ -36,9 +36,23 @@ int px(float twips) { return static_cast<int>(std::lround(twips / tk::kTwipsPerP
 // The drag outline: one logical pixel wide, dashes of black and white in
 // turn, so that it shows on the black grid, on white and on grey alike.
 constexpr int kDash = 4;
-void paint_outline(QPainter& painter, const QRect& r) {
-    const auto dashes = [&painter](QPoint from, QPoint step, int length) {
-        for (int k = 0; k < length; k += kDash) {
+// Only the dashes that fall inside visible are drawn: the outline of a large
+// picture runs far past the window, and it moves at every pointer step.
+void paint_outline(QPainter& painter, const QRect& r, const QRect& visible) {
+    const auto dashes = [&painter, &visible](QPoint from, QPoint step, int length) {
+        // The stretch of this edge inside visible, in whole dashes so their phase stays.
+        const int along = step.x() != 0 ? from.x() : from.y();
+        const int lo = step.x() != 0 ? visible.left() : visible.top();
+        const int hi = step.x() != 0 ? visible.right() : visible.bottom();
+        const int across = step.x() != 0 ? from.y() : from.x();
+        const int side_lo = step.x() != 0 ? visible.top() : visible.left();
+        const int side_hi = step.x() != 0 ? visible.bottom() : visible.right();
+        if (across < side_lo || across > side_hi) {
+            return;
+        }
+        const int first = std::max(0, (lo - along) / kDash * kDash);
+        const int last = std::min(length, hi - along + 1);
+        for (int k = first; k < last; k += kDash) {
             const int n = std::min(kDash, length - k);
             const QRect piece(from + step * k, step.x() != 0 ? QSize(n, 1) : QSize(1, n));
             painter.fillRect(piece, (k / kDash) % 2 == 0 ? Qt::black : Qt::white);
@@ -842,7 +856,7 @@ void WindowView::paintEvent(QPaintEvent* event) {
         update(unsynced.subtracted(event->region()));
     }
     if (const auto outline = window_->drag_outline()) {
-        paint_outline(painter, px_rect(*outline));
+        paint_outline(painter, px_rect(*outline), event->region().boundingRect() & rect());
     }
 }
 
