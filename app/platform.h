@@ -37,6 +37,8 @@ public:
 class PictureLoader {
 public:
     virtual ~PictureLoader() = default;
+    // A load may follow soon (the open dialog is about to show): a loader may get ready.
+    virtual void prepare() {}
     // nullptr when the file cannot be read as a picture, for whatever reason.
     virtual tk::PicturePtr load(const std::string& path) = 0;
 };

@@ -6,6 +6,7 @@
 #include "windows.h"
 
 #include <cstdint>
+#include <new>
 
 namespace picture_slots {
 
@@ -39,6 +40,7 @@ void cmdNewPicture_Click(Form1& form, Windows& windows, StatusDialogHost& host) 
     platform::FileDialogOptions options;
     options.filter = kPictureFilter;
     options.filter_index = 1;
+    services.pictures.prepare(); // the decoder starts while the user chooses
     const auto choice = services.files.show_open(options);
     if (!choice) {
         return;
@@ -51,7 +53,12 @@ void cmdNewPicture_Click(Form1& form, Windows& windows, StatusDialogHost& host) 
             continue;
         }
         // One decode serves both the measuring and the slot itself.
-        tk::PicturePtr picture = services.pictures.load(choice->path);
+        tk::PicturePtr picture;
+        try {
+            picture = services.pictures.load(choice->path);
+        } catch (const std::bad_alloc&) {
+            // Out of memory for this picture: a failed load like any other.
+        }
         if (!picture) {
             // The tag is written only once the picture is there: a title left on
             // an empty slot would be the one the enable list finds first.

@@ -50,6 +50,7 @@ class BusyCursorPictureLoader : public platform::PictureLoader {
 public:
     explicit BusyCursorPictureLoader(std::unique_ptr<platform::PictureLoader> inner)
         : inner_(std::move(inner)) {}
+    void prepare() override { inner_->prepare(); }
     tk::PicturePtr load(const std::string& path) override;
 
 private:

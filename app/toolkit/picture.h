@@ -1,17 +1,67 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
-#include <vector>
 
 namespace tk {
+
+// Decoded pixels of all live pictures together (those in slots, in undo history, anywhere)
+// may not pass this: a design of ten huge pictures must fail to load, not exhaust memory.
+inline constexpr std::size_t kPictureBudgetBytes = std::size_t{1} << 30;
+
+// A picture's pixel words, in one buffer that the model and the view share: on the heap,
+// or memory handed over by whoever filled it (a mapping), given back by its own function.
+// Every live buffer counts against kPictureBudgetBytes.
+class Pixels {
+public:
+    using Release = void (*)(void* data, std::size_t bytes);
+
+    Pixels() = default;
+    // count words of value; std::bad_alloc when the budget or the heap cannot hold them.
+    explicit Pixels(std::size_t count, std::uint32_t value = 0);
+    Pixels(std::initializer_list<std::uint32_t> words);
+    // Takes over count words at data, already filled; counted from now on.
+    static Pixels adopt(std::uint32_t* data, std::size_t count, Release release);
+
+    Pixels(const Pixels& other);
+    Pixels& operator=(const Pixels& other);
+    Pixels(Pixels&& other) noexcept;
+    Pixels& operator=(Pixels&& other) noexcept;
+    ~Pixels();
+
+    void assign(std::size_t count, std::uint32_t value) { *this = Pixels(count, value); }
+
+    std::size_t size() const { return count_; }
+    bool empty() const { return count_ == 0; }
+    std::uint32_t* data() { return data_; }
+    const std::uint32_t* data() const { return data_; }
+    std::uint32_t& operator[](std::size_t i) { return data_[i]; }
+    std::uint32_t operator[](std::size_t i) const { return data_[i]; }
+    std::uint32_t back() const { return data_[count_ - 1]; }
+    const std::uint32_t* begin() const { return data_; }
+    const std::uint32_t* end() const { return data_ + count_; }
+
+    // Bytes held by every live buffer together.
+    static std::size_t bytes_in_use();
+    // Whether bytes more would still fit in the budget.
+    static bool fits_budget(std::size_t bytes);
+
+private:
+    void release();
+
+    std::uint32_t* data_ = nullptr;
+    std::size_t count_ = 0;
+    Release release_ = nullptr;
+};
 
 // A decoded picture: its natural size in pixels and its pixels, one 0xAARRGGBB
 // word each (non-premultiplied), row by row from the top-left corner.
 struct Picture {
     int width = 0;
     int height = 0;
-    std::vector<std::uint32_t> argb;
+    Pixels argb;
 };
 
 using PicturePtr = std::shared_ptr<const Picture>;

@@ -1,9 +1,13 @@
 #include "client.h"
 
+#include "decode_limits.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -23,13 +27,18 @@ namespace picture_decode {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using Helper = HelperPictureLoader::Helper;
 
-constexpr std::size_t header_size = 12;
-constexpr std::uint64_t max_pixel_bytes = std::uint64_t{128} << 20;
+constexpr std::size_t answer_size = 12;
 
 std::uint32_t u32_at(const unsigned char* p) {
     return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
            std::uint32_t{p[3]} << 24;
+}
+
+void put_u64(std::vector<unsigned char>& out, std::uint64_t value) {
+    for (int shift = 0; shift < 64; shift += 8)
+        out.push_back(static_cast<unsigned char>(value >> shift));
 }
 
 // The deadline of one load, and the idle hook that runs while it waits.
@@ -56,6 +65,22 @@ public:
         if (now - last_idle_ >= HelperPictureLoader::idle_interval) {
             last_idle_ = now;
             idle_();
+        }
+    }
+
+    // Waits until fd is ready for events or the deadline has passed, running the hook
+    // meanwhile. False once the deadline has passed or the wait failed.
+    bool wait_for(int fd, short events) {
+        for (;;) {
+            if (expired())
+                return false;
+            pollfd ready{fd, events, 0};
+            const int polled = ::poll(&ready, 1, wait_ms());
+            tick();
+            if (polled > 0)
+                return true;
+            if (polled < 0 && errno != EINTR)
+                return false;
         }
     }
 
@@ -87,22 +112,39 @@ using FileActions = Spawn<posix_spawn_file_actions_t, posix_spawn_file_actions_i
                           posix_spawn_file_actions_destroy>;
 using SpawnAttr = Spawn<posix_spawnattr_t, posix_spawnattr_init, posix_spawnattr_destroy>;
 
-// The helper gets stdout = pipe, stdin and stderr = /dev/null, nothing else open, its own
-// process group (so a kill reaches anything it started) and default signal handling.
-pid_t spawn_helper(const std::string& helper, const std::string& path, int stdout_fd) {
+void close_fd(int& fd) {
+    if (fd >= 0)
+        ::close(fd);
+    fd = -1;
+}
+
+// A descriptor moved to 5 or above, so that placing the helper's 0 to 4 never overwrites
+// another of them; close-on-exec.
+int above_helper_fds(int fd) {
+    if (fd < 0 || fd >= 5)
+        return fd;
+    const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, 5);
+    ::close(fd);
+    return moved;
+}
+
+// The helper gets fd 0 = request pipe, 1 and 2 = /dev/null, 3 = answer pipe, 4 = memory
+// file for the pixels, nothing else open, its own process group (so a kill reaches
+// anything it started) and default signal handling.
+pid_t spawn_process(const std::string& path, int request, int answer, int pixels) {
     FileActions actions;
     SpawnAttr attr;
     if (!actions.ok() || !attr.ok())
         return -1;
-    if (posix_spawn_file_actions_adddup2(actions.get(), stdout_fd, STDOUT_FILENO) != 0 ||
-        posix_spawn_file_actions_addopen(actions.get(), STDIN_FILENO, "/dev/null", O_RDONLY, 0) !=
-            0 ||
-        posix_spawn_file_actions_addopen(actions.get(), STDERR_FILENO, "/dev/null", O_WRONLY, 0) !=
-            0)
+    if (posix_spawn_file_actions_adddup2(actions.get(), request, 0) != 0 ||
+        posix_spawn_file_actions_addopen(actions.get(), 1, "/dev/null", O_WRONLY, 0) != 0 ||
+        posix_spawn_file_actions_addopen(actions.get(), 2, "/dev/null", O_WRONLY, 0) != 0 ||
+        posix_spawn_file_actions_adddup2(actions.get(), answer, 3) != 0 ||
+        posix_spawn_file_actions_adddup2(actions.get(), pixels, 4) != 0)
         return -1;
 #if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
     // Descriptors the program opened without close-on-exec must not reach the helper.
-    if (posix_spawn_file_actions_addclosefrom_np(actions.get(), STDERR_FILENO + 1) != 0)
+    if (posix_spawn_file_actions_addclosefrom_np(actions.get(), 5) != 0)
         return -1;
 #endif
     sigset_t all;
@@ -116,14 +158,12 @@ pid_t spawn_helper(const std::string& helper, const std::string& path, int stdou
         posix_spawnattr_setsigdefault(attr.get(), &all) != 0)
         return -1;
 
-    std::vector<char> helper_arg(helper.begin(), helper.end());
     std::vector<char> path_arg(path.begin(), path.end());
-    helper_arg.push_back('\0');
     path_arg.push_back('\0');
-    char* argv[] = {helper_arg.data(), path_arg.data(), nullptr};
+    char* argv[] = {path_arg.data(), nullptr};
     pid_t pid = -1;
-    if (const int error = posix_spawn(&pid, helper_arg.data(), actions.get(), attr.get(), argv,
-                                      environ);
+    if (const int error =
+            posix_spawn(&pid, path_arg.data(), actions.get(), attr.get(), argv, environ);
         error != 0) {
         errno = error;
         return -1;
@@ -134,6 +174,120 @@ pid_t spawn_helper(const std::string& helper, const std::string& path, int stdou
 void kill_helper(pid_t pid) {
     ::kill(-pid, SIGKILL);
     ::kill(pid, SIGKILL); // in case it left its group
+}
+
+// Kills and reaps a helper that is no longer wanted, and closes the program's ends.
+void discard(Helper& helper) {
+    if (helper.pid > 0) {
+        kill_helper(helper.pid);
+        while (::waitpid(helper.pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+    helper.pid = -1;
+    close_fd(helper.request);
+    close_fd(helper.answer);
+    close_fd(helper.pixels);
+}
+
+Helper spawn_helper(const std::string& path) {
+    Helper helper;
+    errno = 0;
+    int request[2];
+    int answer[2];
+    if (path.empty() || ::pipe2(request, O_CLOEXEC) != 0)
+        return helper;
+    if (::pipe2(answer, O_CLOEXEC) != 0) {
+        ::close(request[0]);
+        ::close(request[1]);
+        return helper;
+    }
+    helper.request = request[1];
+    helper.answer = answer[0];
+    int theirs[3] = {above_helper_fds(request[0]), above_helper_fds(answer[1]),
+                     above_helper_fds(::memfd_create("padscreen-picture",
+                                                     MFD_CLOEXEC | MFD_ALLOW_SEALING))};
+    if (theirs[0] >= 0 && theirs[1] >= 0 && theirs[2] >= 0) {
+        helper.pid = spawn_process(path, theirs[0], theirs[1], theirs[2]);
+        helper.pixels = ::dup(theirs[2]);
+    }
+    for (int& fd : theirs)
+        close_fd(fd);
+    if (helper.pid < 0 || helper.pixels < 0 ||
+        ::fcntl(helper.request, F_SETFL, O_NONBLOCK) != 0 ||
+        ::fcntl(helper.answer, F_SETFL, O_NONBLOCK) != 0) {
+        helper.spawn_error = errno != 0 ? errno : EINVAL;
+        discard(helper);
+    }
+    return helper;
+}
+
+// Whether a started helper is still there to take a request.
+bool alive(Helper& helper) {
+    if (helper.pid <= 0)
+        return false;
+    if (::waitpid(helper.pid, nullptr, WNOHANG) == 0)
+        return true;
+    helper.pid = -1; // gone, and now reaped
+    return false;
+}
+
+// Writes without letting a helper that has gone raise SIGPIPE in the program.
+ssize_t write_quietly(int fd, const unsigned char* data, std::size_t size) {
+    sigset_t pipe_signal;
+    sigemptyset(&pipe_signal);
+    sigaddset(&pipe_signal, SIGPIPE);
+    sigset_t pending;
+    sigpending(&pending);
+    const bool was_pending = sigismember(&pending, SIGPIPE) == 1;
+    sigset_t old_mask;
+    pthread_sigmask(SIG_BLOCK, &pipe_signal, &old_mask);
+    const ssize_t written = ::write(fd, data, size);
+    const int error = errno;
+    if (written < 0 && error == EPIPE && !was_pending) {
+        const timespec now{0, 0};
+        ::sigtimedwait(&pipe_signal, nullptr, &now);
+    }
+    pthread_sigmask(SIG_SETMASK, &old_mask, nullptr);
+    errno = error;
+    return written;
+}
+
+bool send_all(int fd, const unsigned char* data, std::size_t size, Waiter& waiter) {
+    while (size > 0) {
+        const ssize_t written = write_quietly(fd, data, size);
+        if (written > 0) {
+            data += written;
+            size -= static_cast<std::size_t>(written);
+        } else if (written < 0 && errno != EAGAIN && errno != EINTR) {
+            return false;
+        } else if (!waiter.wait_for(fd, POLLOUT)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Reads the answer, which must be exactly answer_size bytes and then the end.
+bool read_answer(int fd, Waiter& waiter, unsigned char (&answer)[answer_size]) {
+    std::size_t got = 0;
+    for (;;) {
+        if (!waiter.wait_for(fd, POLLIN))
+            return false;
+        unsigned char extra;
+        const bool complete = got == answer_size;
+        const ssize_t n = complete ? ::read(fd, &extra, 1)
+                                   : ::read(fd, answer + got, answer_size - got);
+        if (n < 0) {
+            if (errno == EINTR || errno == EAGAIN)
+                continue;
+            return false;
+        }
+        if (n == 0)
+            return complete; // the end: right only after the whole answer
+        if (complete)
+            return false; // more than announced
+        got += static_cast<std::size_t>(n);
+    }
 }
 
 // Waits for the helper until the deadline, then kills it; always reaps it.
@@ -158,60 +312,31 @@ int reap_helper(pid_t pid, Waiter& waiter) {
     return -1;
 }
 
-// Reads the whole answer. Stops early, with false, once it cannot be valid any more.
-bool read_answer(int fd, Waiter& waiter, std::vector<unsigned char>& answer) {
-    answer.assign(header_size, 0);
-    std::size_t got = 0;
-    std::size_t total = header_size; // what the answer announces, once its header is in
-    bool have_header = false;
-    for (;;) {
-        if (waiter.expired())
-            return false;
-        pollfd ready{fd, POLLIN, 0};
-        const int polled = ::poll(&ready, 1, waiter.wait_ms());
-        waiter.tick();
-        if (polled < 0 && errno != EINTR)
-            return false;
-        if (polled <= 0)
-            continue;
-
-        if (got == total) {
-            // Everything announced is here: the stream must end now.
-            unsigned char extra;
-            const ssize_t n = ::read(fd, &extra, 1);
+// The whole file, read by the program itself; empty when it is not a readable regular
+// file of a size the helper takes.
+std::vector<unsigned char> read_file(const std::string& path) {
+    std::vector<unsigned char> bytes;
+    // Non-blocking, so that a FIFO's open cannot hang the program.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return bytes;
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 &&
+        static_cast<std::uint64_t>(info.st_size) <= max_file_bytes) {
+        bytes.resize(static_cast<std::size_t>(info.st_size));
+        std::size_t got = 0;
+        while (got < bytes.size()) {
+            const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
             if (n < 0 && errno == EINTR)
                 continue;
-            return n == 0 && have_header;
+            if (n <= 0)
+                break;
+            got += static_cast<std::size_t>(n);
         }
-        if (got == answer.size()) {
-            // Grown as the pixels come: touching all of a big buffer at once
-            // would hold up the idle hook.
-            constexpr std::size_t grow_step = std::size_t{4} << 20;
-            answer.resize(std::min(total, got + grow_step));
-        }
-        const ssize_t n = ::read(fd, answer.data() + got, answer.size() - got);
-        if (n < 0) {
-            if (errno == EINTR || errno == EAGAIN)
-                continue;
-            return false;
-        }
-        if (n == 0)
-            return false; // ended short
-        got += static_cast<std::size_t>(n);
-
-        if (!have_header && got == header_size) {
-            if (std::memcmp(answer.data(), "PSD1", 4) != 0)
-                return false;
-            const std::uint64_t width = u32_at(answer.data() + 4);
-            const std::uint64_t height = u32_at(answer.data() + 8);
-            if (width == 0 || height == 0 || width > INT32_MAX || height > INT32_MAX ||
-                width * height * 4 > max_pixel_bytes)
-                return false;
-            total = header_size + static_cast<std::size_t>(width * height * 4);
-            answer.reserve(total);
-            have_header = true;
-        }
+        bytes.resize(got);
     }
+    ::close(fd);
+    return bytes;
 }
 
 // One line on stderr, the only trace of a broken install: the load itself fails silently.
@@ -220,58 +345,101 @@ void report_unstartable(const std::string& helper, const char* reason) {
                  reason);
 }
 
+void unmap(void* data, std::size_t bytes) { ::munmap(data, bytes); }
+
+// The pixels the helper left in its memory file, mapped read-only as the picture's buffer.
+// The helper has exited: nobody else can change the file; the seals make sure of it.
+tk::PicturePtr map_picture(int fd, std::uint32_t width, std::uint32_t height) {
+    const std::size_t bytes = std::size_t{width} * height * 4;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || static_cast<std::uint64_t>(info.st_size) != bytes ||
+        ::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) != 0)
+        return nullptr;
+    void* map = ::mmap(nullptr, bytes, PROT_READ, MAP_SHARED, fd, 0);
+    if (map == MAP_FAILED)
+        return nullptr;
+    auto picture = std::make_shared<tk::Picture>();
+    picture->width = static_cast<int>(width);
+    picture->height = static_cast<int>(height);
+    // Read-only, although the type lets a picture's owner write: nothing does.
+    picture->argb = tk::Pixels::adopt(static_cast<std::uint32_t*>(map), bytes / 4, unmap);
+    return picture;
+}
+
+// The room the next picture may take: its own limit, and what the budget has left.
+std::size_t room_for_next() {
+    const std::size_t held = tk::Pixels::bytes_in_use();
+    const std::size_t left = held < tk::kPictureBudgetBytes ? tk::kPictureBudgetBytes - held : 0;
+    return std::min(max_pixel_bytes, left);
+}
+
 } // namespace
 
 HelperPictureLoader::HelperPictureLoader(std::string helper_path, std::chrono::milliseconds timeout)
     : helper_path_(std::move(helper_path)), timeout_(timeout) {}
 
+HelperPictureLoader::~HelperPictureLoader() { discard(ready_); }
+
+void HelperPictureLoader::prepare() {
+    if (!alive(ready_)) {
+        discard(ready_);
+        ready_ = spawn_helper(helper_path_);
+    }
+}
+
 tk::PicturePtr HelperPictureLoader::load(const std::string& path) {
+    last_status_ = -1;
     if (helper_path_.empty()) {
         std::fprintf(stderr, "padscreen: cannot find the picture decoder: own path unknown\n");
         return nullptr;
     }
-    Waiter waiter(Clock::now() + timeout_, idle_);
-
-    int pipe_fds[2];
-    if (::pipe2(pipe_fds, O_CLOEXEC) != 0)
+    const std::vector<unsigned char> file = read_file(path);
+    if (file.empty())
         return nullptr;
-    const pid_t pid = spawn_helper(helper_path_, path, pipe_fds[1]);
-    ::close(pipe_fds[1]);
-    if (pid < 0) {
-        report_unstartable(helper_path_, std::strerror(errno));
-        ::close(pipe_fds[0]);
+    prepare();
+    Helper helper = ready_;
+    ready_ = Helper();
+    if (helper.pid <= 0) {
+        report_unstartable(helper_path_, std::strerror(helper.spawn_error));
         return nullptr;
     }
-
-    std::vector<unsigned char> answer;
-    const bool complete = read_answer(pipe_fds[0], waiter, answer);
-    ::close(pipe_fds[0]);
-    if (!complete)
-        kill_helper(pid);
-    const int status = reap_helper(pid, waiter);
-    // 127: the loader could not start it, most often for a missing library.
-    if (status >= 0 && WIFEXITED(status) && WEXITSTATUS(status) == 127)
-        report_unstartable(helper_path_, "exit status 127");
-    if (!complete || status < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return nullptr;
-
-    auto picture = std::make_shared<tk::Picture>();
-    picture->width = static_cast<int>(u32_at(answer.data() + 4));
-    picture->height = static_cast<int>(u32_at(answer.data() + 8));
-    const std::size_t count =
-        static_cast<std::size_t>(picture->width) * static_cast<std::size_t>(picture->height);
-    picture->argb.reserve(count);
-    const unsigned char* pixels = answer.data() + header_size;
-    // In slices, with the idle hook between them: a big picture takes a while.
-    constexpr std::size_t slice = std::size_t{1} << 18;
-    for (std::size_t start = 0; start < count; start += slice) {
-        const std::size_t end = std::min(start + slice, count);
-        picture->argb.resize(end);
-        for (std::size_t i = start; i < end; ++i)
-            picture->argb[i] = u32_at(pixels + 4 * i);
-        waiter.tick();
-    }
+    tk::PicturePtr picture = run(helper, file);
+    discard(helper);
     return picture;
+}
+
+tk::PicturePtr HelperPictureLoader::run(Helper& helper, const std::vector<unsigned char>& file) {
+    if (helper.pid <= 0)
+        return nullptr;
+    Waiter waiter(Clock::now() + timeout_, idle_);
+    const std::size_t room = room_for_next();
+    std::vector<unsigned char> request{'P', 'S', 'Q', '1'};
+    put_u64(request, room);
+    put_u64(request, file.size());
+    const bool sent = send_all(helper.request, request.data(), request.size(), waiter) &&
+                      send_all(helper.request, file.data(), file.size(), waiter);
+    close_fd(helper.request);
+
+    unsigned char answer[answer_size];
+    const bool complete = sent && read_answer(helper.answer, waiter, answer);
+    if (!complete)
+        kill_helper(helper.pid);
+    last_status_ = reap_helper(helper.pid, waiter);
+    helper.pid = -1;
+    // 127: the loader could not start it, most often for a missing library.
+    if (last_status_ >= 0 && WIFEXITED(last_status_) && WEXITSTATUS(last_status_) == 127)
+        report_unstartable(helper_path_, "exit status 127");
+    if (!complete || last_status_ < 0 || !WIFEXITED(last_status_) ||
+        WEXITSTATUS(last_status_) != 0 || std::memcmp(answer, "PSD1", 4) != 0)
+        return nullptr;
+
+    const std::uint64_t width = u32_at(answer + 4);
+    const std::uint64_t height = u32_at(answer + 8);
+    if (width == 0 || height == 0 || width > INT32_MAX || height > INT32_MAX ||
+        width * height * 4 > room || !tk::Pixels::fits_budget(width * height * 4))
+        return nullptr;
+    return map_picture(helper.pixels, static_cast<std::uint32_t>(width),
+                       static_cast<std::uint32_t>(height));
 }
 
 std::string helper_path_beside(const std::string& exe_dir) {

@@ -2,20 +2,32 @@
 
 #include "platform.h"
 
+#include <sys/types.h>
+
 #include <chrono>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace picture_decode {
 
 // Loads pictures by running the padscreen-decode helper on them, so that no decoder
-// ever runs inside the program. Trusts nothing the helper does: a crash, a hang, a
-// non-zero exit or an answer of the wrong length all give nullptr.
+// ever runs inside the program. The program opens the file and hands its bytes over;
+// the helper needs no file system. Trusts nothing the helper does: a crash, a hang, a
+// non-zero exit or an answer of the wrong size all give nullptr. The pixels arrive in
+// a memory file the helper filled, mapped as the picture's own buffer: never copied.
 class HelperPictureLoader : public platform::PictureLoader {
 public:
     explicit HelperPictureLoader(std::string helper_path,
                                  std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    ~HelperPictureLoader() override;
+    HelperPictureLoader(const HelperPictureLoader&) = delete;
+    HelperPictureLoader& operator=(const HelperPictureLoader&) = delete;
 
+    // Starts a helper now, to be used by the next load: its start-up overlaps with the
+    // user choosing a file. It waits, idle and locked down, until then or until this
+    // loader goes.
+    void prepare() override;
     tk::PicturePtr load(const std::string& path) override;
 
     // Called at least every idle_interval while a load waits for the helper, so that a
@@ -23,10 +35,27 @@ public:
     void set_idle(std::function<void()> idle) { idle_ = std::move(idle); }
     static constexpr std::chrono::milliseconds idle_interval{10};
 
+    // The helper's wait status at the end of the last load, or -1 when it had to be
+    // killed, was never started or could not be reaped.
+    int last_status() const { return last_status_; }
+
+    // A started helper and the program's ends of its descriptors.
+    struct Helper {
+        pid_t pid = -1;
+        int request = -1; // write end of its fd 0
+        int answer = -1;  // read end of its fd 3
+        int pixels = -1;  // its fd 4, a memory file
+        int spawn_error = 0; // errno when it could not be started
+    };
+
 private:
+    tk::PicturePtr run(Helper& helper, const std::vector<unsigned char>& file);
+
     std::string helper_path_;
     std::chrono::milliseconds timeout_;
     std::function<void()> idle_;
+    Helper ready_;
+    int last_status_ = -1;
 };
 
 // The helper's path inside the directory exe_dir.

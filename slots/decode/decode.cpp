@@ -17,7 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
+#include <new>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -43,26 +43,70 @@ std::uint32_t u32_at(const std::byte* p) {
 std::int16_t s16_at(const std::byte* p) { return static_cast<std::int16_t>(u16_at(p)); }
 std::int32_t s32_at(const std::byte* p) { return static_cast<std::int32_t>(u32_at(p)); }
 
+// The decode under way: its size limit, and where its pixels go once their size is known.
+struct Job {
+    std::size_t max_bytes = 0;
+    const PixelSink* sink = nullptr;
+    std::uint32_t* out = nullptr;
+    int width = 0;
+    int height = 0;
+};
+// Decoding runs one file at a time on one thread.
+Job* active_job = nullptr;
+
 // Doubles, so that a metafile's frame is checked before anything is rounded or allocated.
 bool size_allowed(double width, double height) {
-    return width >= 1 && height >= 1 && width * height * 4 <= double(max_pixel_bytes);
+    return width >= 1 && height >= 1 && width * height * 4 <= double(active_job->max_bytes);
+}
+
+// The job's buffer for a picture of this size: asked of the sink once.
+std::uint32_t* pixels_for(int width, int height) {
+    Job& job = *active_job;
+    if (!job.out) {
+        job.out = (*job.sink)(width, height);
+        job.width = width;
+        job.height = height;
+    }
+    return job.width == width && job.height == height ? job.out : nullptr;
+}
+
+// Rows in strips small enough that Qt converts each on this thread, without its pool.
+bool convert_into(const QImage& image, std::uint32_t* out) {
+    const auto width = static_cast<std::size_t>(image.width());
+    const int strip = std::max(1, (1 << 16) / image.width());
+    for (int y = 0; y < image.height(); y += strip) {
+        const int rows = std::min(strip, image.height() - y);
+        const QImage part = image.copy(0, y, image.width(), rows).convertToFormat(
+            QImage::Format_ARGB32);
+        if (part.isNull())
+            return false;
+        for (int row = 0; row < rows; ++row)
+            std::memcpy(out + width * static_cast<std::size_t>(y + row), part.constScanLine(row),
+                        width * 4);
+    }
+    return true;
 }
 
 DecodeResult from_image(QImage image) {
     if (image.isNull() || !size_allowed(image.width(), image.height()))
         return failure("decoded picture is empty or too large");
-    image.convertTo(QImage::Format_ARGB32);
-    if (image.isNull())
+    std::uint32_t* out = pixels_for(image.width(), image.height());
+    if (!out)
+        return failure("no room for the picture");
+    const auto width = static_cast<std::size_t>(image.width());
+    if (image.constBits() == reinterpret_cast<const uchar*>(out)) {
+        // Read in place.
+    } else if (image.format() == QImage::Format_ARGB32 || image.format() == QImage::Format_RGB32) {
+        // Both hold each pixel as a native 0xAARRGGBB word (RGB32 with alpha 0xFF).
+        for (int y = 0; y < image.height(); ++y)
+            std::memcpy(out + width * static_cast<std::size_t>(y), image.constScanLine(y),
+                        width * 4);
+    } else if (!convert_into(image, out)) {
         return failure("out of memory converting the picture");
+    }
     DecodeResult result;
     result.picture.width = image.width();
     result.picture.height = image.height();
-    const auto width = static_cast<std::size_t>(image.width());
-    result.picture.argb.resize(width * static_cast<std::size_t>(image.height()));
-    // Format_ARGB32 holds each pixel as a native 0xAARRGGBB word, as tk::Picture does.
-    for (int y = 0; y < image.height(); ++y)
-        std::memcpy(result.picture.argb.data() + width * static_cast<std::size_t>(y),
-                    image.constScanLine(y), width * 4);
     result.ok = true;
     return result;
 }
@@ -215,7 +259,7 @@ DecodeResult read_with_qt(const std::byte* data, std::size_t size) {
     if (format.isEmpty())
         return failure("not a picture format the program reads");
     // Static, and it also bounds the readers Qt opens internally (a PNG inside an icon).
-    QImageReader::setAllocationLimit(int(max_pixel_bytes >> 20));
+    QImageReader::setAllocationLimit(int(active_job->max_bytes >> 20) + 1);
     QBuffer buffer;
     buffer.setData(QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size)));
     if (!buffer.open(QIODevice::ReadOnly))
@@ -232,6 +276,15 @@ DecodeResult read_with_qt(const std::byte* data, std::size_t size) {
     if (!looks_complete(data, size))
         return failure("file is cut short");
     QImage image;
+    const QImage::Format layout = reader.imageFormat();
+    if (!icon && (layout == QImage::Format_RGB32 || layout == QImage::Format_ARGB32)) {
+        // Already the wanted layout: the reader decodes straight into the final buffer.
+        std::uint32_t* out = pixels_for(announced.width(), announced.height());
+        if (!out)
+            return failure("no room for the picture");
+        image = QImage(reinterpret_cast<uchar*>(out), announced.width(), announced.height(),
+                       qsizetype(announced.width()) * 4, layout);
+    }
     if (!reader.read(&image))
         return failure("cannot read picture: " + reader.errorString().toStdString());
     return from_image(std::move(image));
@@ -373,7 +426,7 @@ bool is_standard_wmf(const std::byte* data, std::size_t size) {
 
 // libwmf insists on loading a font file for its default font even when nothing is written;
 // the glyphs are drawn by Qt from the SVG, so any scalable font on the system will do.
-std::string find_font_file() {
+std::string search_font_file() {
     static const char* const preferred[] = {"/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
                                             "/usr/share/fonts/TTF/DejaVuSans.ttf"};
     std::error_code error;
@@ -389,6 +442,12 @@ std::string find_font_file() {
         }
     }
     return {};
+}
+
+// Searched once, while the helper may still look at the file system.
+std::string find_font_file() {
+    static const std::string found = search_font_file();
+    return found;
 }
 
 DecodeResult decode_wmf(const std::byte* data, std::size_t size) {
@@ -490,9 +549,7 @@ DecodeResult decode_wmf(const std::byte* data, std::size_t size) {
     return render_svg(QByteArray(svg, qsizetype(svg_size)), int(width), int(height));
 }
 
-} // namespace
-
-DecodeResult decode_bytes(const std::byte* data, std::size_t size) {
+DecodeResult decode_any(const std::byte* data, std::size_t size) {
     if (!data || size == 0)
         return failure("empty file");
     if (size > max_file_bytes)
@@ -504,20 +561,59 @@ DecodeResult decode_bytes(const std::byte* data, std::size_t size) {
     return read_with_qt(data, size);
 }
 
-DecodeResult decode_file(const std::string& path) {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error))
-        return failure("not a readable file");
-    const auto size = std::filesystem::file_size(path, error);
-    if (error)
-        return failure("cannot read the file size");
-    if (size > max_file_bytes)
-        return failure("file too large");
-    std::ifstream in(path, std::ios::binary);
-    std::vector<std::byte> contents(static_cast<std::size_t>(size));
-    if (!in.read(reinterpret_cast<char*>(contents.data()), std::streamsize(size)))
-        return failure("cannot read the file");
-    return decode_bytes(contents.data(), contents.size());
+} // namespace
+
+void prepare_decoders() {
+    find_font_file();
+    // Load the image plugins now: a reader names its plugin, which is opened on first use.
+    for (const char* format : {"bmp", "gif", "jpeg", "png", "ico"}) {
+        QBuffer empty;
+        empty.open(QIODevice::ReadOnly);
+        QImageReader(&empty, format).canRead();
+    }
+    // Settle the font database and the default font, which metafile text needs.
+    QImage page(8, 8, QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&page);
+    painter.drawText(0, 8, "A");
+}
+
+Decoded decode_into(const std::byte* data, std::size_t size, std::size_t max_bytes,
+                    const PixelSink& sink) {
+    Job job;
+    job.max_bytes = std::min(max_bytes, max_pixel_bytes);
+    job.sink = &sink;
+    active_job = &job;
+    const DecodeResult result = decode_any(data, size);
+    active_job = nullptr;
+    Decoded decoded;
+    decoded.ok = result.ok && job.out;
+    decoded.error = decoded.ok || !result.error.empty() ? result.error : "no pixels";
+    decoded.width = decoded.ok ? job.width : 0;
+    decoded.height = decoded.ok ? job.height : 0;
+    return decoded;
+}
+
+DecodeResult decode_bytes(const std::byte* data, std::size_t size) {
+    DecodeResult result;
+    const Decoded decoded =
+        decode_into(data, size, max_pixel_bytes, [&result](int width, int height) {
+            try {
+                result.picture.argb =
+                    tk::Pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+            } catch (const std::bad_alloc&) {
+                return static_cast<std::uint32_t*>(nullptr);
+            }
+            return result.picture.argb.data();
+        });
+    result.ok = decoded.ok;
+    result.error = decoded.error;
+    if (decoded.ok) {
+        result.picture.width = decoded.width;
+        result.picture.height = decoded.height;
+    } else {
+        result.picture = tk::Picture();
+    }
+    return result;
 }
 
 } // namespace picture_decode

@@ -1,18 +1,36 @@
 #pragma once
 
+#include "decode_limits.h"
 #include "toolkit/picture.h"
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <string>
 
 // Turns the bytes of a picture file into pixels. Runs inside the padscreen-decode
 // helper process only: the decoders behind it are not trusted with the program's memory.
 namespace picture_decode {
 
-// The most pixel bytes (width * height * 4) a picture may have.
-inline constexpr std::size_t max_pixel_bytes = std::size_t{128} << 20;
-// Larger files are refused before they are read.
-inline constexpr std::size_t max_file_bytes = std::size_t{256} << 20;
+// Gives the buffer of width * height words that the decoder fills with 0xAARRGGBB pixels
+// (non-premultiplied), or nullptr when there is no room. Asked once, with the final size.
+using PixelSink = std::function<std::uint32_t*(int width, int height)>;
+
+struct Decoded {
+    bool ok = false;
+    std::string error; // set when !ok
+    int width = 0;
+    int height = 0;
+};
+
+// Opens everything decoding may need from the file system (plugins, fonts), so that
+// decoding itself needs none. Needs a QGuiApplication.
+void prepare_decoders();
+
+// The format is decided by the content alone; the path's extension plays no part.
+// Pictures of more than max_bytes pixel bytes are refused before anything is allocated.
+Decoded decode_into(const std::byte* data, std::size_t size, std::size_t max_bytes,
+                    const PixelSink& sink);
 
 struct DecodeResult {
     bool ok = false;
@@ -20,8 +38,7 @@ struct DecodeResult {
     tk::Picture picture;
 };
 
-// The format is decided by the content alone; the path's extension plays no part.
-DecodeResult decode_file(const std::string& path);
+// decode_into a picture of its own, within max_pixel_bytes.
 DecodeResult decode_bytes(const std::byte* data, std::size_t size);
 
 } // namespace picture_decode

@@ -1,23 +1,34 @@
-// padscreen-decode <path>: decodes one picture file and writes its pixels to stdout.
+// padscreen-decode: decodes one picture for the program, locked down before it reads it.
 //
-// Answer on success (exit 0): "PSD1", uint32 width, uint32 height, then width*height
-// uint32 pixels 0xAARRGGBB, all little-endian. On failure: nothing on stdout, a reason
-// on stderr, exit 1. The program runs this in a separate process so that a decoder
-// crashing, hanging or eating memory on a hostile file cannot take the program down.
+// The program hands it, with no arguments:
+//   fd 0  the request: "PSQ1", uint64 most pixel bytes, uint64 file size, the file's bytes;
+//   fd 3  a pipe for the answer: "PSD1", uint32 width, uint32 height (on success, exit 0);
+//   fd 4  an empty memory file that receives width * height uint32 pixels 0xAARRGGBB.
+// Integers in the headers are little-endian; the pixels are in the machine's own order,
+// since only this machine reads them. On failure: no answer, a reason on stderr, exit 1.
+// It sets itself up (Qt, plugins, fonts) first, so that the program can start it before
+// the user has chosen a file, and locks itself down before reading anything of the file.
 
 #include "decode.h"
+#include "sandbox.h"
 
-#include <QByteArray>
 #include <QGuiApplication>
 #include <QtGlobal>
 
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <bit>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <vector>
+
+#ifdef PADSCREEN_DECODE_TESTHOOK
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#endif
 
 #if defined(__SANITIZE_ADDRESS__)
 #define PADSCREEN_ASAN 1
@@ -29,6 +40,10 @@
 
 namespace {
 
+constexpr int request_fd = 0;
+constexpr int answer_fd = 3;
+constexpr int pixels_fd = 4;
+
 void set_limit(int resource, rlim_t value) {
     const rlimit limit{value, value};
     if (setrlimit(resource, &limit) != 0)
@@ -37,8 +52,9 @@ void set_limit(int resource, rlim_t value) {
 
 void limit_self() {
 #ifndef PADSCREEN_ASAN
+    // Room for the largest picture twice (read, then converted) and the largest file.
     // AddressSanitizer reserves terabytes of address space for its shadow memory.
-    set_limit(RLIMIT_AS, rlim_t{1} << 30);
+    set_limit(RLIMIT_AS, rlim_t{3} << 30);
 #endif
     set_limit(RLIMIT_CPU, 10);
     set_limit(RLIMIT_CORE, 0);
@@ -48,9 +64,27 @@ void quiet_messages(QtMsgType, const QMessageLogContext&, const QString& message
     std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
 }
 
-void put_u32(std::vector<unsigned char>& out, std::uint32_t value) {
-    for (int shift = 0; shift < 32; shift += 8)
-        out.push_back(static_cast<unsigned char>(value >> shift));
+// Ends the process without running destructors or exit handlers: after the lock-down they
+// could make calls the filter kills, and there is nothing left to clean up.
+[[noreturn]] void finish(int code) { ::_exit(code); }
+
+[[noreturn]] void fail(const char* why) {
+    std::fprintf(stderr, "padscreen-decode: %s\n", why);
+    finish(1);
+}
+
+bool read_all(int fd, void* data, std::size_t size) {
+    auto* at = static_cast<unsigned char*>(data);
+    while (size > 0) {
+        const ssize_t got = ::read(fd, at, size);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        at += got;
+        size -= static_cast<std::size_t>(got);
+    }
+    return true;
 }
 
 bool write_all(int fd, const unsigned char* data, std::size_t size) {
@@ -67,49 +101,99 @@ bool write_all(int fd, const unsigned char* data, std::size_t size) {
     return true;
 }
 
-bool write_answer(int fd, tk::Picture& picture) {
-    std::vector<unsigned char> header{'P', 'S', 'D', '1'};
-    put_u32(header, static_cast<std::uint32_t>(picture.width));
-    put_u32(header, static_cast<std::uint32_t>(picture.height));
-    if constexpr (std::endian::native == std::endian::big) {
-        for (auto& pixel : picture.argb)
-            pixel = __builtin_bswap32(pixel);
-    }
-    return write_all(fd, header.data(), header.size()) &&
-           write_all(fd, reinterpret_cast<const unsigned char*>(picture.argb.data()),
-                     picture.argb.size() * sizeof(std::uint32_t));
+std::uint64_t le64(const unsigned char* p) {
+    std::uint64_t value = 0;
+    for (int i = 7; i >= 0; --i)
+        value = value << 8 | p[i];
+    return value;
 }
+
+void put_le32(unsigned char* p, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<unsigned char>(value >> (8 * i));
+}
+
+// The pixels go straight into the memory file the program will map.
+std::uint32_t* map_pixels(int width, int height) {
+    const std::size_t bytes =
+        static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4;
+    if (::ftruncate(pixels_fd, static_cast<off_t>(bytes)) != 0)
+        return nullptr;
+    void* map = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED, pixels_fd, 0);
+    return map == MAP_FAILED ? nullptr : static_cast<std::uint32_t*>(map);
+}
+
+#ifdef PADSCREEN_DECODE_TESTHOOK
+// Test builds only: a file that starts with "testhook:" names something the filter must
+// stop. Reaching the exit below means it did not.
+void test_hook(const std::vector<unsigned char>& file) {
+    const std::string text(file.begin(), file.end());
+    const std::string prefix = "testhook:";
+    if (text.rfind(prefix, 0) != 0)
+        return;
+    const std::string action = text.substr(prefix.size(), text.find(' ') - prefix.size());
+    const std::string argument = text.substr(text.find(' ') + 1);
+    if (action == "open-write") {
+        ::open(argument.c_str(), O_WRONLY | O_CREAT, 0600);
+    } else if (action == "execve") {
+        char* const args[] = {const_cast<char*>(argument.c_str()), nullptr};
+        ::execve(argument.c_str(), args, nullptr);
+    } else if (action == "connect") {
+        const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, argument.c_str(), sizeof(address.sun_path) - 1);
+        ::connect(s, reinterpret_cast<const sockaddr*>(&address), sizeof(address));
+    } else if (action == "fork") {
+        if (::fork() == 0)
+            finish(0);
+    } else {
+        return;
+    }
+    fail("test hook: the filter let it through");
+}
+#endif
 
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: padscreen-decode <path>\n");
+    if (argc != 1) {
+        std::fprintf(stderr, "padscreen-decode takes no arguments; the program runs it\n");
         return 1;
     }
     limit_self();
 
-    // stdout carries the answer only: whatever a library prints goes to stderr instead.
-    const int answer_fd = ::dup(STDOUT_FILENO);
-    if (answer_fd < 0 || ::dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
-        std::perror("padscreen-decode");
-        return 1;
-    }
-
     qInstallMessageHandler(quiet_messages);
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Qt sees no arguments: a path like "-platform" must stay a path.
     int qt_argc = 1;
-    QGuiApplication app(qt_argc, argv);
+    const QGuiApplication app(qt_argc, argv);
+    picture_decode::prepare_decoders();
+    if (!picture_decode::lock_down())
+        fail("cannot lock itself down");
 
-    picture_decode::DecodeResult result = picture_decode::decode_file(argv[1]);
-    if (!result.ok) {
-        std::fprintf(stderr, "padscreen-decode: %s\n", result.error.c_str());
-        return 1;
-    }
-    if (!write_answer(answer_fd, result.picture)) {
-        std::perror("padscreen-decode: writing the answer");
-        return 1;
-    }
-    return 0;
+    unsigned char request[20];
+    if (!read_all(request_fd, request, sizeof request) || std::memcmp(request, "PSQ1", 4) != 0)
+        fail("no request");
+    const std::uint64_t max_bytes = le64(request + 4);
+    const std::uint64_t size = le64(request + 12);
+    if (size > picture_decode::max_file_bytes)
+        fail("file too large");
+    std::vector<unsigned char> file(static_cast<std::size_t>(size));
+    if (!read_all(request_fd, file.data(), file.size()))
+        fail("the file's bytes ended short");
+#ifdef PADSCREEN_DECODE_TESTHOOK
+    test_hook(file);
+#endif
+
+    const picture_decode::Decoded decoded = picture_decode::decode_into(
+        reinterpret_cast<const std::byte*>(file.data()), file.size(),
+        static_cast<std::size_t>(max_bytes), map_pixels);
+    if (!decoded.ok)
+        fail(decoded.error.c_str());
+    unsigned char answer[12] = {'P', 'S', 'D', '1'};
+    put_le32(answer + 4, static_cast<std::uint32_t>(decoded.width));
+    put_le32(answer + 8, static_cast<std::uint32_t>(decoded.height));
+    if (!write_all(answer_fd, answer, sizeof answer))
+        fail("cannot write the answer");
+    finish(0);
 }

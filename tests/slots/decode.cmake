@@ -17,8 +17,9 @@ target_link_libraries(decode_formats_test PRIVATE
     padscreen_sample_pictures Qt6::Gui GTest::gtest ZLIB::ZLIB
     padscreen_warnings)
 target_compile_definitions(decode_formats_test PRIVATE
-    PADSCREEN_DECODE_HELPER="$<TARGET_FILE:padscreen-decode>")
-add_dependencies(decode_formats_test padscreen-decode)
+    PADSCREEN_DECODE_HELPER="$<TARGET_FILE:padscreen-decode>"
+    PADSCREEN_DECODE_TESTHOOK_HELPER="$<TARGET_FILE:padscreen-decode-testhook>")
+add_dependencies(decode_formats_test padscreen-decode padscreen-decode-testhook)
 add_test(NAME decode_formats_test COMMAND decode_formats_test)
 set_tests_properties(decode_formats_test PROPERTIES
     LABELS unit ENVIRONMENT QT_QPA_PLATFORM=offscreen)

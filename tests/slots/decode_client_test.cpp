@@ -18,9 +18,9 @@ namespace {
 using decode_test::TempDir;
 using picture_decode::HelperPictureLoader;
 
-// A 2x1 answer: pixels 0x04030201 and 0x08070605.
-constexpr const char* answer_header = R"(printf 'PSD1\002\000\000\000\001\000\000\000')";
-constexpr const char* answer_pixels = R"(printf '\001\002\003\004\005\006\007\010')";
+// A 2x1 answer on fd 3, its pixels 0x04030201 and 0x08070605 in the memory file on fd 4.
+constexpr const char* answer_header = R"(printf 'PSD1\002\000\000\000\001\000\000\000' >&3)";
+constexpr const char* answer_pixels = R"(printf '\001\002\003\004\005\006\007\010' >&4)";
 
 bool has_child_left() {
     errno = 0;
@@ -40,7 +40,7 @@ protected:
     }
 
     static std::string valid_answer() {
-        return std::string(answer_header) + "\n" + answer_pixels + "\n";
+        return std::string(answer_pixels) + "\n" + answer_header + "\n";
     }
 
     TempDir dir;
@@ -48,9 +48,10 @@ protected:
 };
 
 TEST_F(StandIn, WellBehavedHelperGivesItsPixels) {
-    // The picture's path is the helper's only argument.
-    const auto picture = load_with("[ \"$#\" = 1 ] && [ \"$1\" = '" + picture_path +
-                                   "' ] || exit 3\n" + valid_answer());
+    // No arguments; the request on stdin ends with the file's bytes, after a 20-byte header.
+    const auto picture = load_with("[ \"$#\" = 0 ] || exit 3\n"
+                                   "[ \"$(tail -c +21)\" = 'not read by the stand-ins' ] || exit 4\n" +
+                                   valid_answer());
     ASSERT_NE(picture, nullptr);
     EXPECT_EQ(picture->width, 2);
     EXPECT_EQ(picture->height, 1);
@@ -59,39 +60,41 @@ TEST_F(StandIn, WellBehavedHelperGivesItsPixels) {
     EXPECT_EQ(picture->argb[1], 0x08070605u);
 }
 
-TEST_F(StandIn, HelperSeesOnlyStdioWithDevNullInput) {
-    const int leaked = ::open("/dev/null", O_RDONLY); // deliberately without O_CLOEXEC
+TEST_F(StandIn, HelperSeesOnlyItsOwnDescriptors) {
+    const int leaked = ::fcntl(::open("/dev/null", O_RDONLY), F_DUPFD, 20); // no O_CLOEXEC
     ASSERT_GE(leaked, 0);
-    const auto picture = load_with("[ -e /proc/$$/fd/" + std::to_string(leaked) +
-                                   " ] && exit 4\n"
-                                   "[ \"$(readlink /proc/$$/fd/0)\" = /dev/null ] || exit 5\n" +
-                                   valid_answer());
+    const auto picture =
+        load_with("[ -e /proc/$$/fd/" + std::to_string(leaked) + " ] && exit 4\n" +
+                  "[ -e /proc/$$/fd/5 ] && exit 5\n"
+                  "[ \"$(readlink /proc/$$/fd/1)\" = /dev/null ] || exit 6\n"
+                  "readlink /proc/$$/fd/4 | grep -q memfd: || exit 7\n" +
+                  valid_answer());
     ::close(leaked);
     EXPECT_NE(picture, nullptr);
 }
 
 TEST_F(StandIn, AnswerOfWrongLengthIsRefused) {
-    EXPECT_EQ(load_with(std::string(answer_header) + R"(; printf '\001\002\003\004\005\006\007')"),
+    EXPECT_EQ(load_with(std::string(answer_header) + R"(; printf '\001\002\003\004\005\006\007' >&4)"),
               nullptr)
-        << "one byte short";
-    EXPECT_EQ(load_with(valid_answer() + R"(printf '\011')"), nullptr) << "one byte extra";
+        << "pixels one byte short";
+    EXPECT_EQ(load_with(valid_answer() + R"(printf '\011' >&4)"), nullptr) << "one pixel byte extra";
+    EXPECT_EQ(load_with(valid_answer() + R"(printf '\011' >&3)"), nullptr) << "answer too long";
     EXPECT_EQ(load_with(answer_header), nullptr) << "header only";
-    EXPECT_EQ(load_with(R"(printf 'PSD1\002\000')"), nullptr) << "cut inside the header";
+    EXPECT_EQ(load_with(R"(printf 'PSD1\002\000' >&3)"), nullptr) << "cut inside the header";
     EXPECT_EQ(load_with("true"), nullptr) << "nothing at all";
 }
 
 TEST_F(StandIn, BadHeaderIsRefused) {
-    EXPECT_EQ(load_with(R"(printf 'PSD2\002\000\000\000\001\000\000\000')"
-                        "\n" +
-                        std::string(answer_pixels)),
+    EXPECT_EQ(load_with(std::string(answer_pixels) +
+                        R"(; printf 'PSD2\002\000\000\000\001\000\000\000' >&3)"),
               nullptr)
         << "wrong magic";
-    EXPECT_EQ(load_with(R"(printf 'PSD1\000\000\000\000\001\000\000\000')"), nullptr)
+    EXPECT_EQ(load_with(R"(printf 'PSD1\000\000\000\000\001\000\000\000' >&3)"), nullptr)
         << "zero width";
-    EXPECT_EQ(load_with(R"(printf 'PSD1\001\000\000\000\000\000\000\000')"), nullptr)
+    EXPECT_EQ(load_with(R"(printf 'PSD1\001\000\000\000\000\000\000\000' >&3)"), nullptr)
         << "zero height";
-    // 8193 x 4096 x 4 bytes is just over 128 MiB.
-    EXPECT_EQ(load_with(R"(printf 'PSD1\001\040\000\000\000\020\000\000')"), nullptr)
+    // 16385 x 8192 x 4 bytes is just over 512 MiB; the file stays empty.
+    EXPECT_EQ(load_with(R"(printf 'PSD1\001\100\000\000\000\040\000\000' >&3)"), nullptr)
         << "too large";
 }
 

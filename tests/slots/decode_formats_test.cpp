@@ -16,6 +16,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mman.h>
+#include <sys/wait.h>
+
+#include <cerrno>
+#include <csignal>
+#include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <zlib.h>
 
@@ -262,6 +269,72 @@ TEST_F(HelperLoads, OversizedPicturesFail) {
     EXPECT_EQ(load("bomb.wmf", wmf(32000, 32000, false)), nullptr);
 }
 
+TEST_F(HelperLoads, HundredMegapixelPhotoLoads) {
+    // 12000 x 9000 is 432 MB of pixels; grey, so that the test itself stays light.
+    QImage photo(12000, 9000, QImage::Format_Grayscale8);
+    photo.fill(0x80);
+    const auto picture = load("photo.jpg", encoded(photo, "JPEG"));
+    EXPECT_PICTURE(picture, 12000, 9000);
+    EXPECT_EQ(pixel(*picture, 11999, 8999), 0xFF808080u);
+}
+
+bool has_child_left() {
+    errno = 0;
+    return !(::waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD);
+}
+
+TEST_F(HelperLoads, PreparedHelperServesTheNextLoadAndNeverOutlivesTheLoader) {
+    const QByteArray bitmap = bmp(3, 2, red);
+    loader.prepare();
+    loader.prepare(); // one helper waiting is enough
+    EXPECT_PICTURE(load("first.bmp", bitmap), 3, 2);
+    EXPECT_FALSE(has_child_left()) << "the prepared helper served the load";
+    {
+        picture_decode::HelperPictureLoader unused{PADSCREEN_DECODE_HELPER};
+        unused.prepare();
+        EXPECT_TRUE(has_child_left());
+    }
+    EXPECT_FALSE(has_child_left()) << "a prepared helper goes with its loader";
+}
+
+// Address space that counts as picture memory without being touched.
+tk::Pixels untouched_pixels(std::size_t bytes) {
+    void* map = ::mmap(nullptr, bytes, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    EXPECT_NE(map, MAP_FAILED);
+    return tk::Pixels::adopt(static_cast<std::uint32_t*>(map), bytes / 4,
+                             [](void* data, std::size_t size) { ::munmap(data, size); });
+}
+
+TEST_F(HelperLoads, AllPicturesTogetherStayWithinTheBudget) {
+    const QByteArray bitmap = bmp(64, 64, red); // 16 KiB of pixels
+    const std::size_t held = tk::Pixels::bytes_in_use();
+    for (const std::size_t left : {std::size_t{16384}, std::size_t{16380}, std::size_t{0}}) {
+        auto others = untouched_pixels(tk::kPictureBudgetBytes - held - left);
+        EXPECT_EQ(load("logo.bmp", bitmap) != nullptr, left >= 16384) << left << " bytes left";
+    }
+    EXPECT_EQ(tk::Pixels::bytes_in_use(), held);
+}
+
+TEST_F(HelperLoads, LockedDownHelperDiesOnWhatDecodingNeverDoes) {
+    picture_decode::HelperPictureLoader hooked{PADSCREEN_DECODE_TESTHOOK_HELPER};
+    const std::string written = dir.file("written");
+    const std::string tries[] = {
+        "open-write " + written,
+        "execve /bin/true",
+        "connect " + dir.file("socket"),
+        "fork -",
+    };
+    for (const std::string& attempt : tries) {
+        EXPECT_EQ(hooked.load(dir.write("hook", "testhook:" + attempt)), nullptr) << attempt;
+        EXPECT_TRUE(WIFSIGNALED(hooked.last_status()) && WTERMSIG(hooked.last_status()) == SIGSYS)
+            << attempt << ": status " << hooked.last_status();
+    }
+    EXPECT_FALSE(std::filesystem::exists(written));
+    // The same helper decodes what it is meant to.
+    EXPECT_PICTURE(hooked.load(dir.write("fine.bmp", bmp(3, 2, red).toStdString())), 3, 2);
+    EXPECT_EQ(hooked.last_status(), 0);
+}
+
 // ---- Through the whole program: a file that fails changes nothing ---------------------
 
 TEST_F(HelperLoads, LoadImageWithABadFileLeavesTheDesignAsItWas) {
@@ -311,7 +384,7 @@ picture_decode::DecodeResult decode(const QByteArray& bytes) {
                                         std::size_t(bytes.size()));
 }
 
-TEST(DecodeBytes, RefusesAnnouncedSizesOver128MiBBeforeReading) {
+TEST(DecodeBytes, RefusesAnnouncedSizesOverTheLimitBeforeReading) {
     const struct {
         const char* name;
         QByteArray bytes;
@@ -338,10 +411,18 @@ TEST(DecodeBytes, RefusesAnnouncedSizesOver128MiBBeforeReading) {
         EXPECT_NE(result.error.find("too large"), std::string::npos)
             << bomb.name << ": " << result.error;
     }
-    // Just under the limit is still a picture: 8192 x 4096 x 4 bytes is 128 MiB.
-    const auto largest = decode(bmp(8192, 4096, blue));
-    ASSERT_TRUE(largest.ok) << largest.error;
-    EXPECT_EQ(largest.picture.argb.back(), blue);
+    // Up to the limit the caller sets is still a picture, one byte less is not.
+    const QByteArray bitmap = bmp(64, 32, blue);
+    std::vector<std::uint32_t> pixels(64 * 32);
+    for (const std::size_t limit : {std::size_t{64 * 32 * 4}, std::size_t{64 * 32 * 4 - 1}}) {
+        int asked = 0;
+        const auto decoded = picture_decode::decode_into(
+            reinterpret_cast<const std::byte*>(bitmap.constData()), std::size_t(bitmap.size()),
+            limit, [&](int, int) { return ++asked, pixels.data(); });
+        EXPECT_EQ(decoded.ok, limit == 64 * 32 * 4) << limit << ": " << decoded.error;
+        EXPECT_EQ(asked, decoded.ok ? 1 : 0) << "nothing is allocated for a refused picture";
+    }
+    EXPECT_EQ(pixels.back(), blue);
 }
 
 // Reads the picture the way Qt does when left to guess the format from the content.

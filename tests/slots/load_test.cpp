@@ -226,6 +226,21 @@ TEST_F(LoadTest, AFailedLoadDoesNotMisleadTheEnableList) {
     EXPECT_TRUE(form().Image(1).enabled);
 }
 
+TEST_F(LoadTest, AnAllocationThatFailsIsAFailedLoad) {
+    load_picture("/pics/logo.bmp", 4, 4);
+    press_ok();
+    p.pictures.too_large.insert("/pics/huge.jpg");
+    load("/pics/huge.jpg");
+
+    EXPECT_FALSE(form().Image(2).has_picture());
+    EXPECT_FALSE(form().Image(2).visible);
+    EXPECT_EQ(form().cboDisable.items, (std::vector<std::string>{"None", "logo.bmp"}));
+    EXPECT_TRUE(form().visible);
+    EXPECT_TRUE(form().Image(1).has_picture()) << "the design is kept";
+    load_picture("/pics/small.bmp", 2, 2);
+    EXPECT_TRUE(form().Image(2).has_picture());
+}
+
 TEST_F(LoadTest, ATitleWithoutADotCompletesWithTheWholeTitleAsName) {
     load_picture("/pics/README", 8, 8);
 

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <cstddef>
+
+namespace picture_decode {
+
+// The most pixel bytes (width * height * 4) one picture may have: room for a 100-megapixel
+// photograph. All pictures together are bounded by tk::kPictureBudgetBytes as well.
+inline constexpr std::size_t max_pixel_bytes = std::size_t{512} << 20;
+// Larger files are refused before they are read.
+inline constexpr std::size_t max_file_bytes = std::size_t{256} << 20;
+
+} // namespace picture_decode
