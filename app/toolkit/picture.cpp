@@ -48,6 +48,12 @@ Pixels Pixels::adopt(std::uint32_t* data, std::size_t count, Release release) {
     return pixels;
 }
 
+void Pixels::resize(std::size_t count) {
+    Pixels resized(count);
+    std::copy_n(data_, std::min(count, count_), resized.data_);
+    *this = std::move(resized);
+}
+
 Pixels::Pixels(const Pixels& other) : Pixels(other.count_) {
     std::copy(other.begin(), other.end(), data_);
 }

@@ -32,6 +32,8 @@ public:
     ~Pixels();
 
     void assign(std::size_t count, std::uint32_t value) { *this = Pixels(count, value); }
+    // count words: those there were kept, new ones 0.
+    void resize(std::size_t count);
 
     std::size_t size() const { return count_; }
     bool empty() const { return count_ == 0; }
@@ -40,6 +42,8 @@ public:
     std::uint32_t& operator[](std::size_t i) { return data_[i]; }
     std::uint32_t operator[](std::size_t i) const { return data_[i]; }
     std::uint32_t back() const { return data_[count_ - 1]; }
+    std::uint32_t* begin() { return data_; }
+    std::uint32_t* end() { return data_ + count_; }
     const std::uint32_t* begin() const { return data_; }
     const std::uint32_t* end() const { return data_ + count_; }
 
