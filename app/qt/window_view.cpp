@@ -18,7 +18,6 @@
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QTextDocument>
-#include <QTimer>
 #include <QToolTip>
 
 #include <algorithm>
@@ -205,6 +204,10 @@ WindowView::WindowView(tk::Window& window, Dispatcher& dispatcher, const QIcon& 
         setFixedSize(client_size());
     }
     setFont(ui_font());
+    constexpr int kCloseRetryMs = 20;
+    close_retry_.setSingleShot(true);
+    close_retry_.setInterval(kCloseRetryMs);
+    QObject::connect(&close_retry_, &QTimer::timeout, this, [this] { close_when_idle(); });
     setMouseTracking(true); // moves without a button reach the model too
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -503,7 +506,7 @@ bool WindowView::restore_focus(const tk::Control* picked) {
     applied_focus_ = window_->focus();
     if (kept != picked) {
         // Not from inside the focus change that Qt is delivering.
-        QTimer::singleShot(0, w, [w] { w->setFocus(Qt::OtherFocusReason); });
+        QMetaObject::invokeMethod(w, "setFocus", Qt::QueuedConnection);
     }
     return true;
 }
@@ -899,8 +902,7 @@ void WindowView::close_when_idle() {
     if (window_ != nullptr && dispatcher_.busy()) {
         // Asked while a handler runs (a picture being decoded): carried out
         // once it has ended, never in the middle of it.
-        constexpr int kRetryMs = 20;
-        QTimer::singleShot(kRetryMs, this, [this] { close_when_idle(); });
+        close_retry_.start();
         return;
     }
     user_action([this] { window_->request_close(); });

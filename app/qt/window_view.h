@@ -5,6 +5,7 @@
 
 #include <QHash>
 #include <QIcon>
+#include <QTimer>
 #include <QWidget>
 
 #include <cstdint>
@@ -111,6 +112,7 @@ private:
     // The model text a multi-line box shows last, to leave the editor alone
     // (cursor, scroll position) while the model keeps it.
     std::map<const tk::Control*, std::string> shown_text_;
+    QTimer close_retry_; // a close request waiting for the running handler's end
     tk::Control* applied_focus_ = nullptr;
     std::uint64_t applied_show_count_ = 0;
 };
