@@ -3,7 +3,6 @@
 # through the enable list, one selected and deleted, the code saved.
 source "$(dirname "$0")/lib.sh"
 OPEN_TITLE='^Open$'
-SAVE_TITLE='^Save As$'
 
 convert -size 100x50 xc:'#3060c0' BMP3:"$OUT/logo.bmp"
 convert -size 40x20 xc:'#30a040' "$OUT/btn.gif"
@@ -63,14 +62,7 @@ click_at "$wid" 300 210
 shot hotspot_selected
 click_control "$wid" 11160 630 1215 375 # D&elete Hotspot
 
-click_control "$wid" 9840 1155 1215 375 # &Create Code
-code=$(wait_window '^Visual Basic Code$')
-click_control "$code" 120 3165 3615 375 # Write To Text File
-type_path "$(wait_window "$SAVE_TITLE")" "$OUT/compose.txt"
-message=$(wait_window '^Save Status$')
-xdotool windowfocus --sync "$message" 2>/dev/null || true
-xdotool key Return
-wait_hidden '^Save Status$'
+save_code "$wid" "$OUT/compose.txt"
 
 # Slot 1: 3120 x 1620 at (0, 0) -> 0, 0, 101-4, 52-4.
 # Slot 2: 1320 x 720 at (4200, 2850) -> 4200/30.2 = 139.07, 2850/30.2 = 94.37,

@@ -5,7 +5,6 @@
 # over the title bar, stays where it was.
 source "$(dirname "$0")/lib.sh"
 OPEN_TITLE='^Open$'
-SAVE_TITLE='^Save As$'
 
 for name in a b c; do
     convert -size 100x50 xc:'#3060c0' BMP3:"$OUT/$name.bmp"
@@ -37,14 +36,7 @@ drag_between "$wid" 20 10 300 -12
 release
 shot released_outside
 
-click_control "$wid" 9840 1155 1215 375 # &Create Code
-code=$(wait_window '^Visual Basic Code$')
-click_control "$code" 120 3165 3615 375 # Write To Text File
-type_path "$(wait_window "$SAVE_TITLE")" "$OUT/code.txt"
-message=$(wait_window '^Save Status$')
-xdotool windowfocus --sync "$message" 2>/dev/null || true
-xdotool key Return
-wait_hidden '^Save Status$'
+save_code "$wid" "$OUT/code.txt"
 line() { printf 'Penvane1.LCDWriteBitmap 0, 2, 0, 0, 97, 48, %s.Picture.Handle\\r\\n' "$1"; }
 expect_bytes "$OUT/code.txt" "$(line a)$(line b)$(line c)\\r\\n"
 

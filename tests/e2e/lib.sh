@@ -122,6 +122,20 @@ type_path() {
 
 shot() { import -window root "$OUT/$1.png"; }
 
+# "&Create Code" in the main window $1, then "Write To Text File" to the path
+# $2, and the message box closed again. Leaves the code window's id in $code.
+save_code() {
+    click_control "$1" 9840 1155 1215 375 # &Create Code
+    code=$(wait_window '^Visual Basic Code$')
+    click_control "$code" 120 3165 3615 375 # Write To Text File
+    type_path "$(wait_window '^Save As$')" "$2"
+    local message
+    message=$(wait_window '^Save Status$')
+    xdotool windowfocus --sync "$message" 2>/dev/null || true
+    xdotool key Return
+    wait_hidden '^Save Status$'
+}
+
 wait_exit() {
     for _ in $(seq 1 100); do
         if ! kill -0 "$APP_PID" 2>/dev/null; then

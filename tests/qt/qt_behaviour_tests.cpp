@@ -5,6 +5,7 @@
 #include "fakes.h"
 #include "program.h"
 #include "program_view.h"
+#include "view_input.h"
 #include "services.h"
 #include "prompt_text.h"
 #include "slots/status_dialog.h"
@@ -22,12 +23,10 @@
 
 namespace {
 
-int px(float twips) { return static_cast<int>(twips / tk::kTwipsPerPixel); }
-
-QPoint centre_of(const tk::Control& c) {
-    const tk::Rect r = c.window_rect();
-    return {px(r.left + r.width / 2), px(r.top + r.height / 2)};
-}
+using view_input::centre_of;
+using view_input::click_at;
+using view_input::px;
+using view_input::send_move;
 
 // Counts the paints a widget receives.
 class PaintCounter : public QObject {
@@ -77,14 +76,6 @@ class BehaviourTest : public QObject {
     padscreen_qt::WindowView& view_of(const tk::Window& w) { return *run_->view.view(w.id()); }
     QWidget* widget(const tk::Window& w, const tk::Control& c) { return view_of(w).widget_for(c); }
 
-    static void click_at(QWidget& view, QPoint p) {
-        QTest::mouseClick(view.windowHandle(), Qt::LeftButton, {}, p);
-    }
-    static void send_move(QWidget& view, QPoint p, Qt::MouseButtons held) {
-        QMouseEvent move(QEvent::MouseMove, QPointF(p), view.mapToGlobal(QPointF(p)), Qt::NoButton,
-                         held, Qt::NoModifier);
-        QApplication::sendEvent(&view, &move);
-    }
     // A key as the keyboard sends it: to whatever has the focus.
     static void key(Qt::Key k, Qt::KeyboardModifiers mods = {}) {
         QWidget* target = QApplication::focusWidget();

@@ -4,6 +4,7 @@
 #include "fakes.h"
 #include "program.h"
 #include "program_view.h"
+#include "view_input.h"
 #include "slots/status_dialog.h"
 
 #include <QApplication>
@@ -29,12 +30,10 @@ constexpr QRgb kRed = 0xFFFF0000;
 constexpr QRgb kYellow = 0xFFFFFF00;
 constexpr QRgb kPictureGrey = 0xFF808080; // what the fake loader fills pictures with
 
-int px(float twips) { return static_cast<int>(twips / tk::kTwipsPerPixel); }
-
-QPoint centre_of(const tk::Control& c) {
-    const tk::Rect r = c.window_rect();
-    return {px(r.left + r.width / 2), px(r.top + r.height / 2)};
-}
+using view_input::centre_of;
+using view_input::click_at;
+using view_input::px;
+using view_input::send_move;
 
 } // namespace
 
@@ -55,16 +54,6 @@ class ViewTest : public QObject {
     padscreen_qt::WindowView& form_view() { return *view_of(run_->program.form1()); }
     QImage shot(QWidget& w) { return w.grab().toImage().convertToFormat(QImage::Format_ARGB32); }
 
-    // A click as the window system delivers it: at a pixel of the window,
-    // to whatever widget lies there.
-    static void click_at(QWidget& view, QPoint p) {
-        QTest::mouseClick(view.windowHandle(), Qt::LeftButton, {}, p);
-    }
-    static void send_move(QWidget& view, QPoint p, Qt::MouseButtons held) {
-        QMouseEvent move(QEvent::MouseMove, QPointF(p), view.mapToGlobal(QPointF(p)), Qt::NoButton,
-                         held, Qt::NoModifier);
-        QApplication::sendEvent(&view, &move);
-    }
 
     // "&Load Image" through the fake open dialog, then OK in the status dialog.
     void load_picture(const std::string& path, int width, int height) {
