@@ -6,3 +6,9 @@ target_link_libraries(decode_bench PRIVATE
 target_compile_definitions(decode_bench PRIVATE
     PADSCREEN_DECODE_HELPER="$<TARGET_FILE:padscreen-decode>")
 add_dependencies(decode_bench padscreen-decode)
+
+# Peak memory of ten loads and the load's time against the bare reader (load_bench.cpp).
+add_executable(load_bench ${CMAKE_CURRENT_LIST_DIR}/load_bench.cpp)
+target_link_libraries(load_bench PRIVATE
+    padscreen_decode_client padscreen_program padscreen_test_support Qt6::Gui padscreen_warnings)
+add_dependencies(load_bench padscreen-decode)

@@ -8,6 +8,7 @@
 #include <spawn.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -203,6 +204,8 @@ Helper spawn_helper(const std::string& path) {
     }
     helper.request = request[1];
     helper.answer = answer[0];
+    // Room for a whole ordinary picture file in one write; the default size is what is left.
+    ::fcntl(helper.request, F_SETPIPE_SZ, 1 << 20);
     int theirs[3] = {above_helper_fds(request[0]), above_helper_fds(answer[1]),
                      above_helper_fds(::memfd_create("padscreen-picture",
                                                      MFD_CLOEXEC | MFD_ALLOW_SEALING))};
@@ -293,23 +296,35 @@ bool read_answer(int fd, Waiter& waiter, unsigned char (&answer)[answer_size]) {
 // Waits for the helper until the deadline, then kills it; always reaps it.
 // Returns the wait status, or -1 when it had to be killed or could not be reaped.
 int reap_helper(pid_t pid, Waiter& waiter) {
+    // Readable once the process has ended: one wake-up, not one per polling step.
+    const int exit_fd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
     int status = 0;
     for (;;) {
         const pid_t done = ::waitpid(pid, &status, WNOHANG);
         if (done == pid)
-            return status;
-        if (done < 0 && errno != EINTR)
-            return -1;
-        if (waiter.expired())
             break;
-        const timespec pause{0, 1'000'000};
-        ::nanosleep(&pause, nullptr);
-        waiter.tick();
+        if (done < 0 && errno != EINTR) {
+            status = -1;
+            break;
+        }
+        if (waiter.expired()) {
+            kill_helper(pid);
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
+            status = -1;
+            break;
+        }
+        if (exit_fd >= 0) {
+            waiter.wait_for(exit_fd, POLLIN);
+        } else {
+            const timespec pause{0, 1'000'000};
+            ::nanosleep(&pause, nullptr);
+            waiter.tick();
+        }
     }
-    kill_helper(pid);
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    return -1;
+    if (exit_fd >= 0)
+        ::close(exit_fd);
+    return status;
 }
 
 // The whole file, read by the program itself; empty when it is not a readable regular
