@@ -517,7 +517,6 @@ void WindowView::detach() {
     sources_.clear();
     widgets_.clear();
     pictures_.clear();
-    layer_ = QImage();
     drawn_.clear();
     drawn_known_ = false;
     shown_text_.clear();
@@ -649,7 +648,6 @@ QRegion WindowView::take_changes() {
 
 void WindowView::update_drawn() {
     QRegion changed = take_changes();
-    layer_stale_ += changed;
     const QRect outline = outline_bounds(window_->drag_outline());
     if (outline != drawn_outline_) {
         changed += frame_of(drawn_outline_);
@@ -759,6 +757,7 @@ void WindowView::paint_layer(QPainter& painter, const QRegion& area) {
     for (const QRect& part : area) {
         paint_layer_part(painter, part, bounds);
     }
+    painter.setClipping(false);
 }
 
 void WindowView::paint_layer_part(QPainter& painter, const QRect& part,
@@ -832,32 +831,7 @@ void WindowView::paintEvent(QPaintEvent* event) {
         painter.fillRect(rect(), to_qcolor(tk::kButtonFace));
         return;
     }
-    // The drawn layer is kept as one image and painted again only where the
-    // model changed: a repaint of the window then copies it.
-    const qreal dpr = devicePixelRatioF();
-    const QSize device = (QSizeF(size()) * dpr).toSize();
-    if (layer_.size() != device || layer_.devicePixelRatio() != dpr) {
-        layer_ = QImage(device, QImage::Format_RGB32);
-        layer_.setDevicePixelRatio(dpr);
-        layer_stale_ = rect();
-    }
-    // A whole repaint also shows a model changed behind sync()'s back; a
-    // partial one follows sync(), which has found what changed already.
-    const QRegion unsynced = event->region() == QRegion(rect()) ? take_changes() : QRegion();
-    layer_stale_ += unsynced;
-    layer_stale_ &= rect();
-    if (!layer_stale_.isEmpty()) {
-        QPainter layer(&layer_);
-        paint_layer(layer, layer_stale_);
-        layer_stale_ = QRegion();
-    }
-    for (const QRect& r : event->region()) {
-        painter.drawImage(r.topLeft(), layer_,
-                          QRectF(QPointF(r.topLeft()) * dpr, QSizeF(r.size()) * dpr).toRect());
-    }
-    if (!unsynced.isEmpty()) {
-        update(unsynced.subtracted(event->region()));
-    }
+    paint_layer(painter, event->region());
     if (const auto outline = window_->drag_outline()) {
         paint_outline(painter, px_rect(*outline), event->region().boundingRect() & rect());
     }

@@ -94,8 +94,6 @@ private:
     QHash<const QObject*, tk::Control*> sources_; // widget (or its inner editor) -> control
 
     PictureCache pictures_;
-    QImage layer_;        // the drawn layer as last painted
-    QRegion layer_stale_; // where it no longer shows the model
     // Where each drawn control was and what it showed at the last update, so
     // that a change repaints only the places it touched.
     struct Drawn {
