@@ -9,6 +9,7 @@
 //   ratios_probe paint N              full repaint / blit; band and outline frames / full repaint
 //   ratios_probe code N               "&Create Code" with the code window open
 #include "codegen/code_window.h"
+#include "design_scene.h"
 #include "fakes.h"
 #include "program.h"
 #include "program_view.h"
@@ -138,63 +139,9 @@ int measure_load(const std::string& path, const std::string& helper, int n) {
     return 0;
 }
 
-// The main window with the heaviest design: ten pictures of 1000 x 600 at
-// twice their size, ten hotspots, the markers and a band.
-struct Scene {
-    fakes::Platform platform;
-    Program program{platform.services};
-    padscreen_qt::ProgramView view{program, QIcon()};
-
-    Scene() {
-        view.start();
-        Form1& form = *program.form1();
-        auto picture = std::make_shared<tk::Picture>();
-        picture->width = 1000;
-        picture->height = 600;
-        picture->argb.resize(1000 * 600);
-        for (std::size_t k = 0; k < picture->argb.size(); ++k) {
-            picture->argb[k] = 0xFF000000U | static_cast<std::uint32_t>(k * 2654435761U >> 8);
-        }
-        for (int n = 1; n <= 10; ++n) {
-            tk::Image& image = form.Image(n);
-            image.picture = picture;
-            image.tag = "picture" + std::to_string(n) + ".bmp";
-            form.strFileName(n) = Variant("picture" + std::to_string(n));
-            image.visible = true;
-            image.drag_mode = tk::Image::kAutomatic;
-            image.left = 450.0F * static_cast<float>(n);
-            image.top = 300.0F * static_cast<float>(n);
-            image.width = 30000;
-            image.height = 18000;
-            tk::Label& label = form.lbl(n);
-            label.visible = true;
-            label.back_color = 0x0000FF; // red: a hotspot, not selected
-            label.left = 720.0F * static_cast<float>(n);
-            label.top = 480;
-            label.width = 600;
-            label.height = 400;
-        }
-        for (int m = 1; m <= 4; ++m) {
-            form.lblPicture(m).visible = true;
-            form.lblPicture(m).left = 4500.0F + 600.0F * static_cast<float>(m);
-            form.lblPicture(m).top = 3000;
-        }
-        for (int m = 1; m <= 8; ++m) {
-            tk::Line& line = form.lin(m);
-            line.visible = true;
-            const float y = 600.0F * static_cast<float>(m);
-            line.x1 = 300;
-            line.x2 = 6000;
-            line.y1 = y;
-            line.y2 = y;
-        }
-        view.dispatch([] {});
-        settle();
-    }
-    padscreen_qt::WindowView& form_view() { return *view.view(program.form1()->id()); }
-
-    // One turn of the event loop: input done, pending paints painted.
-    static void settle() { QCoreApplication::processEvents(); }
+// The heaviest design: ten pictures of 1000 x 600 at twice their size.
+struct Scene : DesignScene {
+    Scene() : DesignScene({1000, 600, 30000, 18000, 450, 300}) {}
 };
 
 // A window of the same size that only blits one full-window pixmap.
@@ -308,6 +255,7 @@ int measure_code(int n) {
         return 1;
     }
     std::vector<double> v;
+    v.reserve(static_cast<std::size_t>(n));
     for (int k = 0; k < n; ++k) {
         // A hotspot moved two LCD pixels between runs, so that the code window's text changes.
         scene.view.dispatch([&] { form.lbl(1).left += k % 2 == 0 ? 60.0F : -60.0F; });

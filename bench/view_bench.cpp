@@ -1,8 +1,6 @@
 // What the main window costs on screen: painting the whole canvas (grid,
 // ten pictures, ten hotspots, markers) and one pointer move through the view.
-#include "fakes.h"
-#include "program.h"
-#include "program_view.h"
+#include "design_scene.h"
 
 #include <QApplication>
 #include <QImage>
@@ -14,38 +12,9 @@
 
 namespace {
 
-struct Scene {
-    fakes::Platform platform;
-    Program program{platform.services};
-    padscreen_qt::ProgramView view{program, QIcon()};
-
-    Scene() {
-        view.start();
-        Form1& form = *program.form1();
-        auto picture = std::make_shared<tk::Picture>();
-        picture->width = 240; // a full LCD screen each
-        picture->height = 128;
-        picture->argb.assign(240 * 128, 0xFF3060C0U);
-        for (int n = 1; n <= 10; ++n) {
-            tk::Image& image = form.Image(n);
-            image.picture = picture;
-            image.visible = true;
-            image.left = 300.0F * static_cast<float>(n);
-            image.top = 200.0F * static_cast<float>(n);
-            image.width = 7260;
-            image.height = 3900;
-            tk::Label& label = form.lbl(n);
-            label.visible = true;
-            label.left = 600.0F * static_cast<float>(n);
-            label.top = 480;
-            label.width = 500;
-            label.height = 400;
-        }
-        for (int m = 1; m <= 4; ++m) {
-            form.lblPicture(m).visible = true;
-        }
-    }
-    padscreen_qt::WindowView& form_view() { return *view.view(program.form1()->id()); }
+// Ten screen-sized pictures of a full LCD screen each.
+struct Scene : DesignScene {
+    Scene() : DesignScene({240, 128, 7260, 3900, 300, 200}) {}
 };
 
 void BM_PaintMainWindow(benchmark::State& state) {
