@@ -261,11 +261,11 @@ bool send_all(int fd, const unsigned char* data, std::size_t size, Waiter& waite
         if (written > 0) {
             data += written;
             size -= static_cast<std::size_t>(written);
-        } else if (written < 0 && errno != EAGAIN && errno != EINTR) {
-            return false;
-        } else if (!waiter.wait_for(fd, POLLOUT)) {
-            return false;
+            continue;
         }
+        const bool full = written == 0 || errno == EAGAIN || errno == EINTR;
+        if (!full || !waiter.wait_for(fd, POLLOUT))
+            return false;
     }
     return true;
 }
