@@ -172,6 +172,14 @@ void Form1::set_intMode(int n, std::int16_t code) {
         intMode_[n - 1] = code;
     }
 }
+void Form1::clear_intMode(int n) {
+    check_family(n, kSlots);
+    if (n == kSlots) {
+        intMode10_ = 0;
+    } else {
+        intMode_[n - 1].clear();
+    }
+}
 Variant& Form1::strFileName(int n) {
     check_family(n, kSlots);
     return strFileName_[n - 1];

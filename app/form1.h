@@ -52,6 +52,7 @@ public:
     void clear_intIDS(int n);
     Variant intMode(int n) const;
     void set_intMode(int n, std::int16_t code);
+    void clear_intMode(int n); // back to never set (slot 10: 0)
     Variant& strFileName(int n);
     const Variant& strFileName(int n) const;
 

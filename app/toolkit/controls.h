@@ -169,6 +169,7 @@ public:
     void set_picture(PicturePtr picture);
     void clear_picture() { picture_.reset(); }
     bool has_picture() const { return picture_ != nullptr; }
+    const PicturePtr& picture() const { return picture_; }
     static constexpr float kFramePixels = 2.0F; // sunken frame, on each side
 
 private:

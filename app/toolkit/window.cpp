@@ -151,7 +151,7 @@ void Window::mouse_press(std::int16_t button, std::int16_t shift, float x, float
     // A press where no move was seen (a picture that appeared under a resting
     // pointer) first counts as the pointer arriving there, so what is under
     // it learns of the pointer before the press.
-    if (!pointer_known_ || x != pointer_x_ || y != pointer_y_) {
+    if (!pointer_known_ || pointer_stale_ || x != pointer_x_ || y != pointer_y_) {
         mouse_move(0, shift, x, y);
     }
     Control* target = input_target(x, y);
@@ -185,6 +185,7 @@ void Window::mouse_press(std::int16_t button, std::int16_t shift, float x, float
 
 void Window::mouse_move(std::int16_t buttons, std::int16_t shift, float x, float y) {
     pointer_known_ = true;
+    pointer_stale_ = false;
     pointer_x_ = x;
     pointer_y_ = y;
     switch (capture_) {
@@ -270,6 +271,13 @@ void Window::mouse_release_elsewhere(std::int16_t button, std::int16_t shift, fl
 void Window::cancel_pointer() {
     capture_ = Capture::None;
     captured_ = nullptr;
+}
+
+std::optional<std::pair<float, float>> Window::pointer() const {
+    if (!pointer_known_) {
+        return std::nullopt;
+    }
+    return std::make_pair(pointer_x_, pointer_y_);
 }
 
 std::optional<Rect> Window::drag_outline() const {

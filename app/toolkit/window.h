@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tk {
@@ -103,6 +104,13 @@ public:
     void mouse_release_elsewhere(std::int16_t button, std::int16_t shift, float x, float y);
     // Forgets a press in progress (the window lost the pointer).
     void cancel_pointer();
+    // True while a button pressed in the window is held (a band, a drag, a press).
+    bool pointer_captured() const { return capture_ != Capture::None; }
+    // The last pointer position seen, in window twips.
+    std::optional<std::pair<float, float>> pointer() const;
+    // What lies under the resting pointer changed without a move: the next
+    // press first counts as the pointer arriving, so hover state is fresh.
+    void forget_pointer() { pointer_stale_ = true; }
 
     // How far the pointer must travel from the press before a drag starts.
     float drag_distance = 10 * kTwipsPerPixel;
@@ -147,6 +155,7 @@ private:
     float grab_y_ = 0;
     bool pointer_known_ = false;
     bool release_elsewhere_ = false;
+    bool pointer_stale_ = false;
     float pointer_x_ = 0;
     float pointer_y_ = 0;
 };
