@@ -14,6 +14,35 @@ float coord(const Variant& v) { return static_cast<float>(v.number().value_or(0)
 
 } // namespace
 
+tk::Rect hotspot_rect(float cx, float cy, float ccx, float ccy) {
+    const float dx = ccx - cx;
+    const float dy = ccy - cy;
+    tk::Rect r;
+    r.left = cx;
+    r.top = cy;
+    r.width = std::fabs(dx);
+    r.height = std::fabs(dy);
+    if (dx < 0 && dy < 0) {
+        r.left = ccx;
+        r.top = ccy;
+    }
+    if (dx > 0 && dy < 0) {
+        r.top = ccy;
+    }
+    if (dx < 0 && dy > 0) {
+        r.left = ccx;
+    }
+    // Only the right and bottom edges are limited. A rectangle started beyond
+    // them would get a negative size, which no label can have: it gets 0.
+    if (r.width + r.left > Form1::kCanvasRight) {
+        r.width = std::fmax(0.0F, Form1::kCanvasRight - r.left);
+    }
+    if (r.height + r.top > Form1::kCanvasBottom) {
+        r.height = std::fmax(0.0F, Form1::kCanvasBottom - r.top);
+    }
+    return r;
+}
+
 void cmdHotspot_Click(Form1& form) {
     for (int k = 5; k <= 8; ++k) {
         form.lin(k).visible = false;
@@ -31,35 +60,13 @@ void cmdHotspot_Click(Form1& form) {
         return; // all ten in use: nothing is made and the button stays enabled
     }
 
-    const float cx = coord(form.cX);
-    const float cy = coord(form.cY);
-    const float ccx = coord(form.ccX);
-    const float ccy = coord(form.ccY);
-    const float dx = ccx - cx;
-    const float dy = ccy - cy;
+    const tk::Rect r =
+        hotspot_rect(coord(form.cX), coord(form.cY), coord(form.ccX), coord(form.ccY));
     tk::Label& label = form.lbl(k);
-    label.left = cx;
-    label.top = cy;
-    label.width = std::fabs(dx);
-    label.height = std::fabs(dy);
-    if (dx < 0 && dy < 0) {
-        label.left = ccx;
-        label.top = ccy;
-    }
-    if (dx > 0 && dy < 0) {
-        label.top = ccy;
-    }
-    if (dx < 0 && dy > 0) {
-        label.left = ccx;
-    }
-    // Only the right and bottom edges are limited. A rectangle started beyond
-    // them would get a negative size, which no label can have: it gets 0.
-    if (label.width + label.left > Form1::kCanvasRight) {
-        label.width = std::fmax(0.0F, Form1::kCanvasRight - label.left);
-    }
-    if (label.height + label.top > Form1::kCanvasBottom) {
-        label.height = std::fmax(0.0F, Form1::kCanvasBottom - label.top);
-    }
+    label.left = r.left;
+    label.top = r.top;
+    label.width = r.width;
+    label.height = r.height;
     label.visible = true;
     form.cmdHotspot.enabled = false;
 }

@@ -1,10 +1,17 @@
 #pragma once
 
+#include "toolkit/controls.h"
+
 #include <string>
 
 class Form1;
 
 namespace hotspot_handlers {
+
+// The rectangle "C&reate Hotspot" makes from a press point (cx, cy) and a
+// release point (ccx, ccy): corner by the signs of the drag, right and bottom
+// edges held to the canvas.
+tk::Rect hotspot_rect(float cx, float cy, float ccx, float ccy);
 
 // "C&reate Hotspot": the drawn rectangle becomes the lowest free hotspot label.
 void cmdHotspot_Click(Form1& form);

@@ -27,17 +27,7 @@ std::optional<int> named_slot(const Variant& value) {
     return std::nullopt;
 }
 
-void Image_Click(Form1& form, int n) {
-    tk::Image& image = form.Image(n);
-    // Selected means the markers are up and intPic names this slot: comparing
-    // Left alone would mistake another picture in the same column for it.
-    if (form.lblPicture(1).visible && form.intPic.is(n)) {
-        hide_markers(form);
-        form.intPic.clear();
-        image.drag_mode = tk::Image::kAutomatic;
-        return;
-    }
-    image.drag_mode = tk::Image::kManual;
+void place_markers(Form1& form, const tk::Image& image) {
     const float l = image.left;
     const float t = image.top;
     const float w = image.width;
@@ -54,6 +44,20 @@ void Image_Click(Form1& form, int n) {
     m3.top = h + t - kMarkerOffset;
     m4.left = w + l - kMarkerOffset;
     m4.top = h + t - kMarkerOffset;
+}
+
+void Image_Click(Form1& form, int n) {
+    tk::Image& image = form.Image(n);
+    // Selected means the markers are up and intPic names this slot: comparing
+    // Left alone would mistake another picture in the same column for it.
+    if (form.lblPicture(1).visible && form.intPic.is(n)) {
+        hide_markers(form);
+        form.intPic.clear();
+        image.drag_mode = tk::Image::kAutomatic;
+        return;
+    }
+    image.drag_mode = tk::Image::kManual;
+    place_markers(form, image);
     for (int m = 1; m <= 4; ++m) {
         form.lblPicture(m).visible = true;
     }
@@ -90,6 +94,25 @@ void Image_MouseMove(Form1& form, int n, const tk::MouseArgs& args) {
     form.i = static_cast<std::int16_t>(n);
 }
 
+void keep_on_canvas(tk::Image& image) {
+    // Left before right and top before bottom: a picture larger than the
+    // canvas ends with its far edge on the limit.
+    if (image.left < 0) {
+        image.left = 0;
+    }
+    if (image.top < 0) {
+        image.top = 0;
+    }
+    const float max_left = Form1::kCanvasRight - image.width;
+    if (max_left < image.left) {
+        image.left = max_left;
+    }
+    const float max_top = Form1::kCanvasBottom - image.height;
+    if (max_top < image.top) {
+        image.top = max_top;
+    }
+}
+
 void Form_DragDrop(Form1& form, tk::Control& /*source*/, float x, float y) {
     form.Lefty = form.Text(1).text;
     form.Toppy = form.Text(2).text;
@@ -102,22 +125,7 @@ void Form_DragDrop(Form1& form, tk::Control& /*source*/, float x, float y) {
         tk::Image& image = form.Image(*n);
         image.left = static_cast<float>(static_cast<double>(x) - *grab_x);
         image.top = static_cast<float>(static_cast<double>(y) - *grab_y);
-        // Left before right and top before bottom: a picture larger than the
-        // canvas ends with its far edge on the limit.
-        if (image.left < 0) {
-            image.left = 0;
-        }
-        if (image.top < 0) {
-            image.top = 0;
-        }
-        const float max_left = Form1::kCanvasRight - image.width;
-        if (max_left < image.left) {
-            image.left = max_left;
-        }
-        const float max_top = Form1::kCanvasBottom - image.height;
-        if (max_top < image.top) {
-            image.top = max_top;
-        }
+        keep_on_canvas(image);
     }
     form.Lefty = std::int16_t{0};
     form.Toppy = std::int16_t{0};

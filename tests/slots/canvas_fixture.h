@@ -1,6 +1,7 @@
 #pragma once
 
 #include "form1.h"
+#include "gestures.h"
 #include "hotspots/handlers.h"
 #include "slots/handlers.h"
 
@@ -39,23 +40,12 @@ protected:
         return image;
     }
 
-    void hover(float x, float y) { form.mouse_move(0, 0, x, y); }
-
-    // The pointer comes to (x, y), presses and releases there.
+    void hover(float x, float y) { gestures::hover(form, x, y); }
     void click_at(float x, float y, std::int16_t button = tk::kLeftButton) {
-        hover(x, y);
-        form.mouse_press(button, 0, x, y);
-        form.mouse_release(button, 0, x, y);
+        gestures::click_at(form, x, y, button);
     }
-
-    // The pointer comes to the first point, presses, moves to the second and
-    // releases there.
     void drag(float x0, float y0, float x1, float y1, std::int16_t button = tk::kLeftButton) {
-        hover(x0, y0);
-        form.mouse_press(button, 0, x0, y0);
-        form.mouse_move(button, 0, (x0 + x1) / 2, (y0 + y1) / 2);
-        form.mouse_move(button, 0, x1, y1);
-        form.mouse_release(button, 0, x1, y1);
+        gestures::drag(form, x0, y0, x1, y1, button);
     }
 
     // Draws a rectangle on the bare canvas and makes it a hotspot.
