@@ -1,0 +1,119 @@
+#include "assist/lcd.h"
+
+#include "convert.h"
+#include "form1.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+#include <limits>
+
+namespace assist {
+
+namespace {
+
+// Twips per LCD pixel of a position: the canvas shows the LCD at twice its size.
+constexpr double kPositionPitch = 30.2;
+
+LcdNumbers convert(const tk::Rect& r) {
+    return {ConvertNumbers(twips_to_int16(r.left), true),
+            ConvertNumbers(twips_to_int16(r.top), false),
+            ConvertNumbersSize(twips_to_int16(r.width), true),
+            ConvertNumbersSize(twips_to_int16(r.height), false)};
+}
+
+// The LCD's span of one axis as canvas twips: [first_twip(pos), first_twip(pos + size)).
+std::pair<float, float> span(int pos, int size) {
+    return {static_cast<float>(first_twip(pos)),
+            static_cast<float>(first_twip(pos + std::max(size, 0)))};
+}
+
+} // namespace
+
+LcdNumbers line_numbers(const tk::Control& control) {
+    assert((control.kind() == tk::Kind::Image || control.kind() == tk::Kind::Label) &&
+           "only pictures and hotspots have code lines");
+    LcdNumbers n = convert({control.left, control.top, control.width, control.height});
+    if (control.kind() == tk::Kind::Image) {
+        // Small bitmaps are written 4 smaller; the limits are inclusive: a
+        // width of 180 is written as 176, 181 as 181.
+        if (n.w <= 180) {
+            n.w = static_cast<std::int16_t>(n.w - 4);
+        }
+        if (n.h <= 96) {
+            n.h = static_cast<std::int16_t>(n.h - 4);
+        }
+    }
+    return n;
+}
+
+LcdNumbers hotspot_numbers(const tk::Rect& twips) { return convert(twips); }
+
+int first_twip(int position) {
+    if (position <= 0) {
+        return 0;
+    }
+    constexpr int kMax = std::numeric_limits<std::int16_t>::max();
+    if (ConvertNumbers(static_cast<std::int16_t>(kMax), true) < position) {
+        // Past what 16 bits hold: the same pitch goes on.
+        return static_cast<int>(std::ceil((position - 0.5) * kPositionPitch));
+    }
+    int lo = 0;
+    int hi = kMax; // ConvertNumbers(hi) >= position
+    while (lo < hi) {
+        const int mid = lo + (hi - lo) / 2;
+        if (ConvertNumbers(static_cast<std::int16_t>(mid), true) >= position) {
+            hi = mid;
+        } else {
+            lo = mid + 1;
+        }
+    }
+    return lo;
+}
+
+tk::Rect lcd_area() {
+    return {0, 0, static_cast<float>(first_twip(kLcdWidth)),
+            static_cast<float>(first_twip(kLcdHeight))};
+}
+
+std::pair<float, float> lcd_centre() {
+    const auto [x0, x1] = span(kLcdWidth / 2, 1);
+    const auto [y0, y1] = span(kLcdHeight / 2, 1);
+    return {(x0 + x1) / 2, (y0 + y1) / 2};
+}
+
+Overhang overhang(const LcdNumbers& n) {
+    return {std::max(0, n.x + std::max<int>(n.w, 0) - kLcdWidth),
+            std::max(0, n.y + std::max<int>(n.h, 0) - kLcdHeight)};
+}
+
+std::vector<tk::Rect> overhang_bands(const Form1& form) {
+    std::vector<tk::Rect> bands;
+    const auto add = [&bands](const LcdNumbers& n) {
+        const Overhang o = overhang(n);
+        const auto [x0, x1] = span(n.x, n.w);
+        const auto [y0, y1] = span(n.y, n.h);
+        if (o.right > 0) {
+            const float from = std::max(x0, static_cast<float>(first_twip(kLcdWidth)));
+            bands.push_back({from, y0, x1 - from, y1 - y0});
+        }
+        if (o.bottom > 0) {
+            const float from = std::max(y0, static_cast<float>(first_twip(kLcdHeight)));
+            bands.push_back({x0, from, x1 - x0, y1 - from});
+        }
+    };
+    for (int k = 1; k <= Form1::kSlots; ++k) {
+        const tk::Image& image = form.Image(k);
+        if (image.has_picture() && image.visible) {
+            add(line_numbers(image));
+        }
+    }
+    for (int j = 1; j <= Form1::kHotspots; ++j) {
+        if (form.lbl(j).visible) {
+            add(line_numbers(form.lbl(j)));
+        }
+    }
+    return bands;
+}
+
+} // namespace assist

@@ -1,0 +1,342 @@
+#include "assist/history.h"
+#include "assist/nudge.h"
+#include "codegen/generate.h"
+#include "fakes.h"
+#include "form1.h"
+#include "gestures.h"
+#include "program.h"
+#include "slots/status_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+#include <iomanip>
+#include <random>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// Everything of Form1 a handler can reach, written out on its own terms:
+// every control's common and own fields (pictures by identity) and every
+// window-level variable. The grid lines are layout, written apart (`grid`).
+std::string fingerprint(const Form1& form, bool grid = false) {
+    std::ostringstream out;
+    out << std::setprecision(9);
+    for (const auto& c : form.controls()) {
+        if ((c->name().rfind("linGrid", 0) == 0) != grid) {
+            continue;
+        }
+        out << c->name() << ' ' << c->left << ' ' << c->top << ' ' << c->width << ' ' << c->height
+            << ' ' << c->visible << c->enabled;
+        if (const auto* image = dynamic_cast<const tk::Image*>(c.get())) {
+            out << ' ' << image->picture.get() << ' ' << image->tag << ' ' << image->drag_mode;
+        } else if (const auto* label = dynamic_cast<const tk::Label*>(c.get())) {
+            out << ' ' << label->back_color << ' ' << label->caption;
+        } else if (const auto* line = dynamic_cast<const tk::Line*>(c.get())) {
+            out << ' ' << line->x1 << ' ' << line->y1 << ' ' << line->x2 << ' ' << line->y2;
+        } else if (const auto* text = dynamic_cast<const tk::TextBox*>(c.get())) {
+            out << ' ' << text->text;
+        } else if (const auto* combo = dynamic_cast<const tk::ComboBox*>(c.get())) {
+            out << ' ' << combo->text;
+            for (const std::string& item : combo->items) {
+                out << '|' << item;
+            }
+        } else if (const auto* box = dynamic_cast<const tk::PictureBox*>(c.get())) {
+            out << ' ' << box->picture().get();
+        }
+        out << '\n';
+    }
+    if (grid) {
+        return out.str();
+    }
+    for (const Variant* v : {&form.Lefty, &form.Toppy, &form.i, &form.hs, &form.cX, &form.cY,
+                             &form.ccX, &form.ccY, &form.movX, &form.movY, &form.hsi,
+                             &form.intPic}) {
+        out << v->empty() << v->text() << ';';
+    }
+    for (int n = 1; n <= Form1::kSlots; ++n) {
+        out << form.intIDS(n).empty() << form.intIDS(n).text() << form.intMode(n).empty()
+            << form.intMode(n).text() << form.strFileName(n).empty()
+            << form.strFileName(n).text() << ';';
+    }
+    return out.str();
+}
+
+// The program with scripted dialogs, and the history kept as the presenter
+// keeps it: after every user action.
+class HistoryTest : public ::testing::Test {
+protected:
+    HistoryTest() {
+        prog.start();
+        for (const char* name : {"a", "b", "c"}) {
+            p.pictures.add(std::string("/p/") + name + ".bmp", 20 + 30 * (*name - 'a'), 12);
+        }
+        settle();
+    }
+
+    Form1& form() { return *prog.form1(); }
+    bool dialog_open() const { return prog.status_dialog() != nullptr; }
+    void settle() { history.after_action(prog.form1(), dialog_open()); }
+    // One user action, then the presenter's bookkeeping.
+    void act(const std::function<void()>& action) {
+        action();
+        settle();
+    }
+    bool undo() { return history.undo(form(), dialog_open()); }
+    bool redo() { return history.redo(form(), dialog_open()); }
+
+    // "&Load Image" with the file, then OK with the status and mode options
+    // chosen (0 .. 1 and 0 .. 3; -1 leaves the one shown): two actions.
+    void load(const std::string& path, int status = -1, int mode = -1) {
+        p.files.choose(path);
+        act([this] { form().cmdNewPicture.click(); });
+        picture_slots::FrmImageDisplayStatus* d = prog.status_dialog();
+        if (d == nullptr) {
+            return;
+        }
+        act([d, status, mode] {
+            if (status >= 0) {
+                (status == 0 ? d->optDisplay : d->optHiddenBackground).set_value(true);
+            }
+            tk::OptionButton* modes[] = {&d->optModeClear, &d->optModeComplement,
+                                         &d->optModeWriteOpaque, &d->optModeWriteTransparent};
+            if (mode >= 0) {
+                modes[mode]->set_value(true);
+            }
+            d->cmdReturn.click();
+        });
+    }
+
+    fakes::Platform p;
+    Program prog{p.services};
+    assist::History history;
+};
+
+// The actions the design is made of are one step each; a pointer passing by,
+// a band drawn and an action that changes nothing are none.
+TEST_F(HistoryTest, EachUserActionIsOneStep) {
+    const struct {
+        const char* what;
+        std::function<void()> action;
+        std::size_t steps;
+    } script[] = {
+        {"load and its answer", [this] { load("/p/a.bmp", 1, 3); }, 1},
+        {"cancelled load", [this] { act([this] { form().cmdNewPicture.click(); }); }, 0},
+        {"failed load", [this] { load("/p/missing.bmp"); }, 0},
+        {"hover", [this] { act([this] { gestures::hover(form(), 3000, 3000); }); }, 0},
+        {"drop", [this] { act([this] { gestures::drag(form(), 100, 100, 2000, 1500); }); }, 1},
+        {"select picture", [this] { act([this] { gestures::click(form(), form().Image(1)); }); },
+         1},
+        {"nudge", [this] { act([this] { assist::nudge(form(), 1, 0); }); }, 1},
+        {"press and release the selected picture: it deselects",
+         [this] { act([this] { gestures::click(form(), form().Image(1)); }); }, 1},
+        {"band", [this] { act([this] { gestures::drag(form(), 5000, 300, 6000, 900); }); }, 0},
+        {"create hotspot", [this] { act([this] { form().cmdHotspot.click(); }); }, 1},
+        {"select hotspot", [this] { act([this] { gestures::click(form(), form().lbl(1)); }); },
+         1},
+        {"delete hotspot", [this] { act([this] { form().cmdDeleteHS.click(); }); }, 1},
+        {"delete hotspot again: nothing to do",
+         [this] { act([this] { form().cmdDeleteHS.click(); }); }, 0},
+        {"two enable-list choices",
+         [this] {
+             act([this] { form().cboDisable.choose(1); });
+             act([this] { form().cboDisable.choose(0); });
+         },
+         2},
+        {"select and delete image",
+         [this] {
+             act([this] { gestures::click(form(), form().Image(1)); });
+             act([this] { form().cmdDelete.click(); });
+         },
+         2},
+        {"another load", [this] { load("/p/b.bmp"); }, 1},
+        {"Reset All", [this] { act([this] { form().cmdReset.click(); }); }, 1},
+        {"Reset All again: nothing left", [this] { act([this] { form().cmdReset.click(); }); }, 0},
+    };
+    for (const auto& s : script) {
+        const std::uint64_t before = history.taken();
+        s.action();
+        EXPECT_EQ(history.taken() - before, s.steps) << s.what;
+    }
+}
+
+TEST_F(HistoryTest, LoadIsUndoneWithItsAnswerAndRedoneWithoutReadingTheFile) {
+    const std::string start = fingerprint(form());
+    p.files.choose("/p/b.bmp");
+    act([this] { form().cmdNewPicture.click(); });
+    EXPECT_FALSE(undo()); // not while the status dialog is open
+    EXPECT_FALSE(redo());
+    ASSERT_TRUE(dialog_open());
+    act([this] { prog.status_dialog()->cmdReturn.click(); });
+    const std::string loaded = fingerprint(form());
+    const std::string code = codegen::generate_code(form());
+    const tk::PicturePtr picture = form().Image(1).picture;
+
+    ASSERT_TRUE(undo());
+    EXPECT_EQ(fingerprint(form()), start);
+    EXPECT_EQ(codegen::generate_code(form()), "");
+    ASSERT_TRUE(redo());
+    EXPECT_EQ(fingerprint(form()), loaded);
+    EXPECT_EQ(codegen::generate_code(form()), code);
+    EXPECT_EQ(form().Image(1).picture, picture); // the same picture, shared
+    EXPECT_EQ(p.pictures.loads.size(), 1U);
+}
+
+TEST_F(HistoryTest, KeepsTheLastTwoHundredSteps) {
+    load("/p/a.bmp");
+    act([this] { gestures::click(form(), form().Image(1)); });
+    std::vector<std::string> states;
+    for (int k = 0; k < 250; ++k) {
+        states.push_back(fingerprint(form()));
+        act([this, k] { assist::nudge(form(), k % 3 == 0 ? -1 : 1, k % 2); });
+    }
+    int undone = 0;
+    while (undo()) {
+        ++undone;
+        ASSERT_EQ(fingerprint(form()), states[states.size() - undone]);
+    }
+    EXPECT_EQ(undone, 200);
+    EXPECT_EQ(assist::History::kSteps, 200U);
+}
+
+// A long random session: after every undo and redo the controls, the
+// variables and the generated code are exactly those of the moment the
+// history says it goes back to.
+TEST_F(HistoryTest, RandomSessionRoundTripsExactly) {
+    std::mt19937 rng(20261208);
+    auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    auto point = [&pick] {
+        return std::make_pair(static_cast<float>(pick(-30, 700) * 15),
+                              static_cast<float>(pick(-30, 520) * 15));
+    };
+    struct State {
+        std::string fingerprint, code;
+    };
+    auto now = [this] { return State{fingerprint(form()), codegen::generate_code(form())}; };
+    const std::string grid = fingerprint(form(), true);
+    std::deque<State> undo_states;
+    std::vector<State> redo_states;
+    int undos = 0;
+    int redos = 0;
+    int run = 0; // undo or redo several times in a row now and then
+
+    for (int step = 0; step < 10000; ++step) {
+        const State before = now();
+        const std::size_t loads = p.pictures.loads.size();
+        const int kind = run > 0 ? 12 + (run-- % 2) : pick(0, 15);
+        if (kind == 12 || kind == 13) {
+            const bool back = kind == 12;
+            const bool done = back ? undo() : redo();
+            settle();
+            if (back) {
+                ASSERT_EQ(done, !undo_states.empty()) << step;
+                if (done) {
+                    ++undos;
+                    ASSERT_EQ(fingerprint(form()), undo_states.back().fingerprint) << step;
+                    ASSERT_EQ(codegen::generate_code(form()), undo_states.back().code) << step;
+                    undo_states.pop_back();
+                    redo_states.push_back(before);
+                }
+            } else {
+                ASSERT_EQ(done, !redo_states.empty()) << step;
+                if (done) {
+                    ++redos;
+                    ASSERT_EQ(fingerprint(form()), redo_states.back().fingerprint) << step;
+                    ASSERT_EQ(codegen::generate_code(form()), redo_states.back().code) << step;
+                    redo_states.pop_back();
+                    undo_states.push_back(before);
+                }
+            }
+            ASSERT_EQ(history.undo_steps(), undo_states.size()) << step;
+            ASSERT_EQ(p.pictures.loads.size(), loads) << step; // never read again
+            continue;
+        }
+        const std::uint64_t taken = history.taken();
+        const auto [x, y] = point();
+        const int slot = pick(1, Form1::kSlots);
+        const tk::Image& image = form().Image(slot);
+        switch (kind) {
+        case 0:
+            load("/p/" + std::string(1, static_cast<char>('a' + pick(0, 3))) + ".bmp", pick(0, 1),
+                 pick(0, 3));
+            break;
+        case 1:
+        case 2:
+            if (image.visible) { // drag it by a point inside
+                const float gx = image.left + image.width / 3;
+                const float gy = image.top + image.height / 2;
+                act([&] { gestures::drag(form(), gx, gy, x, y); });
+            }
+            break;
+        case 3:
+            if (image.visible) {
+                act([&] { gestures::click(form(), image); });
+            }
+            break;
+        case 4: {
+            const int by = pick(0, 1) == 0 ? 1 : 8;
+            const int dir = pick(0, 3);
+            act([&] { assist::nudge(form(), dir == 0 ? by : dir == 1 ? -by : 0,
+                                    dir == 2 ? by : dir == 3 ? -by : 0); });
+            break;
+        }
+        case 5: {
+            const auto [x1, y1] = point();
+            act([&] { gestures::drag(form(), x, y, x1, y1); });
+            break;
+        }
+        case 6:
+            act([this] { form().cmdHotspot.click(); });
+            break;
+        case 7: {
+            const tk::Label& label = form().lbl(pick(1, Form1::kHotspots));
+            if (label.visible) {
+                act([&] { gestures::click(form(), label); });
+            }
+            break;
+        }
+        case 8:
+            act([this] { form().cmdDeleteHS.click(); });
+            break;
+        case 9:
+            act([this] { form().cmdDelete.click(); });
+            break;
+        case 10:
+            if (pick(0, 9) == 0) {
+                act([this] { form().cmdReset.click(); });
+            }
+            break;
+        case 11:
+            act([&] {
+                form().cboDisable.choose(
+                    pick(0, static_cast<int>(form().cboDisable.items.size()) - 1));
+            });
+            break;
+        case 14:
+            act([&] { gestures::hover(form(), x, y); });
+            break;
+        default:
+            run = pick(1, 6);
+            break;
+        }
+        if (history.taken() != taken) {
+            // A step was taken: the moment before the action is the one to go back to.
+            if (undo_states.size() == assist::History::kSteps) {
+                undo_states.pop_front();
+            }
+            undo_states.push_back(before);
+            redo_states.clear();
+        }
+        ASSERT_EQ(history.undo_steps(), undo_states.size()) << step;
+    }
+    EXPECT_EQ(fingerprint(form(), true), grid);
+    // The session went deep both ways.
+    EXPECT_GT(undos, 1000);
+    EXPECT_GT(redos, 300);
+}
+
+} // namespace
