@@ -25,12 +25,12 @@ void add_rectangle(std::vector<std::string>& lines, const std::string& title,
     if (!o.any()) {
         return;
     }
-    std::string off = "Past the LCD:";
+    std::string off = "Past LCD:";
     if (o.right > 0) {
-        off += " right " + std::to_string(o.right);
+        off += " " + std::to_string(o.right) + " right";
     }
     if (o.bottom > 0) {
-        off += std::string(o.right > 0 ? "," : "") + " bottom " + std::to_string(o.bottom);
+        off += std::string(o.right > 0 ? "," : "") + " " + std::to_string(o.bottom) + " down";
     }
     lines.push_back(off);
 }

@@ -1,5 +1,7 @@
 #include "program_view.h"
 
+#include "assist_overlay.h"
+#include "form1.h"
 #include "program.h"
 
 #include <set>
@@ -22,7 +24,8 @@ private:
 } // namespace
 
 ProgramView::ProgramView(Program& program, QIcon icon)
-    : program_(program), icon_(std::move(icon)) {}
+    : program_(program), icon_(std::move(icon)),
+      assist_(std::make_unique<AssistOverlay>(program, *this)) {}
 
 ProgramView::~ProgramView() {
     for (auto& [id, view] : views_) {
@@ -94,6 +97,9 @@ void ProgramView::sync() {
     for (WindowView* v : current) {
         v->sync_shown();
     }
+    // One user action is over: the undo step, and the drawing of our own.
+    const Form1* form = program_.form1();
+    assist_->after_action(form != nullptr ? view(form->id()) : nullptr);
     program_.collect_unloaded();
 }
 

@@ -8,11 +8,14 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <vector>
 
 class Program;
 
 namespace padscreen_qt {
+
+class AssistOverlay;
 
 // Keeps one WindowView per loaded model window. After every user action it
 // brings all of them up to date: views for windows loaded meanwhile, views of
@@ -34,6 +37,7 @@ public:
     // The view of a loaded window, by the window's identity.
     WindowView* view(std::uint64_t window_id) const;
     std::vector<WindowView*> views() const;
+    const AssistOverlay& assist() const { return *assist_; }
 
 private:
     void sync();
@@ -41,6 +45,7 @@ private:
     Program& program_;
     QIcon icon_;
     std::map<std::uint64_t, QPointer<WindowView>> views_;
+    std::unique_ptr<AssistOverlay> assist_; // frame, read-outs, nudging, undo on Form1
     int depth_ = 0;
 };
 

@@ -796,9 +796,17 @@ void WindowView::paint_layer_part(QPainter& painter, const QRect& part,
             run.clear();
         }
     };
+    // Drawing of our own lies right above the control it follows.
+    const auto overlay_after = [&](const tk::Control& c) {
+        if (overlay_ != nullptr && overlay_->paints_after(c)) {
+            end_run();
+            overlay_->paint_after(painter, &c);
+        }
+    };
     for (std::size_t k = 0; k < order.size(); ++k) {
         const tk::Control& c = *order[k];
         if (seen[k].isEmpty()) {
+            overlay_after(c);
             continue;
         }
         if (c.kind() == tk::Kind::Line) {
@@ -810,6 +818,7 @@ void WindowView::paint_layer_part(QPainter& painter, const QRect& part,
                     run_colour = line.border_color;
                 }
                 run.push_back(r);
+                overlay_after(c);
                 continue;
             }
         }
@@ -821,6 +830,7 @@ void WindowView::paint_layer_part(QPainter& painter, const QRect& part,
         } else {
             paint_control(painter, c);
         }
+        overlay_after(c);
     }
     end_run();
 }
@@ -832,6 +842,9 @@ void WindowView::paintEvent(QPaintEvent* event) {
         return;
     }
     paint_layer(painter, event->region());
+    if (overlay_ != nullptr) {
+        overlay_->paint_after(painter, nullptr);
+    }
     if (const auto outline = window_->drag_outline()) {
         paint_outline(painter, px_rect(*outline), event->region().boundingRect() & rect());
     }

@@ -8,6 +8,8 @@
 #include <QTimer>
 #include <QWidget>
 
+class QPainter;
+
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -25,6 +27,15 @@ public:
     // True while an action runs or the views are being updated: input that
     // arrives then was caused by the program itself, not by the user.
     virtual bool busy() const = 0;
+};
+
+// Drawing of our own laid into a view's painting: after each control of the
+// drawn layer, and once more above all of them (control nullptr).
+class ViewOverlay {
+public:
+    virtual ~ViewOverlay() = default;
+    virtual bool paints_after(const tk::Control& control) const = 0;
+    virtual void paint_after(QPainter& painter, const tk::Control* control) = 0;
 };
 
 // One generic view for any model window: paints its drawn layer, hosts its
@@ -49,6 +60,7 @@ public:
     void sync_shown();
     // The model window is gone: never touch it again, hide, delete later.
     void detach();
+    void set_overlay(ViewOverlay* overlay) { overlay_ = overlay; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -111,6 +123,7 @@ private:
     // (cursor, scroll position) while the model keeps it.
     std::map<const tk::Control*, std::string> shown_text_;
     QTimer close_retry_; // a close request waiting for the running handler's end
+    ViewOverlay* overlay_ = nullptr;
     tk::Control* applied_focus_ = nullptr;
     std::uint64_t applied_show_count_ = 0;
 };

@@ -74,14 +74,14 @@ TEST_F(LcdNumbersTest, ReadOutAndGeneratedLineCarryTheSameNumbers) {
         {true, 1815, 960, 1440, 720, {60, 32, 43, 19}, "", 0},
         {true, 0, 0, 5562, 2966, {0, 0, 176, 92}, "", 0},    // 180 and 96, reduced
         {true, 0, 0, 92, 123, {0, 0, -1, 0}, "", 0},         // 3 and 4, reduced below 1
-        {true, 6000, 0, 1440, 720, {199, 0, 43, 19}, "Past the LCD: right 2", 1},
-        {true, 7000, 3000, 5593, 2997, {232, 99, 181, 97}, "Past the LCD: right 173, bottom 68", 2},
-        {true, 8400, 6595, 1320, 720, {278, 218, 39, 19}, "Past the LCD: right 77, bottom 109", 2},
+        {true, 6000, 0, 1440, 720, {199, 0, 43, 19}, "Past LCD: 2 right", 1},
+        {true, 7000, 3000, 5593, 2997, {232, 99, 181, 97}, "Past LCD: 173 right, 68 down", 2},
+        {true, 8400, 6595, 1320, 720, {278, 218, 39, 19}, "Past LCD: 77 right, 109 down", 2},
         {false, 1815, 960, 1440, 720, {60, 32, 47, 23}, "", 0},
         {false, 4320, 960, 1440, 720, {143, 32, 47, 23}, "", 0},
         {false, -40, 0, 600, 300, {0, 0, 19, 10}, "", 0},
-        {false, 7000, 3500, 1000, 1000, {232, 116, 32, 32}, "Past the LCD: right 24, bottom 20", 2},
-        {false, 2000, 3600, 600, 600, {66, 119, 19, 19}, "Past the LCD: bottom 10", 1},
+        {false, 7000, 3500, 1000, 1000, {232, 116, 32, 32}, "Past LCD: 24 right, 20 down", 2},
+        {false, 2000, 3600, 600, 600, {66, 119, 19, 19}, "Past LCD: 10 down", 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << (c.picture ? "picture " : "hotspot ") << c.left << ", "

@@ -3,6 +3,8 @@
 #include "codegen/code_window.h"
 #include "fakes.h"
 #include "program.h"
+#include "assist/read_out.h"
+#include "assist_overlay.h"
 #include "program_view.h"
 #include "view_input.h"
 #include "slots/status_dialog.h"
@@ -29,6 +31,10 @@ constexpr QRgb kFace = 0xFFF0F0F0;
 constexpr QRgb kRed = 0xFFFF0000;
 constexpr QRgb kYellow = 0xFFFFFF00;
 constexpr QRgb kPictureGrey = 0xFF808080; // what the fake loader fills pictures with
+constexpr QRgb kBlue = 0xFF0000FF;
+constexpr QRgb kLcdFrame = 0xFF009646;
+constexpr QRgb kLcdCentre = 0xFF82CDA0;
+constexpr QRgb kHatch = 0xFF006E32;
 
 using view_input::centre_of;
 using view_input::click_at;
@@ -310,6 +316,7 @@ private Q_SLOTS:
         const QRgb faded = shot(view).pixel(inside);
         QVERIFY(qRed(faded) > qGreen(faded) + 60); // the red hotspot shows through
     }
+
     // The view repaints only what each change touched: after every step of a
     // session, what the window shows must equal a repaint of the whole canvas.
     void the_screen_keeps_up_with_every_change() {
@@ -360,6 +367,100 @@ private Q_SLOTS:
                          whole.convertToFormat(QImage::Format_RGB32),
                      name);
         }
+    }
+
+    static int count(const QImage& image, QRect area, const std::function<bool(QRgb)>& is) {
+        int n = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            for (int x = area.left(); x <= area.right(); ++x) {
+                n += is(image.pixel(x, y)) ? 1 : 0;
+            }
+        }
+        return n;
+    }
+    static int count(const QImage& image, QRect area, QRgb colour) {
+        return count(image, area, [colour](QRgb p) { return p == colour; });
+    }
+
+    // The LCD's frame and centre mark lie above the grid and beneath the
+    // pictures; the read-outs name the selected picture and hotspot; a
+    // hotspot below the LCD is hatched, a picture within it is not.
+    void lcd_frame_read_outs_and_overhang() {
+        auto& view = form_view();
+        QImage image = shot(view);
+        QCOMPARE(image.pixel(482, 100), kLcdFrame); // twips 7233: position 240
+        QCOMPARE(image.pixel(100, 257), kLcdFrame); // twips 3851: position 128
+        QCOMPARE(image.pixel(481, 100), kFace);
+        QCOMPARE(image.pixel(100, 256), kGridBlack);
+        QCOMPARE(image.pixel(242, 129), kLcdCentre); // LCD pixel (120, 64)
+        QCOMPARE(image.pixel(246, 129), kLcdCentre);
+        QCOMPARE(image.pixel(247, 129), kFace);
+
+        // 3120 x 1620 twips at (4200, 600): it crosses the frame, its line
+        // (139 + 97 = 236 across) does not.
+        load_picture("/pics/a.bmp", 100, 50);
+        run_->view.dispatch([this] {
+            form().Image(1).left = 4200;
+            form().Image(1).top = 600;
+        });
+        click_at(view, QPoint(300, 80));
+        // A hotspot at (900, 4500) - (1800, 5100), below the LCD, selected.
+        QTest::mouseMove(view.windowHandle(), QPoint(60, 300));
+        QTest::mousePress(view.windowHandle(), Qt::LeftButton, {}, QPoint(60, 300));
+        send_move(view, QPoint(120, 340), Qt::LeftButton);
+        QTest::mouseRelease(view.windowHandle(), Qt::LeftButton, {}, QPoint(120, 340));
+        click_at(view, centre_of(form().cmdHotspot));
+        click_at(view, QPoint(90, 320));
+        QCOMPARE(form().lbl(1).back_color, tk::kBlue);
+
+        image = shot(view);
+        QCOMPARE(image.pixel(482, 60), kPictureGrey); // the frame lies beneath
+        const QStringList expected = {"Pointer  x 45  y 159", "Picture 1: a.bmp",
+                                      "x 139  y 20  w 97  h 48", "Hotspot 1",
+                                      "x 30  y 149  w 29  h 19", "Past LCD: 40 down",
+                                      QString::fromUtf8(assist::kKeysLine)};
+        QCOMPARE(run_->view.assist().painted_lines(), expected);
+        const auto dark = [](QRgb p) { return qGray(p) < 100; };
+        QVERIFY(count(image, QRect(669, 156, 160, 100), dark) > 200); // the text is drawn
+        const QRect hotspot(60, 300, 60, 40);
+        QVERIFY(count(image, hotspot, kHatch) > 100);
+        QVERIFY(count(image, hotspot, kBlue) > 1000);
+        QCOMPARE(count(image, QRect(281, 41, 206, 106), kHatch), 0); // the picture
+    }
+
+    // Arrows move the selected picture by one LCD pixel (Shift: 8), Ctrl+Z
+    // and Ctrl+Y go back and forth; in the combo box's edit field the arrows
+    // stay the field's.
+    void keys_nudge_undo_and_redo() {
+        load_picture("/pics/a.bmp", 20, 10);
+        auto& view = form_view();
+        click_at(view, QPoint(20, 12));
+        view.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&view));
+        const float& left = form().Image(1).left;
+        const struct {
+            Qt::Key key;
+            Qt::KeyboardModifiers mods;
+            float left;
+        } keys[] = {
+            {Qt::Key_Right, {}, 16},                                      // position 1
+            {Qt::Key_Right, Qt::ShiftModifier, 257},                      // position 9
+            {Qt::Key_Z, Qt::ControlModifier, 16},                         // undone
+            {Qt::Key_Y, Qt::ControlModifier, 257},                        // redone
+            {Qt::Key_Left, {}, 256},                                      // position 8
+            {Qt::Key_Z, Qt::ControlModifier, 257},                        //
+            {Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier, 256},   // redone
+        };
+        for (const auto& k : keys) {
+            QTest::keyClick(QApplication::focusWidget(), k.key, k.mods);
+            QCOMPARE(left, k.left);
+        }
+        auto* combo = qobject_cast<QComboBox*>(view.widget_for(form().cboDisable));
+        combo->setFocus(); // an editable box: the focus is in its edit field
+        QTRY_COMPARE(QApplication::focusWidget(), combo);
+        QTest::keyClick(combo, Qt::Key_Right);
+        QCOMPARE(left, 256.0F);
+        QCOMPARE(form().lblPicture(1).left, 256.0F - 75);
     }
 };
 

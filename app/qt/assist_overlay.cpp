@@ -1,0 +1,227 @@
+#include "assist_overlay.h"
+
+#include "assist/lcd.h"
+#include "assist/nudge.h"
+#include "assist/read_out.h"
+#include "form1.h"
+#include "program.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPainter>
+
+#include <cmath>
+
+namespace padscreen_qt {
+
+namespace {
+
+// Not red, blue, yellow or white: those mean hotspots, selection, markers
+// and the grid's centre lines.
+const QColor kFrame(0, 150, 70);
+const QColor kCentreMark(130, 205, 160);
+const QColor kHatch(0, 110, 50);
+
+// The read-out area on the panel, below "Image Hotspot Enable".
+constexpr float kReadoutLeft = 10035;
+constexpr float kReadoutTop = 2340;
+constexpr float kReadoutBottom = 3960;
+constexpr float kPanelRight = 12480;
+
+int px(float twips) { return static_cast<int>(std::lround(twips / tk::kTwipsPerPixel)); }
+
+QRect px_rect(const tk::Rect& r) {
+    const int l = px(r.left);
+    const int t = px(r.top);
+    return {l, t, px(r.left + r.width) - l, px(r.top + r.height) - t};
+}
+
+} // namespace
+
+AssistOverlay::AssistOverlay(Program& program, Dispatcher& dispatcher)
+    : program_(program), dispatcher_(dispatcher) {
+    qApp->installEventFilter(this);
+}
+
+AssistOverlay::~AssistOverlay() {
+    if (view_) {
+        view_->set_overlay(nullptr);
+    }
+}
+
+QRect AssistOverlay::readout_rect() const {
+    return px_rect(
+        {kReadoutLeft, kReadoutTop, kPanelRight - kReadoutLeft, kReadoutBottom - kReadoutTop});
+}
+
+void AssistOverlay::after_action(WindowView* form_view) {
+    form_ = program_.form1();
+    history_.after_action(form_, program_.status_dialog() != nullptr);
+    if (form_view != view_) {
+        if (view_) {
+            view_->set_overlay(nullptr);
+        }
+        view_ = form_view;
+        if (view_) {
+            view_->set_overlay(this);
+        }
+    }
+    if (!view_ || form_ == nullptr) {
+        return;
+    }
+    view_->update(readout_rect());
+    for (const QRect& r : hatched_) {
+        view_->update(r.adjusted(-1, -1, 1, 1));
+    }
+    hatched_.clear();
+    for (const tk::Rect& band : assist::overhang_bands(*form_)) {
+        hatched_.push_back(px_rect(band));
+        view_->update(hatched_.back().adjusted(-1, -1, 1, 1));
+    }
+}
+
+bool AssistOverlay::paints_after(const tk::Control& control) const {
+    return form_ != nullptr && !form_->grid().empty() && &control == form_->grid().back();
+}
+
+void AssistOverlay::paint_after(QPainter& painter, const tk::Control* control) {
+    if (form_ == nullptr) {
+        return;
+    }
+    if (control != nullptr) {
+        // Just above the grid: the LCD's frame and a faint mark at its centre,
+        // one pixel wide at any scale like the grid's lines.
+        const QRect lcd = px_rect(assist::lcd_area());
+        const int w = lcd.width();
+        const int h = lcd.height();
+        for (const QRect& edge :
+             {QRect(lcd.left(), lcd.top(), w + 1, 1), QRect(lcd.left(), lcd.top() + h, w + 1, 1),
+              QRect(lcd.left(), lcd.top(), 1, h + 1), QRect(lcd.left() + w, lcd.top(), 1, h + 1)}) {
+            painter.fillRect(edge, kFrame);
+        }
+        const auto [cx, cy] = assist::lcd_centre();
+        const QPoint c(px(cx), px(cy));
+        painter.fillRect(QRect(c.x() - 4, c.y(), 9, 1), kCentreMark);
+        painter.fillRect(QRect(c.x(), c.y() - 4, 1, 9), kCentreMark);
+        return;
+    }
+    // Above everything, wherever the view clipped last: where lines reach
+    // past the LCD, and the read-outs.
+    painter.save();
+    painter.setClipping(false);
+    for (const tk::Rect& band : assist::overhang_bands(*form_)) {
+        painter.fillRect(px_rect(band), QBrush(kHatch, Qt::BDiagPattern));
+    }
+    // The read-outs, on the panel's face, in the window's font.
+    painted_.clear();
+    const QRect area = readout_rect().adjusted(0, 0, -4, 0);
+    const QFontMetrics metrics(painter.font());
+    painter.setPen(view_->palette().color(QPalette::WindowText));
+    auto pointer = form_->pointer();
+    if (!pointer_inside_) {
+        pointer.reset();
+    }
+    int y = area.top();
+    for (const std::string& line : assist::read_out(*form_, pointer)) {
+        if (y + metrics.height() > area.bottom() - metrics.height()) {
+            break; // the keys' line keeps its place
+        }
+        painted_ << metrics.elidedText(QString::fromStdString(line), Qt::ElideRight, area.width());
+        painter.drawText(area.left(), y + metrics.ascent(), painted_.back());
+        y += metrics.height();
+    }
+    painted_ << metrics.elidedText(QString::fromUtf8(assist::kKeysLine), Qt::ElideRight,
+                                   area.width());
+    painter.setPen(view_->palette().color(QPalette::PlaceholderText));
+    painter.drawText(area.left(), area.bottom() - metrics.descent(), painted_.back());
+    painter.restore();
+}
+
+bool AssistOverlay::in_combo_field() const {
+    auto* combo = qobject_cast<QComboBox*>(view_->widget_for(form_->cboDisable));
+    const QWidget* focus = QApplication::focusWidget();
+    return combo != nullptr && focus != nullptr && (focus == combo || focus == combo->lineEdit());
+}
+
+void AssistOverlay::run(const std::function<void(Form1&)>& action) {
+    if (dispatcher_.busy()) {
+        return;
+    }
+    dispatcher_.dispatch([this, action] {
+        if (Form1* form = program_.form1()) {
+            action(*form);
+        }
+    });
+}
+
+bool AssistOverlay::handle_key(const QKeyEvent& key) {
+    const Qt::KeyboardModifiers mods =
+        key.modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+    const bool dialog = program_.status_dialog() != nullptr;
+    if ((key.key() == Qt::Key_Z && mods == Qt::ControlModifier)) {
+        run([this, dialog](Form1& form) { history_.undo(form, dialog); });
+        return true;
+    }
+    if ((key.key() == Qt::Key_Z && mods == (Qt::ControlModifier | Qt::ShiftModifier)) ||
+        (key.key() == Qt::Key_Y && mods == Qt::ControlModifier)) {
+        run([this, dialog](Form1& form) { history_.redo(form, dialog); });
+        return true;
+    }
+    if ((mods & ~Qt::ShiftModifier) != 0 || in_combo_field() || !assist::selected_picture(*form_)) {
+        return false;
+    }
+    const int by = mods == Qt::ShiftModifier ? 8 : 1;
+    int dx = 0;
+    int dy = 0;
+    switch (key.key()) {
+    case Qt::Key_Left:
+        dx = -by;
+        break;
+    case Qt::Key_Right:
+        dx = by;
+        break;
+    case Qt::Key_Up:
+        dy = -by;
+        break;
+    case Qt::Key_Down:
+        dy = by;
+        break;
+    default:
+        return false;
+    }
+    run([dx, dy](Form1& form) { assist::nudge(form, dx, dy); });
+    return true;
+}
+
+bool AssistOverlay::eventFilter(QObject* watched, QEvent* event) {
+    if (!view_ || form_ == nullptr) {
+        return false;
+    }
+    switch (event->type()) {
+    case QEvent::KeyPress: {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget == nullptr || widget->window() != view_) {
+            return false;
+        }
+        return handle_key(static_cast<const QKeyEvent&>(*event));
+    }
+    case QEvent::Enter:
+    case QEvent::MouseMove:
+        if (watched == view_.data()) {
+            pointer_inside_ = true;
+        }
+        return false;
+    case QEvent::Leave:
+        if (watched == view_.data()) {
+            pointer_inside_ = false;
+            view_->update(readout_rect());
+        }
+        return false;
+    default:
+        return false;
+    }
+}
+
+} // namespace padscreen_qt

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "assist/history.h"
+#include "window_view.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QRect>
+#include <QStringList>
+
+#include <vector>
+
+class Form1;
+class Program;
+
+namespace padscreen_qt {
+
+// Draws on Form1's view what assist/ computes (the LCD's frame and centre
+// mark above the grid, hatching where a line reaches past the LCD, the
+// read-outs on the panel) and maps the keys: arrows nudge the selected
+// picture, Ctrl+Z undoes, Ctrl+Shift+Z and Ctrl+Y redo.
+class AssistOverlay : public QObject, public ViewOverlay {
+public:
+    AssistOverlay(Program& program, Dispatcher& dispatcher);
+    ~AssistOverlay() override;
+    AssistOverlay(const AssistOverlay&) = delete;
+    AssistOverlay& operator=(const AssistOverlay&) = delete;
+
+    // After every user action, once the program is at rest: takes the undo
+    // step, follows the main window's view and asks it to repaint what changed.
+    void after_action(WindowView* form_view);
+
+    bool paints_after(const tk::Control& control) const override;
+    void paint_after(QPainter& painter, const tk::Control* control) override;
+
+    // The read-out lines as last painted.
+    const QStringList& painted_lines() const { return painted_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    bool handle_key(const QKeyEvent& key);
+    // The focus is in the combo box's edit field, where arrows move the cursor.
+    bool in_combo_field() const;
+    void run(const std::function<void(Form1&)>& action);
+    QRect readout_rect() const;
+
+    Program& program_;
+    Dispatcher& dispatcher_;
+    assist::History history_;
+    Form1* form_ = nullptr;
+    QPointer<WindowView> view_;
+    bool pointer_inside_ = false;
+    std::vector<QRect> hatched_; // what was last hatched, to repaint when it goes
+    QStringList painted_;
+};
+
+} // namespace padscreen_qt
