@@ -854,17 +854,32 @@ void WindowView::route_mouse(MouseRoute route, std::int16_t buttons, const QMous
     const std::int16_t shift = shift_code(event.modifiers());
     const float x = to_twips(event.position().x());
     const float y = to_twips(event.position().y());
-    user_action([this, route, buttons, shift, x, y] { (window_->*route)(buttons, shift, x, y); });
+    user_action([this, route, buttons, shift, x, y] {
+        switch (route) {
+        case MouseRoute::kPress:
+            window_->mouse_press(buttons, shift, x, y);
+            break;
+        case MouseRoute::kMove:
+            window_->mouse_move(buttons, shift, x, y);
+            break;
+        case MouseRoute::kRelease:
+            window_->mouse_release(buttons, shift, x, y);
+            break;
+        case MouseRoute::kReleaseElsewhere:
+            window_->mouse_release_elsewhere(buttons, shift, x, y);
+            break;
+        }
+    });
 }
 
 void WindowView::mousePressEvent(QMouseEvent* event) {
     if (const std::int16_t button = button_code(event->button())) {
-        route_mouse(&tk::Window::mouse_press, button, *event);
+        route_mouse(MouseRoute::kPress, button, *event);
     }
 }
 
 void WindowView::mouseMoveEvent(QMouseEvent* event) {
-    route_mouse(&tk::Window::mouse_move, buttons_code(event->buttons()), *event);
+    route_mouse(MouseRoute::kMove, buttons_code(event->buttons()), *event);
 }
 
 void WindowView::mouseReleaseEvent(QMouseEvent* event) {
@@ -873,8 +888,8 @@ void WindowView::mouseReleaseEvent(QMouseEvent* event) {
         // this window's surface, even where that window lies above it.
         const QWidget* top = QApplication::topLevelAt(event->globalPosition().toPoint());
         const bool elsewhere = top != nullptr && top != this;
-        route_mouse(elsewhere ? &tk::Window::mouse_release_elsewhere : &tk::Window::mouse_release,
-                    button, *event);
+        route_mouse(elsewhere ? MouseRoute::kReleaseElsewhere : MouseRoute::kRelease, button,
+                    *event);
     }
 }
 

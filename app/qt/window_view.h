@@ -95,7 +95,9 @@ private:
     void update_drawn();
     // Runs a user action unless the model window is gone or the program is busy.
     void user_action(const std::function<void()>& action);
-    using MouseRoute = void (tk::Window::*)(std::int16_t, std::int16_t, float, float);
+    // The model's pointer routes. Named rather than held as pointers to members:
+    // GCC 12's vptr check miscompiles calls through those.
+    enum class MouseRoute { kPress, kMove, kRelease, kReleaseElsewhere };
     // Hands a pointer event to one of the model's routes, in window twips.
     void route_mouse(MouseRoute route, std::int16_t buttons, const QMouseEvent& event);
 
