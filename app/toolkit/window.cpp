@@ -107,7 +107,8 @@ void Window::show() {
 }
 
 void Window::hide() {
-    cancel_pointer();
+    // A hidden window hears no release: the press ends here.
+    end_lost_press(0);
     visible = false;
 }
 
@@ -141,7 +142,7 @@ void Window::mouse_press(std::int16_t button, std::int16_t shift, float x, float
     if (capture_ != Capture::None && button == capture_button_) {
         // The same button cannot go down twice: its release was lost (the
         // pointer was grabbed away), so the old press is over.
-        cancel_pointer();
+        end_lost_press(shift);
     }
     if (capture_ != Capture::None) {
         pointer_x_ = x;
@@ -183,7 +184,22 @@ void Window::mouse_press(std::int16_t button, std::int16_t shift, float x, float
     }
 }
 
+void Window::end_lost_press(std::int16_t shift) {
+    // A control that took the press still hears it end, or what its press did
+    // (a held picture sinks) would stay done; there is no click and no drop.
+    Control* held = capture_ == Capture::Control ? captured_ : nullptr;
+    const std::int16_t button = capture_button_;
+    cancel_pointer();
+    if (held != nullptr && held->on_mouse_up) {
+        held->on_mouse_up(relative(*held, button, shift, pointer_x_, pointer_y_));
+    }
+}
+
 void Window::mouse_move(std::int16_t buttons, std::int16_t shift, float x, float y) {
+    if (capture_ != Capture::None && (buttons & capture_button_) == 0) {
+        // The pointer moves with the held button up: its release was lost.
+        end_lost_press(shift);
+    }
     pointer_known_ = true;
     pointer_stale_ = false;
     pointer_x_ = x;
@@ -313,8 +329,8 @@ void Window::set_focus(Control* control) {
 
 namespace {
 bool focusable(const Control& c) {
-    return c.windowed() && c.kind() != Kind::Frame && c.kind() != Kind::PictureBox &&
-           c.shown() && c.enabled;
+    return c.windowed() && c.kind() != Kind::Frame && c.kind() != Kind::PictureBox && c.shown() &&
+           c.enabled;
 }
 
 bool is_option(const Control* c) { return c != nullptr && c->kind() == Kind::OptionButton; }

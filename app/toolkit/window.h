@@ -134,6 +134,8 @@ public:
 
 private:
     void adopt(std::unique_ptr<Control> control);
+    // Ends a press whose release never came.
+    void end_lost_press(std::int16_t shift);
     static MouseArgs relative(const Control& control, std::int16_t button, std::int16_t shift,
                               float x, float y);
 

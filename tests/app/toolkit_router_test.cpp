@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -247,6 +248,36 @@ TEST_F(Router, APressOfTheHeldButtonMeansItsReleaseWasLost) {
     w.mouse_release(tk::kLeftButton, 0, 1200, 1200);
     EXPECT_EQ(take(), (Events{"window down 100,100", "window move 1200,1200", "lower down 200,200",
                               "lower up 200,200", "lower click"}));
+}
+
+// A control that took a press hears it end however its release was lost, and
+// no click follows.
+TEST_F(Router, ALostReleaseStillEndsAControlsPress) {
+    const struct {
+        const char* how;
+        std::function<void(tk::Window&)> lose;
+        Events after;
+    } cases[] = {
+        {"the held button goes down again",
+         [](tk::Window& w) { w.mouse_press(tk::kLeftButton, 0, 1300, 1300); },
+         {"lower up 300,300", "lower down 300,300"}},
+        {"the pointer moves with the button up",
+         [](tk::Window& w) { w.mouse_move(0, 0, 1400, 1400); },
+         {"lower up 300,300", "lower move 400,400"}},
+        {"the window is hidden", [](tk::Window& w) { w.hide(); }, {"lower up 300,300"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.how);
+        press(tk::kLeftButton, 1200, 1200);
+        w.mouse_move(tk::kLeftButton, 0, 1300, 1300);
+        EXPECT_EQ(take(), (Events{"lower down 200,200", "lower move 300,300"}));
+        c.lose(w);
+        EXPECT_EQ(take(), c.after);
+        w.mouse_release(tk::kLeftButton, 0, 1300, 1300);
+        w.mouse_release(tk::kLeftButton, 0, 1300, 1300);
+        take();
+        w.show();
+    }
 }
 
 TEST_F(Router, OptionTakingFocusIsSelectedAndGroupsAreExclusive) {
