@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
+#include <exception>
 #include <memory>
 #include <random>
 #include <regex>
@@ -458,7 +459,7 @@ private:
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv) try {
     const std::uint64_t actions = setting(argc, argv, 1, "PADSCREEN_SOAK_ACTIONS", 100000);
     const std::uint64_t seed = setting(argc, argv, 2, "PADSCREEN_SOAK_SEED", 1);
     Soak soak(seed);
@@ -471,4 +472,7 @@ int main(int argc, char** argv) {
     std::printf("soak: %llu actions, seed %llu, every rule held\n",
                 static_cast<unsigned long long>(actions), static_cast<unsigned long long>(seed));
     return 0;
+} catch (const std::exception& e) {
+    std::fprintf(stderr, "soak: %s\n", e.what());
+    return 1;
 }
