@@ -17,8 +17,7 @@ std::string numbers_text(const LcdNumbers& n) {
            std::to_string(n.w) + "  h " + std::to_string(n.h);
 }
 
-void add_rectangle(std::vector<std::string>& lines, const std::string& title,
-                   const LcdNumbers& n) {
+void add_rectangle(std::vector<std::string>& lines, const std::string& title, const LcdNumbers& n) {
     lines.push_back(title);
     lines.push_back(numbers_text(n));
     const Overhang o = overhang(n);
@@ -48,10 +47,9 @@ std::vector<std::string> read_out(const Form1& form,
         add_rectangle(lines, "New hotspot", hotspot_numbers(r));
     } else if (pointer && pointer->first >= 0 && pointer->second >= 0 &&
                pointer->first < Form1::kCanvasRight && pointer->second < Form1::kCanvasBottom) {
-        lines.push_back("Pointer  x " +
-                        std::to_string(ConvertNumbers(twips_to_int16(pointer->first), true)) +
-                        "  y " +
-                        std::to_string(ConvertNumbers(twips_to_int16(pointer->second), false)));
+        lines.push_back(
+            "Pointer  x " + std::to_string(ConvertNumbers(twips_to_int16(pointer->first), true)) +
+            "  y " + std::to_string(ConvertNumbers(twips_to_int16(pointer->second), false)));
     }
     if (const auto n = selected_picture(form)) {
         const tk::Image& image = form.Image(*n);

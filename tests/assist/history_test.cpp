@@ -53,15 +53,15 @@ std::string fingerprint(const Form1& form, bool grid = false) {
     if (grid) {
         return out.str();
     }
-    for (const Variant* v : {&form.Lefty, &form.Toppy, &form.i, &form.hs, &form.cX, &form.cY,
-                             &form.ccX, &form.ccY, &form.movX, &form.movY, &form.hsi,
-                             &form.intPic}) {
+    for (const Variant* v :
+         {&form.Lefty, &form.Toppy, &form.i, &form.hs, &form.cX, &form.cY, &form.ccX, &form.ccY,
+          &form.movX, &form.movY, &form.hsi, &form.intPic}) {
         out << v->empty() << v->text() << ';';
     }
     for (int n = 1; n <= Form1::kSlots; ++n) {
         out << form.intIDS(n).empty() << form.intIDS(n).text() << form.intMode(n).empty()
-            << form.intMode(n).text() << form.strFileName(n).empty()
-            << form.strFileName(n).text() << ';';
+            << form.intMode(n).text() << form.strFileName(n).empty() << form.strFileName(n).text()
+            << ';';
     }
     return out.str();
 }
@@ -136,8 +136,7 @@ TEST_F(HistoryTest, EachUserActionIsOneStep) {
          [this] { act([this] { gestures::click(form(), form().Image(1)); }); }, 1},
         {"band", [this] { act([this] { gestures::drag(form(), 5000, 300, 6000, 900); }); }, 0},
         {"create hotspot", [this] { act([this] { form().cmdHotspot.click(); }); }, 1},
-        {"select hotspot", [this] { act([this] { gestures::click(form(), form().lbl(1)); }); },
-         1},
+        {"select hotspot", [this] { act([this] { gestures::click(form(), form().lbl(1)); }); }, 1},
         {"delete hotspot", [this] { act([this] { form().cmdDeleteHS.click(); }); }, 1},
         {"delete hotspot again: nothing to do",
          [this] { act([this] { form().cmdDeleteHS.click(); }); }, 0},
@@ -256,7 +255,9 @@ TEST_F(HistoryTest, RandomSessionRoundTripsExactly) {
             continue;
         }
         const std::uint64_t taken = history.taken();
-        const auto [x, y] = point();
+        const auto at = point();
+        const float x = at.first;
+        const float y = at.second;
         const int slot = pick(1, Form1::kSlots);
         const tk::Image& image = form().Image(slot);
         switch (kind) {
@@ -280,13 +281,20 @@ TEST_F(HistoryTest, RandomSessionRoundTripsExactly) {
         case 4: {
             const int by = pick(0, 1) == 0 ? 1 : 8;
             const int dir = pick(0, 3);
-            act([&] { assist::nudge(form(), dir == 0 ? by : dir == 1 ? -by : 0,
-                                    dir == 2 ? by : dir == 3 ? -by : 0); });
+            act([&] {
+                assist::nudge(form(),
+                              dir == 0   ? by
+                              : dir == 1 ? -by
+                                         : 0,
+                              dir == 2   ? by
+                              : dir == 3 ? -by
+                                         : 0);
+            });
             break;
         }
         case 5: {
-            const auto [x1, y1] = point();
-            act([&] { gestures::drag(form(), x, y, x1, y1); });
+            const auto to = point();
+            act([&] { gestures::drag(form(), x, y, to.first, to.second); });
             break;
         }
         case 6:

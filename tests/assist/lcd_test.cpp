@@ -72,8 +72,8 @@ TEST_F(LcdNumbersTest, ReadOutAndGeneratedLineCarryTheSameNumbers) {
     } cases[] = {
         {true, 0, 0, 7200, 3840, {0, 0, 233, 124}, "", 0},
         {true, 1815, 960, 1440, 720, {60, 32, 43, 19}, "", 0},
-        {true, 0, 0, 5562, 2966, {0, 0, 176, 92}, "", 0},    // 180 and 96, reduced
-        {true, 0, 0, 92, 123, {0, 0, -1, 0}, "", 0},         // 3 and 4, reduced below 1
+        {true, 0, 0, 5562, 2966, {0, 0, 176, 92}, "", 0}, // 180 and 96, reduced
+        {true, 0, 0, 92, 123, {0, 0, -1, 0}, "", 0},      // 3 and 4, reduced below 1
         {true, 6000, 0, 1440, 720, {199, 0, 43, 19}, "Past LCD: 2 right", 1},
         {true, 7000, 3000, 5593, 2997, {232, 99, 181, 97}, "Past LCD: 173 right, 68 down", 2},
         {true, 8400, 6595, 1320, 720, {278, 218, 39, 19}, "Past LCD: 77 right, 109 down", 2},
@@ -128,7 +128,9 @@ TEST_F(LcdNumbersTest, ReadOutAndGeneratedLineCarryTheSameNumbers) {
 TEST_F(LcdNumbersTest, BandReadOutIsTheHotspotLineToCome) {
     const struct {
         float x0, y0, x1, y1;
-    } bands[] = {{600, 480, 1800, 1200}, {1800, 1200, 600, 480}, {9000, 600, 11000, 900},
+    } bands[] = {{600, 480, 1800, 1200},
+                 {1800, 1200, 600, 480},
+                 {9000, 600, 11000, 900},
                  {7000, 3000, 9300, 7000}};
     for (const auto& b : bands) {
         form.cmdReset.click();

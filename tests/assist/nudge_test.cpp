@@ -24,8 +24,9 @@ TEST_F(NudgeTest, EveryWholeTwipMovesByExactlyTheStep) {
     for (const bool across : {true, false}) {
         float& moved = across ? image.left : image.top;
         const float kept_before = across ? image.top : image.left;
-        const float limit = across ? Form1::kCanvasRight - kWidth : Form1::kCanvasBottom - kHeight;
-        for (int t = 0; t <= static_cast<int>(limit); ++t) {
+        const int limit = static_cast<int>(across ? Form1::kCanvasRight - kWidth
+                                                  : Form1::kCanvasBottom - kHeight);
+        for (int t = 0; t <= limit; ++t) {
             for (const int steps : {1, -1, 8, -8}) {
                 moved = static_cast<float>(t);
                 const int from = lcd(moved);
@@ -34,15 +35,16 @@ TEST_F(NudgeTest, EveryWholeTwipMovesByExactlyTheStep) {
                 // The nearest twip at the target, walking from t.
                 int expected = t;
                 const int dir = steps > 0 ? 1 : -1;
-                while (expected >= 0 && expected <= limit && lcd(expected) != target) {
+                while (expected >= 0 && expected <= limit &&
+                       lcd(static_cast<float>(expected)) != target) {
                     expected += dir;
                 }
                 if (expected < 0) {
                     expected = 0;
                 } else if (expected > limit) {
-                    expected = static_cast<int>(limit);
+                    expected = limit;
                 }
-                ASSERT_EQ(moved, expected) << t << " by " << steps;
+                ASSERT_EQ(moved, static_cast<float>(expected)) << t << " by " << steps;
                 ASSERT_EQ(across ? image.top : image.left, kept_before);
                 ASSERT_EQ(image.width, kWidth);
                 ASSERT_EQ(image.height, kHeight);

@@ -1,13 +1,13 @@
 // The views against the real program with scripted dialogs: what they paint,
 // and real mouse and key input reaching the handlers through them.
+#include "assist/read_out.h"
+#include "assist_overlay.h"
 #include "codegen/code_window.h"
 #include "fakes.h"
 #include "program.h"
-#include "assist/read_out.h"
-#include "assist_overlay.h"
 #include "program_view.h"
-#include "view_input.h"
 #include "slots/status_dialog.h"
+#include "view_input.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -59,7 +59,6 @@ class ViewTest : public QObject {
     }
     padscreen_qt::WindowView& form_view() { return *view_of(run_->program.form1()); }
     QImage shot(QWidget& w) { return w.grab().toImage().convertToFormat(QImage::Format_ARGB32); }
-
 
     // "&Load Image" through the fake open dialog, then OK in the status dialog.
     void load_picture(const std::string& path, int width, int height) {
@@ -415,9 +414,12 @@ private Q_SLOTS:
 
         image = shot(view);
         QCOMPARE(image.pixel(482, 60), kPictureGrey); // the frame lies beneath
-        const QStringList expected = {"Pointer  x 45  y 159", "Picture 1: a.bmp",
-                                      "x 139  y 20  w 97  h 48", "Hotspot 1",
-                                      "x 30  y 149  w 29  h 19", "Past LCD: 40 down",
+        const QStringList expected = {"Pointer  x 45  y 159",
+                                      "Picture 1: a.bmp",
+                                      "x 139  y 20  w 97  h 48",
+                                      "Hotspot 1",
+                                      "x 30  y 149  w 29  h 19",
+                                      "Past LCD: 40 down",
                                       QString::fromUtf8(assist::kKeysLine)};
         QCOMPARE(run_->view.assist().painted_lines(), expected);
         const auto dark = [](QRgb p) { return qGray(p) < 100; };
@@ -443,13 +445,13 @@ private Q_SLOTS:
             Qt::KeyboardModifiers mods;
             float left;
         } keys[] = {
-            {Qt::Key_Right, {}, 16},                                      // position 1
-            {Qt::Key_Right, Qt::ShiftModifier, 257},                      // position 9
-            {Qt::Key_Z, Qt::ControlModifier, 16},                         // undone
-            {Qt::Key_Y, Qt::ControlModifier, 257},                        // redone
-            {Qt::Key_Left, {}, 256},                                      // position 8
-            {Qt::Key_Z, Qt::ControlModifier, 257},                        //
-            {Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier, 256},   // redone
+            {Qt::Key_Right, {}, 16},                                   // position 1
+            {Qt::Key_Right, Qt::ShiftModifier, 257},                   // position 9
+            {Qt::Key_Z, Qt::ControlModifier, 16},                      // undone
+            {Qt::Key_Y, Qt::ControlModifier, 257},                     // redone
+            {Qt::Key_Left, {}, 256},                                   // position 8
+            {Qt::Key_Z, Qt::ControlModifier, 257},                     // undone
+            {Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier, 256}, // redone
         };
         for (const auto& k : keys) {
             QTest::keyClick(QApplication::focusWidget(), k.key, k.mods);
