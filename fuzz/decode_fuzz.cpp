@@ -47,6 +47,7 @@ extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** argv) {
     qInstallMessageHandler(drop_messages);
     static int qt_argc = 1;
     static QGuiApplication app(qt_argc, *argv); // SVG text needs the font database
+    picture_decode::prepare_decoders();         // as the helper does before it locks down
     return 0;
 }
 

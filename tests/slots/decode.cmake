@@ -36,7 +36,8 @@ add_test(NAME decode_client_test COMMAND decode_client_test)
 set_tests_properties(decode_client_test PROPERTIES LABELS unit)
 
 add_executable(decode_corpus_test ${CMAKE_CURRENT_LIST_DIR}/decode_corpus_test.cpp)
-target_link_libraries(decode_corpus_test PRIVATE GTest::gtest_main padscreen_warnings)
+target_link_libraries(decode_corpus_test PRIVATE
+    padscreen_decode_client GTest::gtest_main padscreen_warnings)
 target_compile_definitions(decode_corpus_test PRIVATE
     PADSCREEN_DECODE_HELPER="$<TARGET_FILE:padscreen-decode>"
     PADSCREEN_EMF_OVERREAD_DIR="${CMAKE_CURRENT_LIST_DIR}/corpus/emf-overread")
