@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 
 namespace padscreen_qt {
@@ -123,11 +124,15 @@ void AssistOverlay::paint_after(QPainter& painter, const tk::Control* control) {
     if (!pointer_inside_) {
         pointer.reset();
     }
+    std::vector<std::string> lines = assist::read_out(*form_, pointer);
+    // The keys' line keeps its place; short of room, the pointer goes first.
+    const auto room = static_cast<std::size_t>(std::max(0, area.height() / metrics.height() - 1));
+    if (lines.size() > room) {
+        lines.erase(lines.begin(),
+                    lines.begin() + static_cast<std::ptrdiff_t>(lines.size() - room));
+    }
     int y = area.top();
-    for (const std::string& line : assist::read_out(*form_, pointer)) {
-        if (y + metrics.height() > area.bottom() - metrics.height()) {
-            break; // the keys' line keeps its place
-        }
+    for (const std::string& line : lines) {
         painted_ << metrics.elidedText(QString::fromStdString(line), Qt::ElideRight, area.width());
         painter.drawText(area.left(), y + metrics.ascent(), painted_.back());
         y += metrics.height();
