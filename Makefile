@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # make run: install what is missing, build, start the program.
 # make test: the same set-up, then the whole suite.
 # make bench: the same set-up, then bench/ratios (the program against the bare toolkit).

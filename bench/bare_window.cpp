@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The baseline of start-up: the least a Qt program does to show a window of
 // the main window's size (831 x 511 pixels).
 #include <QApplication>

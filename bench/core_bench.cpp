@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Core costs that run on every user action: the conversions, the code
 // generator over a full design, and routing a pointer move over the canvas.
 #include "codegen/generate.h"

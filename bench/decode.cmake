@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Picture decoding: in-process decode and a whole load through the helper.
 # Included from bench/CMakeLists.txt.
 add_executable(decode_bench ${CMAKE_CURRENT_LIST_DIR}/decode_bench.cpp)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Cost of decoding a picture in-process, and of a whole load through the helper process.
 
 #include "decode/client.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Starts a program and watches the X server until a top-level window of at
 // least the given size has been drawn over its whole area: the time from the
 // spawn to that moment is what a user waits for the first picture of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // What a load costs the program, through the real sandboxed helper.
 //
 //   load_bench make-bomb PATH     a 35-byte GIF that declares 5792 x 5792

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Does the main window keep painting while a big picture is decoded? Loads a
 // 24-megapixel JPEG through the decode helper, as "&Load Image" does, while a
 // timer asks the main window for a repaint every 5 ms, and reports the

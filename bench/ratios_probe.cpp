@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The in-process halves of bench/ratios: each measure runs side by side with
 // its baseline, alternately, and prints the two medians as "name value" lines
 // (milliseconds). Run under QT_QPA_PLATFORM=offscreen: painting is measured

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The program as it runs, under the window system, with a file dialog that
 // picks the same photograph ten times: each load goes through the real
 // decoder helper, the status dialog is confirmed, and the main window is

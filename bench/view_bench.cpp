@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // What the main window costs on screen: painting the whole canvas (grid,
 // ten pictures, ten hotspots, markers) and one pointer move through the view.
 #include "design_scene.h"

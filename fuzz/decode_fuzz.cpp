@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // libFuzzer entry for the picture decoder, built once per format family (FUZZ_FAMILY_QT,
 // _WMF, _EMF) so that each run spends its time inside one reader.
 

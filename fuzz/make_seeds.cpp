@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Writes the fuzzers' seed corpus: small real files of every family, one folder each.
 //   make_seeds <dir>  ->  <dir>/qt/*, <dir>/wmf/*, <dir>/emf/*
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "hotspots/handlers.h"
 
 #include "form1.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "hotspots/enable_list.h"
 
 #include "form1.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "hotspots/rubber_band.h"
 
 #include "form1.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # CI: the whole suite built with AddressSanitizer and UBSan in a second build
 # tree. Any finding fails the run, in a test or in a process it starts (the
 # decode helper's own findings would otherwise only make a failed load).

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # CI: the fuzz build. Builds the libFuzzer entries in a tree of their own (clang, every
 # library of ours instrumented), replays every seed and regression file through them, then
 # fuzzes each entry for a while. Any crash, sanitizer report, leak or memory blow-up fails

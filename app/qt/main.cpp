@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "app_icon.h"
 #include "program.h"
 #include "program_view.h"

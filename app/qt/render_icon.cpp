@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Build-time tool: draws the program's SVG icon once at each size the desktop
 // asks for, into <out>/<N>x<N>/apps/<name>.png for the desktop, and as bare
 // premultiplied RGBA bytes into <raw>/<N>.rgba for the program's windows, which

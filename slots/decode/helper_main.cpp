@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // padscreen-decode: decodes one picture for the program, locked down before it reads it.
 //
 // The program hands it, with no arguments:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "assist/history.h"
 #include "assist/nudge.h"
 #include "codegen/generate.h"

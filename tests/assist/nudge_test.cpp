@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "../slots/canvas_fixture.h"
 #include "assist/nudge.h"
 #include "convert.h"

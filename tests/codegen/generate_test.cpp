@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "codegen/code_window.h"
 #include "codegen/generate.h"
 #include "fakes.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # A picture dropped past the LCD's edge, nudged right twice with the arrow
 # keys, one nudge undone with Ctrl+Z: the code carries x + 1 of the drop.
 source "$(dirname "$0")/lib.sh"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Asks an X11 window to close the way a window manager's close box does
 // (WM_DELETE_WINDOW), so the end-to-end tests need no window manager.
 #include <X11/Xlib.h>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # A whole screen: two pictures, one dragged into place, hotspots drawn over it
 # through the enable list, one selected and deleted, the code saved.
 source "$(dirname "$0")/lib.sh"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Under a window manager: three pictures loaded by keyboard alone leave the
 # focus on "&Load Image", so Space opens the file dialog again (and does not
 # reset the design); a picture dragged off the window and released there, or

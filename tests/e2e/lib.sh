@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Shared steps of the end-to-end scenarios. Arguments of every scenario:
 #   padscreen binary, close_window tool, output folder (screenshots, log, files).
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # From a picture file to a saved text file, through the real dialogs.
 source "$(dirname "$0")/lib.sh"
 OPEN_TITLE='^Open$'

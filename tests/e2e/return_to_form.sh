@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # The main window closed while the code window is open: the program goes on, and
 # "Return to Form" brings the main window back; closing it then ends the program.
 source "$(dirname "$0")/lib.sh"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # The program starts, shows its main window, and ends when that window closes.
 source "$(dirname "$0")/lib.sh"
 

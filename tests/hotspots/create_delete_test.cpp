@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Turning the drawn rectangle into a hotspot; selecting and deleting hotspots.
 #include "../slots/canvas_fixture.h"
 #include "codegen/generate.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The "Image Hotspot Enable" list: the chosen picture lets the mouse through.
 #include "../slots/canvas_fixture.h"
 

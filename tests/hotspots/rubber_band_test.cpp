@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Drawing a rectangle on the bare canvas: the band, the finished rectangle and
 // the enabling of "C&reate Hotspot".
 #include "../slots/canvas_fixture.h"

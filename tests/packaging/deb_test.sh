@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Builds the Debian package as `make package` does, and checks its files, its
 # Depends and what lintian says of it.
 # Arguments: build folder, list of installed files (relative to /usr).

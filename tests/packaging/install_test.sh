@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Installs into a scratch root, checks what landed where, validates the desktop
 # entry and the metainfo, then runs the installed program from elsewhere: a
 # picture loads through the installed helper, and every window has the icon.

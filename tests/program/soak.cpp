@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Random use of the whole program with fake platform services, checking after
 // every action what must always hold. Seeded and deterministic:
 //   program_soak [actions [seed]]   (or PADSCREEN_SOAK_ACTIONS / PADSCREEN_SOAK_SEED)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The views against the real program with scripted dialogs: where the focus
 // goes, what Tab and the arrows choose, where a drag may end, how the prompt,
 // the code editor and the thin lines come out, and whether captions fit.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The real platform services: the text-file writer on real files, the filter
 // conversion of the file dialogs, and ending the event loop.
 #include "codegen/code_window.h"

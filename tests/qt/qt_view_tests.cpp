@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The views against the real program with scripted dialogs: what they paint,
 // and real mouse and key input reaching the handlers through them.
 #include "assist/read_out.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Input as the window system delivers it to a view, and where controls lie.
 #include "toolkit/controls.h"

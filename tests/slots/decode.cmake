@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 find_package(ZLIB REQUIRED)
 # Picture decoding: the helper on real files it makes itself, and the client against
 # misbehaving stand-in helpers. Included from tests/slots/CMakeLists.txt.

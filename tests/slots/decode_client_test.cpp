@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The client against stand-in helpers: shell scripts that misbehave in one way each.
 
 #include "decode/client.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Files that once made a decoding library read past the end of its input, each loaded
 // through the real helper: it may decode the file or refuse it, but it must end by itself
 // with status 0 or 1, never by a signal.

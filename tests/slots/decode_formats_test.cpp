@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Real files through the real helper, plus the decoder's own refusals checked in-process.
 
 #include "decode/client.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // "&Delete Image" and "Re&set All".
 #include "canvas_fixture.h"
 #include "fakes.h"

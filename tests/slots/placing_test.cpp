@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Selecting pictures with a click and moving them by drag and drop.
 #include "canvas_fixture.h"
 

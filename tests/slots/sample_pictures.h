@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 // Small picture files built byte by byte (or encoded by Qt), for the decoder's tests and
