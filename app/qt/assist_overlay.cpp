@@ -66,6 +66,7 @@ void AssistOverlay::after_action(WindowView* form_view) {
             view_->set_overlay(nullptr);
         }
         view_ = form_view;
+        view_widget_ = form_view;
         if (view_) {
             view_->set_overlay(this);
         }
@@ -202,27 +203,27 @@ bool AssistOverlay::handle_key(const QKeyEvent& key) {
 }
 
 bool AssistOverlay::eventFilter(QObject* watched, QEvent* event) {
-    if (!view_ || form_ == nullptr) {
+    if (view_widget_.isNull() || form_ == nullptr) {
         return false;
     }
     switch (event->type()) {
     case QEvent::KeyPress: {
         auto* widget = qobject_cast<QWidget*>(watched);
-        if (widget == nullptr || widget->window() != view_) {
+        if (widget == nullptr || widget->window() != view_widget_.data()) {
             return false;
         }
         return handle_key(static_cast<const QKeyEvent&>(*event));
     }
     case QEvent::Enter:
     case QEvent::MouseMove:
-        if (watched == view_.data()) {
+        if (watched == view_widget_.data()) {
             pointer_inside_ = true;
         }
         return false;
     case QEvent::Leave:
-        if (watched == view_.data()) {
+        if (watched == view_widget_.data()) {
             pointer_inside_ = false;
-            view_->update(readout_rect());
+            view_widget_->update(readout_rect());
         }
         return false;
     default:

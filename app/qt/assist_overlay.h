@@ -52,6 +52,9 @@ private:
     assist::History history_;
     Form1* form_ = nullptr;
     QPointer<WindowView> view_;
+    // The same view seen as a plain widget: the event filter may run while the view
+    // is being destroyed, when it is no longer a WindowView.
+    QPointer<QWidget> view_widget_;
     bool pointer_inside_ = false;
     std::vector<QRect> hatched_; // what was last hatched, to repaint when it goes
     QStringList painted_;
