@@ -74,14 +74,31 @@ void AssistOverlay::after_action(WindowView* form_view) {
     if (!view_ || form_ == nullptr) {
         return;
     }
-    view_->update(readout_rect());
-    for (const QRect& r : hatched_) {
-        view_->update(r.adjusted(-1, -1, 1, 1));
-    }
-    hatched_.clear();
+    follow_read_out();
+    // Only where the hatching came or went: the whole of it can be most of the canvas.
+    QRegion hatched;
     for (const tk::Rect& band : assist::overhang_bands(*form_)) {
-        hatched_.push_back(px_rect(band));
-        view_->update(hatched_.back().adjusted(-1, -1, 1, 1));
+        hatched += px_rect(band);
+    }
+    const QRegion changed = hatched.xored(hatched_);
+    hatched_ = hatched;
+    if (!changed.isEmpty()) {
+        view_->invalidate(changed);
+    }
+}
+
+void AssistOverlay::follow_read_out() {
+    if (!view_ || form_ == nullptr) {
+        return;
+    }
+    auto pointer = form_->pointer();
+    if (!pointer_inside_) {
+        pointer.reset();
+    }
+    std::vector<std::string> lines = assist::read_out(*form_, pointer);
+    if (lines != read_out_) {
+        read_out_ = std::move(lines);
+        view_->invalidate(readout_rect());
     }
 }
 
@@ -89,60 +106,68 @@ bool AssistOverlay::paints_after(const tk::Control& control) const {
     return form_ != nullptr && !form_->grid().empty() && &control == form_->grid().back();
 }
 
-void AssistOverlay::paint_after(QPainter& painter, const tk::Control* control) {
-    if (form_ == nullptr) {
+void AssistOverlay::paint_after(QPainter& painter, const tk::Control& /*control*/) {
+    // Just above the grid: the LCD's frame and a faint mark at its centre,
+    // one pixel wide at any scale like the grid's lines.
+    const QRect lcd = px_rect(assist::lcd_area());
+    const int w = lcd.width();
+    const int h = lcd.height();
+    for (const QRect& edge :
+         {QRect(lcd.left(), lcd.top(), w + 1, 1), QRect(lcd.left(), lcd.top() + h, w + 1, 1),
+          QRect(lcd.left(), lcd.top(), 1, h + 1), QRect(lcd.left() + w, lcd.top(), 1, h + 1)}) {
+        painter.fillRect(edge, kFrame);
+    }
+    const auto [cx, cy] = assist::lcd_centre();
+    const QPoint c(px(cx), px(cy));
+    painter.fillRect(QRect(c.x() - 4, c.y(), 9, 1), kCentreMark);
+    painter.fillRect(QRect(c.x(), c.y() - 4, 1, 9), kCentreMark);
+}
+
+void AssistOverlay::paint_above(QPainter& painter, const QRegion& area) {
+    if (form_ == nullptr || !view_) {
         return;
     }
-    if (control != nullptr) {
-        // Just above the grid: the LCD's frame and a faint mark at its centre,
-        // one pixel wide at any scale like the grid's lines.
-        const QRect lcd = px_rect(assist::lcd_area());
-        const int w = lcd.width();
-        const int h = lcd.height();
-        for (const QRect& edge :
-             {QRect(lcd.left(), lcd.top(), w + 1, 1), QRect(lcd.left(), lcd.top() + h, w + 1, 1),
-              QRect(lcd.left(), lcd.top(), 1, h + 1), QRect(lcd.left() + w, lcd.top(), 1, h + 1)}) {
-            painter.fillRect(edge, kFrame);
-        }
-        const auto [cx, cy] = assist::lcd_centre();
-        const QPoint c(px(cx), px(cy));
-        painter.fillRect(QRect(c.x() - 4, c.y(), 9, 1), kCentreMark);
-        painter.fillRect(QRect(c.x(), c.y() - 4, 1, 9), kCentreMark);
-        return;
-    }
-    // Above everything, wherever the view clipped last: where lines reach
-    // past the LCD, and the read-outs.
+    // Where lines reach past the LCD: each pixel once, however many bands overlap.
     painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(QPen(kHatch, 1));
+    QList<QLine> lines;
+    for (const QRect& r : hatched_ & area) {
+        // Rising lines 8 pixels apart, on x + y = 8k across the whole canvas, so
+        // that the pieces of the region meet; a pattern brush costs several times more.
+        painter.setClipRect(r);
+        lines.clear();
+        for (int c = (r.left() + r.top() + 7) / 8 * 8; c <= r.right() + r.bottom() + 1; c += 8) {
+            lines.append(QLine(c - r.top(), r.top(), c - r.bottom() - 1, r.bottom() + 1));
+        }
+        painter.drawLines(lines);
+    }
     painter.setClipping(false);
-    for (const tk::Rect& band : assist::overhang_bands(*form_)) {
-        painter.fillRect(px_rect(band), QBrush(kHatch, Qt::BDiagPattern));
+    const QRect area_rect = readout_rect();
+    if (!area.intersects(area_rect)) {
+        painter.restore();
+        return;
     }
     // The read-outs, on the panel's face, in the window's font.
+    painter.setClipRegion(area & area_rect);
     painted_.clear();
-    const QRect area = readout_rect().adjusted(0, 0, -4, 0);
+    const QRect text = area_rect.adjusted(0, 0, -4, 0);
     const QFontMetrics metrics(painter.font());
     painter.setPen(view_->palette().color(QPalette::WindowText));
-    auto pointer = form_->pointer();
-    if (!pointer_inside_) {
-        pointer.reset();
-    }
-    std::vector<std::string> lines = assist::read_out(*form_, pointer);
     // The keys' line keeps its place; short of room, the pointer goes first.
-    const auto room = static_cast<std::size_t>(std::max(0, area.height() / metrics.height() - 1));
-    if (lines.size() > room) {
-        lines.erase(lines.begin(),
-                    lines.begin() + static_cast<std::ptrdiff_t>(lines.size() - room));
-    }
-    int y = area.top();
-    for (const std::string& line : lines) {
-        painted_ << metrics.elidedText(QString::fromStdString(line), Qt::ElideRight, area.width());
-        painter.drawText(area.left(), y + metrics.ascent(), painted_.back());
+    const auto room = static_cast<std::size_t>(std::max(0, text.height() / metrics.height() - 1));
+    const std::size_t skip = read_out_.size() > room ? read_out_.size() - room : 0;
+    int y = text.top();
+    for (std::size_t k = skip; k < read_out_.size(); ++k) {
+        painted_ << metrics.elidedText(QString::fromStdString(read_out_[k]), Qt::ElideRight,
+                                       text.width());
+        painter.drawText(text.left(), y + metrics.ascent(), painted_.back());
         y += metrics.height();
     }
     painted_ << metrics.elidedText(QString::fromUtf8(assist::kKeysLine), Qt::ElideRight,
-                                   area.width());
+                                   text.width());
     painter.setPen(view_->palette().color(QPalette::PlaceholderText));
-    painter.drawText(area.left(), area.bottom() - metrics.descent(), painted_.back());
+    painter.drawText(text.left(), text.bottom() - metrics.descent(), painted_.back());
     painter.restore();
 }
 
@@ -223,7 +248,8 @@ bool AssistOverlay::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::Leave:
         if (watched == view_widget_.data()) {
             pointer_inside_ = false;
-            view_widget_->update(readout_rect());
+            // After the event: the view may be on its way out now.
+            QMetaObject::invokeMethod(this, [this] { follow_read_out(); }, Qt::QueuedConnection);
         }
         return false;
     default:

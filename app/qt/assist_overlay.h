@@ -7,8 +7,10 @@
 #include <QObject>
 #include <QPointer>
 #include <QRect>
+#include <QRegion>
 #include <QStringList>
 
+#include <string>
 #include <vector>
 
 class Form1;
@@ -32,7 +34,8 @@ public:
     void after_action(WindowView* form_view);
 
     bool paints_after(const tk::Control& control) const override;
-    void paint_after(QPainter& painter, const tk::Control* control) override;
+    void paint_after(QPainter& painter, const tk::Control& control) override;
+    void paint_above(QPainter& painter, const QRegion& area) override;
 
     // The read-out lines as last painted.
     const QStringList& painted_lines() const { return painted_; }
@@ -46,6 +49,8 @@ private:
     bool in_combo_field() const;
     void run(const std::function<void(Form1&)>& action);
     QRect readout_rect() const;
+    // The read-out's lines for the model as it is now; repaints them when they changed.
+    void follow_read_out();
 
     Program& program_;
     Dispatcher& dispatcher_;
@@ -56,7 +61,8 @@ private:
     // is being destroyed, when it is no longer a WindowView.
     QPointer<QWidget> view_widget_;
     bool pointer_inside_ = false;
-    std::vector<QRect> hatched_; // what was last hatched, to repaint when it goes
+    QRegion hatched_; // where lines reach past the LCD, as last asked to paint
+    std::vector<std::string> read_out_; // as last asked to paint
     QStringList painted_;
 };
 

@@ -656,7 +656,16 @@ void WindowView::update_drawn() {
         drawn_outline_ = outline;
     }
     if (!changed.isEmpty()) {
-        update(changed);
+        invalidate(changed);
+    }
+}
+
+void WindowView::invalidate(const QRegion& area) { update(area); }
+
+void WindowView::set_overlay(ViewOverlay* overlay) {
+    if (overlay != overlay_) {
+        overlay_ = overlay;
+        invalidate(rect());
     }
 }
 
@@ -801,7 +810,7 @@ void WindowView::paint_layer_part(QPainter& painter, const QRect& part,
     const auto overlay_after = [&](const tk::Control& c) {
         if (overlay_ != nullptr && overlay_->paints_after(c)) {
             end_run();
-            overlay_->paint_after(painter, &c);
+            overlay_->paint_after(painter, c);
         }
     };
     for (std::size_t k = 0; k < order.size(); ++k) {
@@ -844,7 +853,7 @@ void WindowView::paintEvent(QPaintEvent* event) {
     }
     paint_layer(painter, event->region());
     if (overlay_ != nullptr) {
-        overlay_->paint_after(painter, nullptr);
+        overlay_->paint_above(painter, event->region());
     }
     if (const auto outline = window_->drag_outline()) {
         paint_outline(painter, px_rect(*outline), event->region().boundingRect() & rect());

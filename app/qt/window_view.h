@@ -31,12 +31,15 @@ public:
 };
 
 // Drawing of our own laid into a view's painting: after each control of the
-// drawn layer, and once more above all of them (control nullptr).
+// drawn layer, and once more above all of them. It asks the view to repaint
+// what it changed through WindowView::invalidate.
 class ViewOverlay {
 public:
     virtual ~ViewOverlay() = default;
     virtual bool paints_after(const tk::Control& control) const = 0;
-    virtual void paint_after(QPainter& painter, const tk::Control* control) = 0;
+    virtual void paint_after(QPainter& painter, const tk::Control& control) = 0;
+    // Above every control, within area only.
+    virtual void paint_above(QPainter& painter, const QRegion& area) = 0;
 };
 
 // One generic view for any model window: paints its drawn layer, hosts its
@@ -61,7 +64,9 @@ public:
     void sync_shown();
     // The model window is gone: never touch it again, hide, delete later.
     void detach();
-    void set_overlay(ViewOverlay* overlay) { overlay_ = overlay; }
+    void set_overlay(ViewOverlay* overlay);
+    // The drawn layer looks different within area: paint it again there.
+    void invalidate(const QRegion& area);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
