@@ -61,6 +61,17 @@ int first_twip(int position) {
     }
     int lo = 0;
     int hi = kMax; // ConvertNumbers(hi) >= position
+    // Narrowed first around the pitch's estimate, which the positions keep close to.
+    constexpr int kNear = 32;
+    const int guess = static_cast<int>((position - 0.5) * kPositionPitch);
+    const int below = std::clamp(guess - kNear, 0, kMax);
+    const int above = std::clamp(guess + kNear, 0, kMax);
+    if (ConvertNumbers(static_cast<std::int16_t>(below), true) < position) {
+        lo = below + 1;
+    }
+    if (ConvertNumbers(static_cast<std::int16_t>(above), true) >= position) {
+        hi = above;
+    }
     while (lo < hi) {
         const int mid = lo + (hi - lo) / 2;
         if (ConvertNumbers(static_cast<std::int16_t>(mid), true) >= position) {

@@ -18,6 +18,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 #include <QTextDocument>
 #include <QToolTip>
 
@@ -30,6 +32,55 @@
 namespace padscreen_qt {
 
 namespace {
+
+// A push button that keeps its last look: a repaint of the window copies it
+// instead of shaping its caption and drawing its bevel again.
+class KeptLookButton : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void paintEvent(QPaintEvent* /*event*/) override {
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        const qreal dpr = devicePixelRatioF();
+        const Look look{option.state,          option.features, option.text, option.rect,
+                        option.palette.cacheKey(), dpr};
+        if (kept_.isNull() || !(look == look_)) {
+            kept_ = QPixmap((QSizeF(size()) * dpr).toSize());
+            kept_.setDevicePixelRatio(dpr);
+            kept_.fill(Qt::transparent);
+            QStylePainter painter(&kept_, this);
+            // What a painter on the button itself would start with.
+            painter.setFont(font());
+            painter.setPen(palette().color(foregroundRole()));
+            painter.setLayoutDirection(layoutDirection());
+            painter.drawControl(QStyle::CE_PushButton, option);
+            look_ = look;
+        }
+        QPainter painter(this);
+        painter.drawPixmap(0, 0, kept_);
+    }
+    void changeEvent(QEvent* event) override {
+        if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
+            kept_ = QPixmap();
+        }
+        QPushButton::changeEvent(event);
+    }
+
+private:
+    struct Look {
+        QStyle::State state;
+        QStyleOptionButton::ButtonFeatures features;
+        QString text;
+        QRect rect;
+        qint64 palette = 0;
+        qreal dpr = 0;
+        bool operator==(const Look&) const = default;
+    };
+    Look look_;
+    QPixmap kept_;
+};
 
 int px(float twips) { return static_cast<int>(std::lround(twips / tk::kTwipsPerPixel)); }
 
@@ -266,7 +317,7 @@ QWidget* WindowView::make_widget(tk::Control& control, QWidget* parent) {
     switch (control.kind()) {
     case tk::Kind::Button: {
         auto& model = static_cast<tk::Button&>(control);
-        auto* button = new QPushButton(qs(model.caption), parent);
+        auto* button = new KeptLookButton(qs(model.caption), parent);
         // Enter presses a button that has the focus, as Space does; no button
         // is the window's default.
         button->setAutoDefault(true);
@@ -616,6 +667,7 @@ QRegion frame_of(const QRect& r) {
 QRegion WindowView::take_changes() {
     std::vector<Drawn> now;
     now.reserve(window_->drawn_order().size());
+    layer_wanted_ = false;
     for (const tk::Control* c : window_->drawn_order()) {
         // A caption may run past its label: a change of it repaints everything.
         const QRect bounds = has_caption(*c) ? rect() : paint_bounds(*c);
@@ -623,6 +675,8 @@ QRegion WindowView::take_changes() {
         if (c->kind() == tk::Kind::Image &&
             (!c->shown() || !static_cast<const tk::Image*>(c)->picture)) {
             pictures_.drop(c); // nor keeps a picture the model let go
+        } else if (c->kind() == tk::Kind::Image) {
+            layer_wanted_ = true;
         }
     }
     bool all = !drawn_known_ || drawn_back_ != window_->back_color || now.size() != drawn_.size();
@@ -660,7 +714,10 @@ void WindowView::update_drawn() {
     }
 }
 
-void WindowView::invalidate(const QRegion& area) { update(area); }
+void WindowView::invalidate(const QRegion& area) {
+    layer_stale_ += area;
+    update(area);
+}
 
 void WindowView::set_overlay(ViewOverlay* overlay) {
     if (overlay != overlay_) {
@@ -682,7 +739,7 @@ bool WindowView::opaque(const tk::Control& control) {
     }
 }
 
-void WindowView::paint_image(QPainter& painter, const tk::Image& image) {
+void WindowView::paint_image(QPainter& painter, const tk::Image& image, const QRegion& seen) {
     const QRect place = px_rect(image.window_rect());
     const QImage* picture =
         pictures_.scaled(&image, image.picture, place, rect(), devicePixelRatioF());
@@ -692,7 +749,14 @@ void WindowView::paint_image(QPainter& painter, const tk::Image& image) {
     // A disabled picture (chosen in the enable list) is drawn faded, so the
     // hotspots drawn beneath it stay in sight.
     painter.setOpacity(image.enabled ? 1.0 : 0.4);
-    painter.drawImage((place & rect()).topLeft(), *picture);
+    // Piece by piece rather than through a clip region: a plain copy each,
+    // where a clip of many rows costs the toolkit a hand-off to its threads.
+    const QPoint at = (place & rect()).topLeft();
+    const qreal dpr = picture->devicePixelRatio();
+    for (const QRect& r : seen) {
+        const QRectF from(QPointF(r.topLeft() - at) * dpr, QSizeF(r.size()) * dpr);
+        painter.drawImage(QRectF(r), *picture, from);
+    }
     painter.setOpacity(1.0);
 }
 
@@ -732,8 +796,16 @@ void WindowView::paint_control(QPainter& painter, const tk::Control& control) {
                 label.elide_from < label.caption.size()
                     ? qs(label.caption.substr(0, label.elide_from)).size()
                     : -1;
-            const QStringList lines = prompt_lines(caption, elide_from, painter.font(), r.width(),
-                                                   std::max(1, room / spacing));
+            // Shaping the caption is the dearest part of a repaint: kept while nothing changed.
+            Prompt& kept = prompts_[&control];
+            const Prompt now{caption, elide_from, painter.font(), r.width(),
+                             std::max(1, room / spacing), {}};
+            if (!kept.same_input(now)) {
+                kept = now;
+                kept.lines = prompt_lines(caption, elide_from, painter.font(), r.width(),
+                                          kept.max_lines);
+            }
+            const QStringList& lines = kept.lines;
             for (qsizetype k = 0; k < lines.size(); ++k) {
                 const QRect line(r.left(), r.top() + static_cast<int>(k) * spacing, r.width(),
                                  spacing);
@@ -834,9 +906,7 @@ void WindowView::paint_layer_part(QPainter& painter, const QRect& part,
         }
         end_run();
         if (c.kind() == tk::Kind::Image) {
-            painter.setClipRegion(seen[k]);
-            paint_image(painter, static_cast<const tk::Image&>(c));
-            painter.setClipRect(part);
+            paint_image(painter, static_cast<const tk::Image&>(c), seen[k]);
         } else {
             paint_control(painter, c);
         }
@@ -845,18 +915,47 @@ void WindowView::paint_layer_part(QPainter& painter, const QRect& part,
     end_run();
 }
 
+void WindowView::paint_design(QPainter& painter, const QRegion& area) {
+    paint_layer(painter, area);
+    if (overlay_ != nullptr) {
+        overlay_->paint_above(painter, area);
+    }
+}
+
 void WindowView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     if (window_ == nullptr) {
         painter.fillRect(rect(), to_qcolor(tk::kButtonFace));
         return;
     }
-    paint_layer(painter, event->region());
-    if (overlay_ != nullptr) {
-        overlay_->paint_above(painter, event->region());
+    const QRegion& area = event->region();
+    if (!layer_wanted_) {
+        layer_ = QImage();
+        paint_design(painter, area);
+    } else {
+        const qreal dpr = devicePixelRatioF();
+        const QSize device = (QSizeF(size()) * dpr).toSize();
+        if (layer_.size() != device || layer_.devicePixelRatio() != dpr) {
+            layer_ = QImage(device, QImage::Format_RGB32);
+            layer_.setDevicePixelRatio(dpr);
+            layer_stale_ = rect();
+        }
+        const QRegion stale = layer_stale_ & area;
+        if (!stale.isEmpty()) {
+            QPainter on_layer(&layer_);
+            on_layer.setFont(painter.font());
+            paint_design(on_layer, stale);
+            layer_stale_ -= stale;
+        }
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        for (const QRect& r : area) {
+            painter.drawImage(QRectF(r), layer_,
+                              QRectF(QPointF(r.topLeft()) * dpr, QSizeF(r.size()) * dpr));
+        }
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     }
     if (const auto outline = window_->drag_outline()) {
-        paint_outline(painter, px_rect(*outline), event->region().boundingRect() & rect());
+        paint_outline(painter, px_rect(*outline), area.boundingRect() & rect());
     }
 }
 
@@ -921,6 +1020,15 @@ void WindowView::close_when_idle() {
 }
 
 bool WindowView::event(QEvent* event) {
+    switch (event->type()) {
+    case QEvent::PaletteChange:
+    case QEvent::FontChange:
+    case QEvent::StyleChange:
+        layer_stale_ = rect(); // text and colours come from these
+        break;
+    default:
+        break;
+    }
     if (event->type() == QEvent::ToolTip && window_ != nullptr) {
         // A label whose caption may be shortened shows it whole as its tip.
         const auto& help = static_cast<const QHelpEvent&>(*event);

@@ -4,8 +4,12 @@
 #include "picture_cache.h"
 #include "toolkit/window.h"
 
+#include <QFont>
 #include <QHash>
 #include <QIcon>
+#include <QImage>
+#include <QStringList>
+#include <QRegion>
 #include <QTimer>
 #include <QWidget>
 
@@ -89,7 +93,8 @@ private:
     bool restore_focus(const tk::Control* picked);
     // Hands a close request to the model as soon as no handler runs.
     void close_when_idle();
-    void paint_image(QPainter& painter, const tk::Image& image);
+    // The picture's pixels within seen, rectangle by rectangle.
+    void paint_image(QPainter& painter, const tk::Image& image, const QRegion& seen);
     // Paints the drawn layer (everything but the widgets) within area.
     void paint_layer(QPainter& painter, const QRegion& area);
     void paint_layer_part(QPainter& painter, const QRect& part, const std::vector<QRect>& bounds);
@@ -114,6 +119,14 @@ private:
     QHash<const QObject*, tk::Control*> sources_; // widget (or its inner editor) -> control
 
     PictureCache pictures_;
+    // The drawn layer as last painted, kept while it shows a picture: an
+    // exposure is then one copy, and only what changed is painted again.
+    // Without pictures the layer is cheap to paint and not worth its memory.
+    QImage layer_;
+    QRegion layer_stale_;
+    bool layer_wanted_ = false;
+    // Paints the drawn layer and the overlay above it within area.
+    void paint_design(QPainter& painter, const QRegion& area);
     // Where each drawn control was and what it showed at the last update, so
     // that a change repaints only the places it touched.
     struct Drawn {
@@ -127,6 +140,20 @@ private:
     QRect drawn_outline_;
     tk::Color drawn_back_ = 0;
     bool drawn_known_ = false;
+    // A wrapped caption as last broken into lines, and what that depended on.
+    struct Prompt {
+        QString caption;
+        qsizetype elide_from = -1;
+        QFont font;
+        int width = 0;
+        int max_lines = 0;
+        QStringList lines;
+        bool same_input(const Prompt& o) const {
+            return caption == o.caption && elide_from == o.elide_from && font == o.font &&
+                   width == o.width && max_lines == o.max_lines;
+        }
+    };
+    std::map<const tk::Control*, Prompt> prompts_;
     // The model text a multi-line box shows last, to leave the editor alone
     // (cursor, scroll position) while the model keeps it.
     std::map<const tk::Control*, std::string> shown_text_;

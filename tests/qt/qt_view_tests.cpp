@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QTest>
@@ -310,15 +311,15 @@ private Q_SLOTS:
         view.update();
         QCOMPARE(shot(view).pixel(inside), kPictureGrey);
 
-        form().cboDisable.choose(1); // "a.bmp"
+        run_->view.dispatch([this] { form().cboDisable.choose(1); }); // "a.bmp"
         QVERIFY(!form().Image(1).enabled);
-        view.update();
         const QRgb faded = shot(view).pixel(inside);
         QVERIFY(qRed(faded) > qGreen(faded) + 60); // the red hotspot shows through
     }
 
-    // The view repaints only what each change touched: after every step of a
-    // session, what the window shows must equal a repaint of the whole canvas.
+    // The view repaints only what each change touched, and keeps what it drew
+    // while it shows a picture: after every step of a session, what the window
+    // shows must equal the whole canvas drawn anew.
     void the_screen_keeps_up_with_every_change() {
         auto& view = form_view();
         QWindow* w = view.windowHandle();
@@ -362,10 +363,35 @@ private Q_SLOTS:
             step();
             QCoreApplication::processEvents();
             const QImage shown = view.screen()->grabWindow(view.winId()).toImage().copy(canvas);
+            view.invalidate(view.rect()); // the kept layer too: everything drawn anew
             const QImage whole = view.grab().toImage().copy(canvas);
             QVERIFY2(shown.convertToFormat(QImage::Format_RGB32) ==
                          whole.convertToFormat(QImage::Format_RGB32),
                      name);
+        }
+    }
+
+    // The view keeps each button's look; it must be the toolkit's own, in
+    // every state the buttons take.
+    void buttons_look_as_the_toolkit_draws_them() {
+        auto& view = form_view();
+        const auto buttons = view.findChildren<QPushButton*>();
+        QVERIFY(buttons.size() >= 6);
+        for (const bool enabled : {true, false}) {
+            for (QPushButton* button : buttons) {
+                if (button->hasFocus()) {
+                    continue; // a focus frame the plain button cannot have
+                }
+                button->setEnabled(enabled);
+                QPushButton plain(button->text(), button->parentWidget());
+                plain.setGeometry(button->geometry());
+                plain.setAutoDefault(button->autoDefault());
+                plain.setEnabled(enabled);
+                plain.show();
+                const QImage kept = button->grab().toImage();
+                const QImage drawn = plain.grab().toImage();
+                QVERIFY2(kept == drawn, qPrintable(button->text()));
+            }
         }
     }
 
