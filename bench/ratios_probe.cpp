@@ -7,7 +7,8 @@
 //   ratios_probe jpeg PATH            writes the 4000 x 3000 test photograph
 //   ratios_probe load PATH HELPER N   a load as the program does it, from the moment the
 //                                     file is chosen / QImageReader::read
-//   ratios_probe paint N              full repaint / blit; band and outline frames / full repaint
+//   ratios_probe paint N              full repaint / blit; the painting of band and outline
+//                                     frames / the whole design drawn again
 //   ratios_probe code N               "&Create Code" with the code window open
 #include "codegen/code_window.h"
 #include "design_scene.h"
@@ -176,17 +177,19 @@ void send_mouse(QWidget& view, QEvent::Type type, QPoint at, Qt::MouseButton but
     QApplication::sendEvent(&view, &event);
 }
 
-// One frame while the pointer drags from start: the move reaches the model,
-// the view updates, and the backing store repaints what changed.
-double follow_frames(Scene& scene, QPoint start, int n, const char* name) {
+// Frames while the pointer drags from start: each move reaches the model and
+// the view asks for a repaint of what changed (handling), then the backing
+// store repaints it (painting). Prints the medians of both and of their sum.
+bool follow_frames(Scene& scene, QPoint start, int n, const std::string& name) {
     padscreen_qt::WindowView& view = scene.form_view();
     send_mouse(view, QEvent::MouseMove, start, Qt::NoButton, Qt::NoButton);
     send_mouse(view, QEvent::MouseButtonPress, start, Qt::LeftButton, Qt::LeftButton);
     Scene::settle();
     QPoint at = start;
     int step = 0;
+    std::vector<double> handling;
+    std::vector<double> painting;
     std::vector<double> frames;
-    std::vector<double> full;
     // Small steps to and fro, as a hand moves; the first steps pass the drag distance.
     const auto next = [&] {
         ++step;
@@ -199,22 +202,23 @@ double follow_frames(Scene& scene, QPoint start, int n, const char* name) {
         Scene::settle();
     }
     for (int k = 0; k < n; ++k) {
-        frames.push_back(ms_of([&] {
+        handling.push_back(ms_of([&] {
             send_mouse(view, QEvent::MouseMove, next(), Qt::NoButton, Qt::LeftButton);
-            Scene::settle();
         }));
-        full.push_back(repaint_ms(view));
+        painting.push_back(ms_of(Scene::settle));
+        frames.push_back(handling.back() + painting.back());
     }
     const bool following =
         scene.program.form1()->drag_outline().has_value() || scene.program.form1()->lin(1).visible;
     send_mouse(view, QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton);
     Scene::settle();
     if (!following) {
-        std::fprintf(stderr, "ratios_probe: nothing followed the pointer for %s\n", name);
-        return -1;
+        std::fprintf(stderr, "ratios_probe: nothing followed the pointer for %s\n", name.c_str());
+        return false;
     }
-    print(name, median(frames));
-    return median(full);
+    print((name + "_frame_ms").c_str(), median(frames));
+    print((name + "_paint_ms").c_str(), median(painting));
+    return true;
 }
 
 int measure_paint(int n) {
@@ -226,23 +230,23 @@ int measure_paint(int n) {
     alternate(
         n, "repaint_ms", [&] { return repaint_ms(view); }, "blit_ms",
         [&] { return repaint_ms(blit); });
-    // Everything drawn again: a change that touches the whole drawn layer.
+    // Everything drawn again: a change that touches the whole drawn layer,
+    // what every frame would cost if it did not repaint only what changed.
     Form1& form = *scene.program.form1();
     std::vector<double> redraw;
+    std::vector<double> redraw_paint;
     for (int k = 0; k < n; ++k) {
-        redraw.push_back(ms_of([&] {
-            scene.view.dispatch([&] { form.back_color ^= 1U; });
-            Scene::settle();
-        }));
+        const double handling = ms_of([&] { scene.view.dispatch([&] { form.back_color ^= 1U; }); });
+        redraw_paint.push_back(ms_of(Scene::settle));
+        redraw.push_back(handling + redraw_paint.back());
     }
     print("redraw_ms", median(redraw));
+    print("redraw_paint_ms", median(redraw_paint));
     // The band: a press on the bare canvas, beside the pictures.
-    const double full_band = follow_frames(scene, QPoint(6, 6), n, "band_frame_ms");
-    print("band_full_ms", full_band);
+    const bool band = follow_frames(scene, QPoint(6, 6), n, "band");
     // The outline: a press on the topmost picture, which drags it.
-    const double full_outline = follow_frames(scene, QPoint(330, 230), n, "outline_frame_ms");
-    print("outline_full_ms", full_outline);
-    return full_band < 0 || full_outline < 0 ? 1 : 0;
+    const bool outline = follow_frames(scene, QPoint(330, 230), n, "outline");
+    return band && outline ? 0 : 1;
 }
 
 int measure_code(int n) {
@@ -286,6 +290,11 @@ int main(int argc, char** argv) {
     }
     if (mode == "paint" && argc == 3) {
         return measure_paint(std::max(1, std::atoi(argv[2])));
+    }
+    if (mode == "band" && argc == 3) {
+        Scene scene;
+        follow_frames(scene, QPoint(6, 6), std::atoi(argv[2]), "band");
+        return 0;
     }
     if (mode == "code" && argc == 3) {
         return measure_code(std::max(1, std::atoi(argv[2])));

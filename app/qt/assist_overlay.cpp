@@ -75,6 +75,23 @@ void AssistOverlay::after_action(WindowView* form_view) {
         return;
     }
     follow_read_out();
+    // The bands follow the pictures and hotspots: worked out again only when
+    // one of those moved, came or went.
+    std::vector<float> places;
+    const auto add = [&places](const tk::Control& c, bool shown) {
+        places.insert(places.end(), {shown ? 1.0F : 0.0F, c.left, c.top, c.width, c.height});
+    };
+    for (int k = 1; k <= Form1::kSlots; ++k) {
+        add(form_->Image(k), form_->Image(k).has_picture() && form_->Image(k).visible);
+    }
+    for (int j = 1; j <= Form1::kHotspots; ++j) {
+        add(form_->lbl(j), form_->lbl(j).visible);
+    }
+    if (places == hatch_places_ && view_ == hatch_view_) {
+        return;
+    }
+    hatch_places_ = std::move(places);
+    hatch_view_ = view_;
     // Only where the hatching came or went: the whole of it can be most of the canvas.
     QRegion hatched;
     for (const tk::Rect& band : assist::overhang_bands(*form_)) {
@@ -96,10 +113,25 @@ void AssistOverlay::follow_read_out() {
         pointer.reset();
     }
     std::vector<std::string> lines = assist::read_out(*form_, pointer);
-    if (lines != read_out_) {
+    if (lines == read_out_) {
+        return;
+    }
+    if (lines.size() != read_out_.size()) {
         read_out_ = std::move(lines);
         view_->invalidate(readout_rect());
+        return;
     }
+    // As many lines as before: only the rows that changed.
+    const QFontMetrics metrics(view_->font());
+    const std::size_t skip = readout_skip(metrics);
+    QRegion changed;
+    for (std::size_t k = skip; k < lines.size(); ++k) {
+        if (lines[k] != read_out_[k]) {
+            changed += readout_row(metrics, k - skip);
+        }
+    }
+    read_out_ = std::move(lines);
+    view_->invalidate(changed);
 }
 
 bool AssistOverlay::paints_after(const tk::Control& control) const {
@@ -148,27 +180,45 @@ void AssistOverlay::paint_above(QPainter& painter, const QRegion& area) {
         painter.restore();
         return;
     }
-    // The read-outs, on the panel's face, in the window's font.
+    // The read-outs, on the panel's face, in the window's font; only the rows
+    // the area touches: shaping text is the dearest part of a frame.
     painter.setClipRegion(area & area_rect);
-    painted_.clear();
-    const QRect text = area_rect.adjusted(0, 0, -4, 0);
     const QFontMetrics metrics(painter.font());
-    painter.setPen(view_->palette().color(QPalette::WindowText));
-    // The keys' line keeps its place; short of room, the pointer goes first.
-    const auto room = static_cast<std::size_t>(std::max(0, text.height() / metrics.height() - 1));
-    const std::size_t skip = read_out_.size() > room ? read_out_.size() - room : 0;
-    int y = text.top();
-    for (std::size_t k = skip; k < read_out_.size(); ++k) {
-        painted_ << metrics.elidedText(QString::fromStdString(read_out_[k]), Qt::ElideRight,
-                                       text.width());
-        painter.drawText(text.left(), y + metrics.ascent(), painted_.back());
-        y += metrics.height();
+    const std::size_t skip = readout_skip(metrics);
+    const std::size_t rows = read_out_.size() - skip;
+    const bool all = static_cast<std::size_t>(painted_.size()) != rows + 1;
+    if (all) {
+        painted_ = QStringList(static_cast<qsizetype>(rows + 1));
     }
-    painted_ << metrics.elidedText(QString::fromUtf8(assist::kKeysLine), Qt::ElideRight,
-                                   text.width());
+    const QRect text = area_rect.adjusted(0, 0, -4, 0);
+    painter.setPen(view_->palette().color(QPalette::WindowText));
+    for (std::size_t k = 0; k < rows; ++k) {
+        const QRect row = readout_row(metrics, k);
+        if (all || area.intersects(row)) {
+            const auto at = static_cast<qsizetype>(k);
+            painted_[at] = metrics.elidedText(QString::fromStdString(read_out_[skip + k]),
+                                              Qt::ElideRight, text.width());
+            painter.drawText(text.left(), row.top() + metrics.ascent(), painted_[at]);
+        }
+    }
+    painted_.back() = metrics.elidedText(QString::fromUtf8(assist::kKeysLine), Qt::ElideRight,
+                                         text.width());
     painter.setPen(view_->palette().color(QPalette::PlaceholderText));
     painter.drawText(text.left(), text.bottom() - metrics.descent(), painted_.back());
     painter.restore();
+}
+
+std::size_t AssistOverlay::readout_skip(const QFontMetrics& metrics) const {
+    // The keys' line keeps its place; short of room, the pointer goes first.
+    const auto room = static_cast<std::size_t>(
+        std::max(0, readout_rect().height() / metrics.height() - 1));
+    return read_out_.size() > room ? read_out_.size() - room : 0;
+}
+
+QRect AssistOverlay::readout_row(const QFontMetrics& metrics, std::size_t k) const {
+    const QRect area = readout_rect();
+    return {area.left(), area.top() + static_cast<int>(k) * metrics.height(), area.width(),
+            metrics.height()};
 }
 
 bool AssistOverlay::in_combo_field() const {

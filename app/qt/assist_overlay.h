@@ -4,6 +4,7 @@
 #include "assist/history.h"
 #include "window_view.h"
 
+#include <QFontMetrics>
 #include <QObject>
 #include <QPointer>
 #include <QRect>
@@ -37,7 +38,7 @@ public:
     void paint_after(QPainter& painter, const tk::Control& control) override;
     void paint_above(QPainter& painter, const QRegion& area) override;
 
-    // The read-out lines as last painted.
+    // The read-out lines as last painted, the keys' line last.
     const QStringList& painted_lines() const { return painted_; }
 
 protected:
@@ -49,6 +50,10 @@ private:
     bool in_combo_field() const;
     void run(const std::function<void(Form1&)>& action);
     QRect readout_rect() const;
+    // How many of the read-out's first lines give way for want of room, and
+    // where the k-th line shown lies.
+    std::size_t readout_skip(const QFontMetrics& metrics) const;
+    QRect readout_row(const QFontMetrics& metrics, std::size_t k) const;
     // The read-out's lines for the model as it is now; repaints them when they changed.
     void follow_read_out();
 
@@ -62,6 +67,8 @@ private:
     QPointer<QWidget> view_widget_;
     bool pointer_inside_ = false;
     QRegion hatched_; // where lines reach past the LCD, as last asked to paint
+    std::vector<float> hatch_places_; // what hatched_ was worked out from
+    const WindowView* hatch_view_ = nullptr;
     std::vector<std::string> read_out_; // as last asked to paint
     QStringList painted_;
 };

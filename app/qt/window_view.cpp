@@ -662,6 +662,19 @@ QRegion frame_of(const QRect& r) {
     return edges;
 }
 
+// Copies the piece of image at from (logical pixels) to the place `to`; at
+// a whole device pixel ratio by the toolkit's plain copy of pixels.
+void copy_piece(QPainter& painter, const QRect& to, const QImage& image, QPoint from) {
+    const qreal dpr = image.devicePixelRatio();
+    const int whole = static_cast<int>(std::lround(dpr));
+    if (dpr == static_cast<qreal>(whole)) {
+        painter.drawImage(to.topLeft(), image, QRect(from * whole, to.size() * whole));
+    } else {
+        painter.drawImage(QRectF(to), image,
+                          QRectF(QPointF(from) * dpr, QSizeF(to.size()) * dpr));
+    }
+}
+
 } // namespace
 
 QRegion WindowView::take_changes() {
@@ -669,8 +682,7 @@ QRegion WindowView::take_changes() {
     now.reserve(window_->drawn_order().size());
     layer_wanted_ = false;
     for (const tk::Control* c : window_->drawn_order()) {
-        // A caption may run past its label: a change of it repaints everything.
-        const QRect bounds = has_caption(*c) ? rect() : paint_bounds(*c);
+        const QRect bounds = drawn_bounds(*c);
         now.push_back({c, c->shown(), bounds, look_of(*c)});
         if (c->kind() == tk::Kind::Image &&
             (!c->shown() || !static_cast<const tk::Image*>(c)->picture)) {
@@ -701,16 +713,37 @@ QRegion WindowView::take_changes() {
     return all ? QRegion(rect()) : changed;
 }
 
-void WindowView::update_drawn() {
-    QRegion changed = take_changes();
-    const QRect outline = outline_bounds(window_->drag_outline());
-    if (outline != drawn_outline_) {
-        changed += frame_of(drawn_outline_);
-        changed += frame_of(outline);
-        drawn_outline_ = outline;
+QRect WindowView::drawn_bounds(const tk::Control& c) {
+    if (!has_caption(c)) {
+        return paint_bounds(c);
     }
+    // A caption may run past its label: to the right as one line, and down
+    // into the free room below it when wrapped.
+    const auto& label = static_cast<const tk::Label&>(c);
+    const QRect r = px_rect(c.window_rect());
+    Caption& kept = captions_[&c];
+    if (kept.text != label.caption || kept.font != font()) {
+        kept.text = label.caption;
+        kept.font = font();
+        kept.advance = QFontMetrics(font()).horizontalAdvance(qs(label.caption));
+    }
+    const int height = label.word_wrap ? std::max(px(room_below(label)) - r.top(), r.height())
+                                       : std::max(QFontMetrics(font()).height(), r.height());
+    constexpr int kOverhang = 2; // glyphs may reach a little past their advance
+    return QRect(r.topLeft(), QSize(std::max(r.width(), kept.advance), height))
+        .adjusted(-kOverhang, -kOverhang, kOverhang, kOverhang);
+}
+
+void WindowView::update_drawn() {
+    const QRegion changed = take_changes();
     if (!changed.isEmpty()) {
         invalidate(changed);
+    }
+    // The outline lies above the kept layer: where it was, the layer shows again.
+    const QRect outline = outline_bounds(window_->drag_outline());
+    if (outline != drawn_outline_) {
+        update(frame_of(drawn_outline_) + frame_of(outline));
+        drawn_outline_ = outline;
     }
 }
 
@@ -752,10 +785,8 @@ void WindowView::paint_image(QPainter& painter, const tk::Image& image, const QR
     // Piece by piece rather than through a clip region: a plain copy each,
     // where a clip of many rows costs the toolkit a hand-off to its threads.
     const QPoint at = (place & rect()).topLeft();
-    const qreal dpr = picture->devicePixelRatio();
     for (const QRect& r : seen) {
-        const QRectF from(QPointF(r.topLeft() - at) * dpr, QSizeF(r.size()) * dpr);
-        painter.drawImage(QRectF(r), *picture, from);
+        copy_piece(painter, r, *picture, r.topLeft() - at);
     }
     painter.setOpacity(1.0);
 }
@@ -832,7 +863,7 @@ void WindowView::paint_layer(QPainter& painter, const QRegion& area) {
     std::vector<QRect> bounds(order.size());
     for (std::size_t k = 0; k < order.size(); ++k) {
         if (order[k]->shown()) {
-            bounds[k] = has_caption(*order[k]) ? rect() : paint_bounds(*order[k]) & rect();
+            bounds[k] = drawn_bounds(*order[k]) & rect();
         }
     }
     // Rectangle by rectangle: a band's thin strips then cost only their own few pixels.
@@ -948,10 +979,14 @@ void WindowView::paintEvent(QPaintEvent* event) {
             layer_stale_ -= stale;
         }
         painter.setCompositionMode(QPainter::CompositionMode_Source);
+        // Each piece under a clip of its own rectangle: against the paint
+        // event's clip of many rectangles the toolkit copies no more plainly,
+        // but through its threads.
         for (const QRect& r : area) {
-            painter.drawImage(QRectF(r), layer_,
-                              QRectF(QPointF(r.topLeft()) * dpr, QSizeF(r.size()) * dpr));
+            painter.setClipRect(r);
+            copy_piece(painter, r, layer_, r.topLeft());
         }
+        painter.setClipping(false);
         painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     }
     if (const auto outline = window_->drag_outline()) {

@@ -154,6 +154,15 @@ private:
         }
     };
     std::map<const tk::Control*, Prompt> prompts_;
+    // How wide a caption is, measured when it or the font changed.
+    struct Caption {
+        std::string text;
+        QFont font;
+        int advance = 0;
+    };
+    std::map<const tk::Control*, Caption> captions_;
+    // The pixels a control may touch when painted, its caption included.
+    QRect drawn_bounds(const tk::Control& c);
     // The model text a multi-line box shows last, to leave the editor alone
     // (cursor, scroll position) while the model keeps it.
     std::map<const tk::Control*, std::string> shown_text_;
