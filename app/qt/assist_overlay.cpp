@@ -45,6 +45,9 @@ QRect px_rect(const tk::Rect& r) {
 AssistOverlay::AssistOverlay(Program& program, Dispatcher& dispatcher)
     : program_(program), dispatcher_(dispatcher) {
     qApp->installEventFilter(this);
+    pointer_left_.setSingleShot(true);
+    pointer_left_.setInterval(0);
+    QObject::connect(&pointer_left_, &QTimer::timeout, this, [this] { follow_read_out(); });
 }
 
 AssistOverlay::~AssistOverlay() {
@@ -299,7 +302,7 @@ bool AssistOverlay::eventFilter(QObject* watched, QEvent* event) {
         if (watched == view_widget_.data()) {
             pointer_inside_ = false;
             // After the event: the view may be on its way out now.
-            QMetaObject::invokeMethod(this, [this] { follow_read_out(); }, Qt::QueuedConnection);
+            pointer_left_.start();
         }
         return false;
     default:

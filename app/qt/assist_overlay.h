@@ -10,6 +10,7 @@
 #include <QRect>
 #include <QRegion>
 #include <QStringList>
+#include <QTimer>
 
 #include <string>
 #include <vector>
@@ -66,6 +67,7 @@ private:
     // is being destroyed, when it is no longer a WindowView.
     QPointer<QWidget> view_widget_;
     bool pointer_inside_ = false;
+    QTimer pointer_left_; // the read-out loses the pointer's line once the event is over
     QRegion hatched_; // where lines reach past the LCD, as last asked to paint
     std::vector<float> hatch_places_; // what hatched_ was worked out from
     const WindowView* hatch_view_ = nullptr;
