@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPaintEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -44,6 +45,29 @@ using view_input::px;
 using view_input::send_move;
 
 } // namespace
+
+// Collects the regions a widget is asked to paint.
+class PaintSpy : public QObject {
+public:
+    PaintSpy(QWidget& widget, QRegion& painted) : widget_(widget), painted_(painted) {
+        widget_.installEventFilter(this);
+    }
+    ~PaintSpy() override { widget_.removeEventFilter(this); }
+    PaintSpy(const PaintSpy&) = delete;
+    PaintSpy& operator=(const PaintSpy&) = delete;
+
+protected:
+    bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            painted_ += static_cast<QPaintEvent*>(event)->region();
+        }
+        return false;
+    }
+
+private:
+    QWidget& widget_;
+    QRegion& painted_;
+};
 
 class ViewTest : public QObject {
     Q_OBJECT
@@ -369,6 +393,24 @@ private Q_SLOTS:
                          whole.convertToFormat(QImage::Format_RGB32),
                      name);
         }
+    }
+
+    // A pointer move over the bare canvas repaints the read-out's row, never
+    // the hatching of a picture that reaches past the LCD elsewhere.
+    void a_pointer_move_leaves_the_hatching_alone() {
+        load_picture("/pics/a.bmp", 100, 50);
+        run_->view.dispatch([this] {
+            form().Image(1).left = 6000; // 400 px: past the LCD's right edge at 482
+            form().Image(1).top = 3000;
+        });
+        auto& view = form_view();
+        QCoreApplication::processEvents();
+        QRegion painted;
+        PaintSpy spy(view, painted);
+        send_move(view, QPoint(100, 300), Qt::NoButton);
+        QCoreApplication::processEvents();
+        QVERIFY(!painted.isEmpty()); // the pointer's line of the read-out
+        QVERIFY(!painted.intersects(QRect(482, 200, 118, 100)));
     }
 
     // The view keeps each button's look; it must be the toolkit's own, in
