@@ -32,14 +32,6 @@ constexpr float kReadoutTop = 2340;
 constexpr float kReadoutBottom = 3960;
 constexpr float kPanelRight = 12480;
 
-int px(float twips) { return static_cast<int>(std::lround(twips / tk::kTwipsPerPixel)); }
-
-QRect px_rect(const tk::Rect& r) {
-    const int l = px(r.left);
-    const int t = px(r.top);
-    return {l, t, px(r.left + r.width) - l, px(r.top + r.height) - t};
-}
-
 } // namespace
 
 AssistOverlay::AssistOverlay(Program& program, Dispatcher& dispatcher)
@@ -90,11 +82,10 @@ void AssistOverlay::after_action(WindowView* form_view) {
     for (int j = 1; j <= Form1::kHotspots; ++j) {
         add(form_->lbl(j), form_->lbl(j).visible);
     }
-    if (places == hatch_places_ && view_ == hatch_view_) {
+    if (places == hatch_places_) {
         return;
     }
     hatch_places_ = std::move(places);
-    hatch_view_ = view_;
     // Only where the hatching came or went: the whole of it can be most of the canvas.
     QRegion hatched;
     for (const tk::Rect& band : assist::overhang_bands(*form_)) {

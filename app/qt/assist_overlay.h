@@ -69,8 +69,7 @@ private:
     bool pointer_inside_ = false;
     QTimer pointer_left_; // the read-out loses the pointer's line once the event is over
     QRegion hatched_; // where lines reach past the LCD, as last asked to paint
-    std::vector<float> hatch_places_; // what hatched_ was worked out from
-    const WindowView* hatch_view_ = nullptr;
+    std::vector<float> hatch_places_; // what hatched_ was worked out from; empty: nothing yet
     std::vector<std::string> read_out_; // as last asked to paint
     QStringList painted_;
 };

@@ -77,12 +77,4 @@ const QImage* PictureCache::scaled(const void* key, const tk::PicturePtr& pictur
     return &e.image;
 }
 
-std::size_t PictureCache::bytes() const {
-    std::size_t total = 0;
-    for (const auto& [key, e] : entries_) {
-        total += static_cast<std::size_t>(e.image.sizeInBytes());
-    }
-    return total;
-}
-
 } // namespace padscreen_qt

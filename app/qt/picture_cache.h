@@ -27,8 +27,6 @@ public:
     bool opaque(const void* key, const tk::PicturePtr& picture);
     void drop(const void* key) { entries_.erase(key); }
     void clear() { entries_.clear(); }
-    // Bytes held by all the scaled pictures.
-    std::size_t bytes() const;
 
 private:
     struct Entry {

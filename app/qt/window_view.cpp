@@ -31,6 +31,14 @@
 
 namespace padscreen_qt {
 
+int px(float twips) { return static_cast<int>(std::lround(twips / tk::kTwipsPerPixel)); }
+
+QRect px_rect(const tk::Rect& r) {
+    const int l = px(r.left);
+    const int t = px(r.top);
+    return {l, t, px(r.left + r.width) - l, px(r.top + r.height) - t};
+}
+
 namespace {
 
 // A push button that keeps its last look: a repaint of the window copies it
@@ -82,8 +90,6 @@ private:
     QPixmap kept_;
 };
 
-int px(float twips) { return static_cast<int>(std::lround(twips / tk::kTwipsPerPixel)); }
-
 // The drag outline: one logical pixel wide, dashes of black and white in
 // turn, so that it shows on the black grid, on white and on grey alike.
 constexpr int kDash = 4;
@@ -118,13 +124,6 @@ void paint_outline(QPainter& painter, const QRect& r, const QRect& visible) {
     dashes(QPoint(r.left() + r.width() - 1, r.top()), {0, 1}, r.height());
 }
 
-QRect px_rect(float left, float top, float width, float height) {
-    const int l = px(left);
-    const int t = px(top);
-    return {l, t, px(left + width) - l, px(top + height) - t};
-}
-
-QRect px_rect(const tk::Rect& r) { return px_rect(r.left, r.top, r.width, r.height); }
 
 QColor to_qcolor(tk::Color c) {
     return {static_cast<int>(c & 0xFFU), static_cast<int>((c >> 8) & 0xFFU),
@@ -411,7 +410,7 @@ void WindowView::user_action(const std::function<void()>& action) {
 void WindowView::sync_widget(tk::Control& control, QWidget* widget) {
     const QSignalBlocker block(widget);
     // Inside a frame the place is relative to it, as the model keeps it.
-    QRect place = px_rect(control.left, control.top, control.width, control.height);
+    QRect place = px_rect({control.left, control.top, control.width, control.height});
     if (control.kind() == tk::Kind::OptionButton && widget->parentWidget() != nullptr) {
         // An option caption a little wider than its designed box may use the
         // rest of its frame rather than be cut.

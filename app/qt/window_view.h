@@ -24,6 +24,10 @@ class QPainter;
 
 namespace padscreen_qt {
 
+// Window twips as logical pixels, as every view places and paints them.
+int px(float twips);
+QRect px_rect(const tk::Rect& r);
+
 // Runs what the user did against the model, then brings every view up to date.
 class Dispatcher {
 public:
