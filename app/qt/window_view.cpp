@@ -203,23 +203,26 @@ bool same_items(const QComboBox& combo, const std::vector<std::string>& items) {
 // arrows on an option step within its group (-1, 1); 0 leaves the key alone.
 constexpr int kTabForward = 2;
 constexpr int kTabBackward = -2;
-int focus_key_step(int key, Qt::KeyboardModifiers mods, bool on_option) {
+int focus_key_step(int key, Qt::KeyboardModifiers mods, tk::Kind on) {
     if (key == Qt::Key_Tab && mods == Qt::NoModifier) {
         return kTabForward;
     }
     if (key == Qt::Key_Backtab && (mods == Qt::ShiftModifier || mods == Qt::NoModifier)) {
         return kTabBackward;
     }
-    if (!on_option || mods != Qt::NoModifier) {
+    // On a button the arrows move the focus on as Tab does (the toolkit's own
+    // walk would enter an option group at its first option and choose it).
+    const bool option = on == tk::Kind::OptionButton;
+    if ((!option && on != tk::Kind::Button) || mods != Qt::NoModifier) {
         return 0;
     }
     switch (key) {
     case Qt::Key_Up:
     case Qt::Key_Left:
-        return -1;
+        return option ? -1 : kTabBackward;
     case Qt::Key_Down:
     case Qt::Key_Right:
-        return 1;
+        return option ? 1 : kTabForward;
     default:
         return 0;
     }
@@ -1086,8 +1089,7 @@ bool WindowView::eventFilter(QObject* watched, QEvent* event) {
         // arrows on an option go to it, the view then shows where focus went.
         const auto& key = static_cast<const QKeyEvent&>(*event);
         const Qt::KeyboardModifiers mods = key.modifiers() & ~Qt::KeypadModifier;
-        const bool on_option = sources_.value(watched)->kind() == tk::Kind::OptionButton;
-        const int step = focus_key_step(key.key(), mods, on_option);
+        const int step = focus_key_step(key.key(), mods, sources_.value(watched)->kind());
         if (step == kTabForward || step == kTabBackward) {
             user_action([this, step] { window_->tab(step == kTabBackward); });
             return true;

@@ -150,6 +150,9 @@ private Q_SLOTS:
         QTest::newRow("arrows up to Clear") << "TTUUSE" << 0 << 0;
         QTest::newRow("down to Write Transparent, round again") << "TTDTTTSE" << 0 << 3;
         QTest::newRow("both groups") << "UTTDSSTE" << 1 << 3;
+        // On the button the arrows walk as Tab does, into a group at its choice.
+        QTest::newRow("down on OK, back") << "TDSE" << 0 << 2;
+        QTest::newRow("up on OK, on") << "TUTE" << 0 << 2;
     }
     void tab_and_arrows_in_the_status_dialog() {
         QFETCH(QString, keys);
