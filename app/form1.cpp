@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "form1.h"
 
+#include <algorithm>
 #include <cassert>
 
 namespace {
@@ -31,8 +32,8 @@ void check_family(int n, int size) {
 
 // The drawn layer is created bottom first: the panel, its caption, the grid,
 // the hotspot labels, then the pictures, markers and band lines.
-Form1::Form1()
-    : tk::Window("Form1", "Position Window", kClientWidth, kClientHeight),
+Form1::Form1(float drag_distance)
+    : tk::Window("Form1", "Position Window", kClientWidth, kClientHeight, drag_distance),
       cmdNewPicture(make_button(*this, "cmdNewPicture", "&Load Image", 9840, 120, 0)),
       cmdDelete(make_button(*this, "cmdDelete", "&Delete Image", 9840, 630, 1)),
       cmdCreateCode(make_button(*this, "cmdCreateCode", "&Create Code", 9840, 1155, 4)),
@@ -143,49 +144,112 @@ tk::TextBox& Form1::Text(int n) const {
 
 Variant Form1::intIDS(int n) const {
     check_family(n, kSlots);
-    return n == kSlots ? Variant(intIDS10_) : intIDS_[n - 1];
+    return n == kSlots ? Variant(status_10) : status_1_to_9[n - 1];
 }
 void Form1::set_intIDS(int n, std::int16_t code) {
     check_family(n, kSlots);
     if (n == kSlots) {
-        intIDS10_ = code;
+        status_10 = code;
     } else {
-        intIDS_[n - 1] = code;
+        status_1_to_9[n - 1] = code;
     }
 }
 void Form1::clear_intIDS(int n) {
     check_family(n, kSlots);
     if (n == kSlots) {
-        intIDS10_ = 0;
+        status_10 = 0;
     } else {
-        intIDS_[n - 1].clear();
+        status_1_to_9[n - 1].clear();
     }
 }
 Variant Form1::intMode(int n) const {
     check_family(n, kSlots);
-    return n == kSlots ? Variant(intMode10_) : intMode_[n - 1];
+    return n == kSlots ? Variant(mode_10) : mode_1_to_9[n - 1];
 }
 void Form1::set_intMode(int n, std::int16_t code) {
     check_family(n, kSlots);
     if (n == kSlots) {
-        intMode10_ = code;
+        mode_10 = code;
     } else {
-        intMode_[n - 1] = code;
+        mode_1_to_9[n - 1] = code;
     }
 }
 void Form1::clear_intMode(int n) {
     check_family(n, kSlots);
     if (n == kSlots) {
-        intMode10_ = 0;
+        mode_10 = 0;
     } else {
-        intMode_[n - 1].clear();
+        mode_1_to_9[n - 1].clear();
     }
 }
 Variant& Form1::strFileName(int n) {
     check_family(n, kSlots);
-    return strFileName_[n - 1];
+    return file_names[n - 1];
 }
 const Variant& Form1::strFileName(int n) const {
     check_family(n, kSlots);
-    return strFileName_[n - 1];
+    return file_names[n - 1];
+}
+
+StatePart Form1::part_of(const tk::Control& c) const {
+    if (c.kind() == tk::Kind::Line) {
+        const auto band = std::find(lines_.begin(), lines_.end(), &c);
+        return band != lines_.end() ? StatePart::Gesture : StatePart::Fixed;
+    }
+    // The hidden text boxes carry a gesture's numbers; "C&reate Hotspot" is
+    // enabled while a band is drawn.
+    if (c.kind() == tk::Kind::TextBox || &c == &cmdHotspot) {
+        return StatePart::Gesture;
+    }
+    return StatePart::Design;
+}
+
+DesignState Form1::design() const {
+    DesignState d;
+    for (const auto& c : controls()) {
+        if (part_of(*c) == StatePart::Design) {
+            d.controls.push_back(c->state());
+        }
+    }
+    d.variables = *this;
+    return d;
+}
+
+void Form1::set_design(const DesignState& d) {
+    std::size_t k = 0;
+    for (const auto& c : controls()) {
+        if (part_of(*c) == StatePart::Design) {
+            c->set_state(d.controls.at(k++));
+        }
+    }
+    static_cast<DesignVariables&>(*this) = d.variables;
+}
+
+FormState Form1::state() const {
+    FormState s{design(), {}};
+    for (const auto& c : controls()) {
+        if (part_of(*c) == StatePart::Gesture) {
+            s.gesture.controls.push_back(c->state());
+        }
+        if (const std::string* typed = c->typed_text()) {
+            s.gesture.typed.push_back(*typed);
+        }
+    }
+    s.gesture.variables = *this;
+    return s;
+}
+
+void Form1::set_state(const FormState& s) {
+    set_design(s.design);
+    std::size_t k = 0;
+    std::size_t t = 0;
+    for (const auto& c : controls()) {
+        if (part_of(*c) == StatePart::Gesture) {
+            c->set_state(s.gesture.controls.at(k++));
+        }
+        if (std::string* typed = c->typed_text()) {
+            *typed = s.gesture.typed.at(t++);
+        }
+    }
+    static_cast<GestureVariables&>(*this) = s.gesture.variables;
 }

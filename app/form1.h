@@ -9,11 +9,60 @@
 #include <string>
 #include <vector>
 
+// Form1's window-level variables that are the design: which hotspot is
+// selected and how many there are, the selected picture, and each slot's
+// status, mode and code name. Slots 1 to 9 hold dynamic values; slot 10's
+// status and mode are plain integers that start at 0 and so always print a
+// number. Read and write them through Form1's accessors.
+struct DesignVariables {
+    static constexpr int kSlots = 10;
+    Variant hs, hsi, intPic;
+    std::array<Variant, kSlots - 1> status_1_to_9;
+    std::array<Variant, kSlots - 1> mode_1_to_9;
+    std::int16_t status_10 = 0;
+    std::int16_t mode_10 = 0;
+    std::array<Variant, kSlots> file_names;
+    friend bool operator==(const DesignVariables&, const DesignVariables&) = default;
+};
+
+// The variables of a gesture in progress (a drag, a band, the slot of a load
+// waiting for its dialog): restored with the design, but alone no design step.
+struct GestureVariables {
+    Variant Lefty, Toppy, i, cX, cY, ccX, ccY, movX, movY;
+    friend bool operator==(const GestureVariables&, const GestureVariables&) = default;
+};
+
+// What a control is to the design: part of it, part of a gesture in progress
+// (the band's lines, the hidden text boxes), or layout no handler touches.
+enum class StatePart { Design, Gesture, Fixed };
+
+// The design as a value: every design control's state, in creation order, and
+// the design variables. Design files and undo are made of it.
+struct DesignState {
+    std::vector<tk::ControlState> controls;
+    DesignVariables variables;
+    friend bool operator==(const DesignState&, const DesignState&) = default;
+};
+
+struct GestureState {
+    std::vector<tk::ControlState> controls;
+    std::vector<std::string> typed; // what is typed into the controls that take typing
+    GestureVariables variables;
+    friend bool operator==(const GestureState&, const GestureState&) = default;
+};
+
+// Everything of Form1 that a user action can change.
+struct FormState {
+    DesignState design;
+    GestureState gesture;
+    friend bool operator==(const FormState&, const FormState&) = default;
+};
+
 // The main window: the canvas grid on the left, the control panel on the
 // right, and the design's window-level variables.
-class Form1 : public tk::Window {
+class Form1 : public tk::Window, public DesignVariables, public GestureVariables {
 public:
-    static constexpr int kSlots = 10;
+    static constexpr int kSlots = DesignVariables::kSlots;
     static constexpr int kHotspots = 10;
     static constexpr float kClientWidth = 12465;
     static constexpr float kClientHeight = 7665;
@@ -21,8 +70,16 @@ public:
     static constexpr float kCanvasRight = 9720;
     static constexpr float kCanvasBottom = 7315;
 
-    Form1(); // the layout as designed, before the start-up steps
+    // The layout as designed, before the start-up steps; drag_distance in twips.
+    explicit Form1(float drag_distance = tk::kDefaultDragDistance);
     void start_up();
+
+    FormState state() const;
+    void set_state(const FormState& state);
+    DesignState design() const;
+    // Takes back a design; the gesture part is left as it is.
+    void set_design(const DesignState& design);
+    StatePart part_of(const tk::Control& control) const;
 
     // Families numbered from 1.
     tk::Image& Image(int n) const;
@@ -43,11 +100,7 @@ public:
     tk::PictureBox& picHold;
     const std::vector<tk::Line*>& grid() const { return grid_; }
 
-    // Window-level variables.
-    Variant Lefty, Toppy, i, hs, cX, cY, ccX, ccY, movX, movY, hsi, intPic;
-
-    // Slot variables: slots 1 to 9 hold dynamic values, slot 10's status and
-    // mode are plain integers that start at 0 and so always print a number.
+    // Slot variables (see DesignVariables).
     Variant intIDS(int n) const;
     void set_intIDS(int n, std::int16_t code);
     void clear_intIDS(int n);
@@ -64,10 +117,4 @@ private:
     std::array<tk::Line*, 8> lines_{};
     std::array<tk::TextBox*, 6> texts_{};
     std::vector<tk::Line*> grid_;
-
-    std::array<Variant, kSlots - 1> intIDS_;
-    std::array<Variant, kSlots - 1> intMode_;
-    std::int16_t intIDS10_ = 0;
-    std::int16_t intMode10_ = 0;
-    std::array<Variant, kSlots> strFileName_;
 };

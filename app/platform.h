@@ -40,8 +40,9 @@ public:
     virtual ~PictureLoader() = default;
     // A load may follow soon (the open dialog is about to show): a loader may get ready.
     virtual void prepare() {}
-    // nullptr when the file cannot be read as a picture, for whatever reason.
-    virtual tk::PicturePtr load(const std::string& path) = 0;
+    // nullptr when the file cannot be read as a picture, for whatever reason. The
+    // picture's pixels count against budget, and a picture that does not fit is refused.
+    virtual tk::PicturePtr load(const std::string& path, tk::PictureBudget& budget) = 0;
 };
 
 class TextFileWriter {

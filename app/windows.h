@@ -17,4 +17,6 @@ public:
     // Unloads every window and ends the program at once.
     virtual void end_program() = 0;
     virtual platform::Services& services() = 0;
+    // The memory all pictures of the program may take together.
+    virtual tk::PictureBudget& picture_budget() = 0;
 };

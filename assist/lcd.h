@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
+#include "codegen/lcd_numbers.h"
 #include "toolkit/controls.h"
 
 #include <cstdint>
@@ -11,23 +12,12 @@ class Form1;
 
 namespace assist {
 
-inline constexpr int kLcdWidth = 240;
-inline constexpr int kLcdHeight = 128;
-
-// The x, y, w, h a code line carries, in LCD pixels.
-struct LcdNumbers {
-    std::int16_t x = 0;
-    std::int16_t y = 0;
-    std::int16_t w = 0;
-    std::int16_t h = 0;
-    friend bool operator==(const LcdNumbers&, const LcdNumbers&) = default;
-};
-
-// The numbers of a picture's bitmap line (an Image) or of a hotspot's line (a
-// Label). The generator and the read-outs both take them from here.
-LcdNumbers line_numbers(const tk::Control& control);
-// The numbers a hotspot line would carry for a rectangle in twips.
-LcdNumbers hotspot_numbers(const tk::Rect& twips);
+// The generator's numbers, which every read-out shows.
+using codegen::hotspot_numbers;
+using codegen::kLcdHeight;
+using codegen::kLcdWidth;
+using codegen::LcdNumbers;
+using codegen::line_numbers;
 
 // The first twip, from 0, whose converted position is at least `position`
 // (an LCD column or row, also beyond the LCD's edge).

@@ -4,6 +4,7 @@
 #include "codegen/generate.h"
 #include "convert.h"
 #include "form1.h"
+#include "history.h"
 
 #include <benchmark/benchmark.h>
 
@@ -70,6 +71,32 @@ void BM_HoverMoveOverCanvas(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_HoverMoveOverCanvas);
+
+// What every user action costs the undo history: the design taken as a value
+// and compared with the last one (no change, the common case), and the same
+// when the action moved a picture and so makes a step.
+void BM_DesignStepNoChange(benchmark::State& state) {
+    const auto form = full_design();
+    History history;
+    history.after_action(form.get(), false);
+    for (auto _ : state) {
+        history.after_action(form.get(), false);
+    }
+}
+BENCHMARK(BM_DesignStepNoChange);
+
+void BM_DesignStepWithChange(benchmark::State& state) {
+    const auto form = full_design();
+    History history;
+    history.after_action(form.get(), false);
+    float dx = 15;
+    for (auto _ : state) {
+        form->Image(1).left += dx;
+        dx = -dx;
+        history.after_action(form.get(), false);
+    }
+}
+BENCHMARK(BM_DesignStepWithChange);
 
 } // namespace
 

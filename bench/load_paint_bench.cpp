@@ -62,9 +62,9 @@ class TimedLoader : public platform::PictureLoader {
 public:
     TimedLoader(platform::PictureLoader& inner, const QElapsedTimer& clock)
         : inner_(inner), clock_(clock) {}
-    tk::PicturePtr load(const std::string& path) override {
+    tk::PicturePtr load(const std::string& path, tk::PictureBudget& budget) override {
         start_ms = clock_.elapsed();
-        tk::PicturePtr picture = inner_.load(path);
+        tk::PicturePtr picture = inner_.load(path, budget);
         end_ms = clock_.elapsed();
         return picture;
     }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "codegen/generate.h"
 
-#include "assist/lcd.h"
+#include "codegen/lcd_numbers.h"
 #include "form1.h"
 
 #include <string>
@@ -23,7 +23,7 @@ std::string generate_code(const Form1& form) {
         if (!image.has_picture()) {
             continue;
         }
-        const assist::LcdNumbers r = assist::line_numbers(image);
+        const LcdNumbers r = line_numbers(image);
         text += "Penvane1.LCDWriteBitmap " + form.intIDS(k).text() + ", " + form.intMode(k).text() +
                 ", " + num(r.x) + ", " + num(r.y) + ", " + num(r.w) + ", " + num(r.h) + ", " +
                 form.strFileName(k).text() + ".Picture.Handle" + kCrLf;
@@ -38,7 +38,7 @@ std::string generate_code(const Form1& form) {
             continue;
         }
         ++n;
-        const assist::LcdNumbers r = assist::line_numbers(label);
+        const LcdNumbers r = line_numbers(label);
         text += "Penvane1.KeyPadAddHotSpot " + num(n) + ", 1, " + num(r.x) + ", " + num(r.y) +
                 ", " + num(r.w) + ", " + num(r.h) + kCrLf;
     }

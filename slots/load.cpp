@@ -56,7 +56,7 @@ void cmdNewPicture_Click(Form1& form, Windows& windows, StatusDialogHost& host) 
         // One decode serves both the measuring and the slot itself.
         tk::PicturePtr picture;
         try {
-            picture = services.pictures.load(choice->path);
+            picture = services.pictures.load(choice->path, windows.picture_budget());
         } catch (const std::bad_alloc&) {
             // Out of memory for this picture: a failed load like any other.
         }

@@ -7,15 +7,41 @@
 #include "slots/handlers.h"
 #include "slots/status_dialog.h"
 
-Program::Program(platform::Services& services) : services_(services) {}
+Program::Program(platform::Services& services, float drag_distance)
+    : services_(services), drag_distance_(drag_distance) {}
 
 Program::~Program() = default;
 
-void Program::start() { load_form1().show(); }
+void Program::start() {
+    run([this] { load_form1().show(); });
+}
+
+void Program::run(const std::function<void()>& action) {
+    ++depth_;
+    try {
+        action();
+    } catch (...) {
+        --depth_;
+        throw;
+    }
+    if (--depth_ == 0) {
+        after_action();
+    }
+}
+
+void Program::after_action() { history_.after_action(form1_.get(), status_ != nullptr); }
+
+bool Program::undo() {
+    return form1_ && history_.undo(*form1_, status_ != nullptr);
+}
+
+bool Program::redo() {
+    return form1_ && history_.redo(*form1_, status_ != nullptr);
+}
 
 Form1& Program::load_form1() {
     if (!form1_) {
-        form1_ = std::make_unique<Form1>();
+        form1_ = std::make_unique<Form1>(drag_distance_);
         Form1& form = *form1_;
         form.unloader = [this](tk::Window& w) { unload(w); };
         picture_slots::attach_loading(form, *this, *this);

@@ -3,9 +3,11 @@
 
 #include "codegen/code_window_host.h"
 #include "form1.h"
+#include "history.h"
 #include "slots/status_dialog_host.h"
 #include "windows.h"
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -17,12 +19,14 @@ class FrmShowCode;
 }
 
 // The running program: owns its three windows, loads them on first
-// reference, wires their handlers, and ends when the last one is gone.
+// reference, wires their handlers, and ends when the last one is gone. Every
+// user action runs through it, and it keeps the undo history of the design.
 class Program : public Windows,
                 public picture_slots::StatusDialogHost,
                 public codegen::CodeWindowHost {
 public:
-    explicit Program(platform::Services& services);
+    // drag_distance: the desktop's, in twips, given to every window made.
+    explicit Program(platform::Services& services, float drag_distance = tk::kDefaultDragDistance);
     ~Program() override;
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
@@ -34,6 +38,16 @@ public:
     Form1& show_form1() override;
     void end_program() override;
     platform::Services& services() override { return services_; }
+    tk::PictureBudget& picture_budget() override { return budget_; }
+
+    // Runs one user action; when it is the outermost one (a modal dialog
+    // inside a handler may run others), takes the design step after it.
+    void run(const std::function<void()>& action);
+    // Back one design step, or forward again; false when there is none or
+    // the action in progress is not over (a held button, the status dialog).
+    bool undo();
+    bool redo();
+    const History& history() const { return history_; }
 
     picture_slots::FrmImageDisplayStatus& load_status_dialog() override;
     picture_slots::FrmImageDisplayStatus* status_dialog() const { return status_.get(); }
@@ -52,7 +66,14 @@ private:
     void unload(tk::Window& window);
     template <class T> void retire(std::unique_ptr<T>& slot);
 
+    void after_action();
+
     platform::Services& services_;
+    float drag_distance_;
+    // Before the windows: pictures they hold count against it until they go.
+    tk::PictureBudget budget_;
+    History history_;
+    int depth_ = 0;
     std::unique_ptr<Form1> form1_;
     std::unique_ptr<picture_slots::FrmImageDisplayStatus> status_;
     std::unique_ptr<codegen::FrmShowCode> code_;

@@ -55,7 +55,6 @@ QRect AssistOverlay::readout_rect() const {
 
 void AssistOverlay::after_action(WindowView* form_view) {
     form_ = program_.form1();
-    history_.after_action(form_, program_.status_dialog() != nullptr);
     if (form_view != view_) {
         if (view_) {
             view_->set_overlay(nullptr);
@@ -235,14 +234,13 @@ void AssistOverlay::run(const std::function<void(Form1&)>& action) {
 bool AssistOverlay::handle_key(const QKeyEvent& key) {
     const Qt::KeyboardModifiers mods =
         key.modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
-    const bool dialog = program_.status_dialog() != nullptr;
     if ((key.key() == Qt::Key_Z && mods == Qt::ControlModifier)) {
-        run([this, dialog](Form1& form) { history_.undo(form, dialog); });
+        run([this](Form1&) { program_.undo(); });
         return true;
     }
     if ((key.key() == Qt::Key_Z && mods == (Qt::ControlModifier | Qt::ShiftModifier)) ||
         (key.key() == Qt::Key_Y && mods == Qt::ControlModifier)) {
-        run([this, dialog](Form1& form) { history_.redo(form, dialog); });
+        run([this](Form1&) { program_.redo(); });
         return true;
     }
     if ((mods & ~Qt::ShiftModifier) != 0 || in_combo_field() || !assist::selected_picture(*form_)) {

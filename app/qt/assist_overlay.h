@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
-#include "assist/history.h"
 #include "window_view.h"
 
 #include <QFontMetrics>
@@ -31,8 +30,8 @@ public:
     AssistOverlay(const AssistOverlay&) = delete;
     AssistOverlay& operator=(const AssistOverlay&) = delete;
 
-    // After every user action, once the program is at rest: takes the undo
-    // step, follows the main window's view and asks it to repaint what changed.
+    // After every user action, once the program is at rest: follows the main
+    // window's view and asks it to repaint what changed.
     void after_action(WindowView* form_view);
 
     bool paints_after(const tk::Control& control) const override;
@@ -60,7 +59,6 @@ private:
 
     Program& program_;
     Dispatcher& dispatcher_;
-    assist::History history_;
     Form1* form_ = nullptr;
     QPointer<WindowView> view_;
     // The same view seen as a plain widget: the event filter may run while the view

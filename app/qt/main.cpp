@@ -23,10 +23,9 @@ int main(int argc, char* argv[]) {
     QGuiApplication::setDesktopFileName(QString::fromLatin1(padscreen_qt::application_id()));
     // The program ends when its model says so, not when a view closes.
     QApplication::setQuitOnLastWindowClosed(false);
-    tk::Window::set_default_drag_distance(static_cast<float>(QApplication::startDragDistance()) *
-                                          tk::kTwipsPerPixel);
     padscreen_qt::QtServices services(picture_decode::default_helper_path());
-    Program program(services.services);
+    Program program(services.services,
+                    static_cast<float>(QApplication::startDragDistance()) * tk::kTwipsPerPixel);
     padscreen_qt::ProgramView view(program, icon);
     fonts.join();
     view.start();

@@ -41,7 +41,7 @@ void ProgramView::start() {
 void ProgramView::dispatch(const std::function<void()>& action) {
     {
         const Depth depth(depth_);
-        action();
+        program_.run(action);
     }
     // A modal dialog inside a handler runs a nested event loop; whatever
     // reaches a view there must not refresh (and so destroy) windows under
@@ -98,7 +98,7 @@ void ProgramView::sync() {
     for (WindowView* v : current) {
         v->sync_shown();
     }
-    // One user action is over: the undo step, and the drawing of our own.
+    // One user action is over: the drawing of our own.
     const Form1* form = program_.form1();
     assist_->after_action(form != nullptr ? view(form->id()) : nullptr);
     program_.collect_unloaded();

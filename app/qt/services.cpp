@@ -280,9 +280,9 @@ void QtApplication::quit() {
         qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
 }
 
-tk::PicturePtr BusyCursorPictureLoader::load(const std::string& path) {
+tk::PicturePtr BusyCursorPictureLoader::load(const std::string& path, tk::PictureBudget& budget) {
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    tk::PicturePtr picture = inner_->load(path);
+    tk::PicturePtr picture = inner_->load(path, budget);
     QGuiApplication::restoreOverrideCursor();
     return picture;
 }

@@ -52,7 +52,7 @@ public:
     explicit BusyCursorPictureLoader(std::unique_ptr<platform::PictureLoader> inner)
         : inner_(std::move(inner)) {}
     void prepare() override { inner_->prepare(); }
-    tk::PicturePtr load(const std::string& path) override;
+    tk::PicturePtr load(const std::string& path, tk::PictureBudget& budget) override;
 
 private:
     std::unique_ptr<platform::PictureLoader> inner_;

@@ -44,18 +44,18 @@ void OptionButton::set_value(bool selected) {
         for (const auto& other : window->controls()) {
             if (other.get() != this && other->kind() == Kind::OptionButton &&
                 other->container == container) {
-                static_cast<OptionButton&>(*other).value_ = false;
+                static_cast<OptionButton&>(*other).chosen = false;
             }
         }
     }
-    value_ = selected;
+    chosen = selected;
 }
 
-void PictureBox::set_picture(PicturePtr picture) {
-    picture_ = std::move(picture);
-    if (picture_) {
-        width = (static_cast<float>(picture_->width) + 2 * kFramePixels) * kTwipsPerPixel;
-        height = (static_cast<float>(picture_->height) + 2 * kFramePixels) * kTwipsPerPixel;
+void PictureBox::set_picture(PicturePtr held) {
+    picture = std::move(held);
+    if (picture) {
+        width = (static_cast<float>(picture->width) + 2 * kFramePixels) * kTwipsPerPixel;
+        height = (static_cast<float>(picture->height) + 2 * kFramePixels) * kTwipsPerPixel;
     }
 }
 

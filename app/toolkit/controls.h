@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <variant>
 #include <vector>
 
 namespace tk {
@@ -49,7 +50,93 @@ struct Rect {
     }
 };
 
-class Control {
+// Where a control stands and whether it shows and takes input: what every
+// control kind has, in its parent's twips.
+struct Placement {
+    float left = 0;
+    float top = 0;
+    float width = 0;
+    float height = 0;
+    bool visible = true;
+    bool enabled = true;
+    friend bool operator==(const Placement&, const Placement&) = default;
+};
+
+// Each kind's own fields as the handlers read and write them; the control
+// inherits its aggregate, so `image.tag` is a field of ImageState. A field
+// added here is kept by undo, saved and repainted without further code.
+struct ImageState {
+    PicturePtr picture; // shared, never copied
+    std::string tag;
+    std::int16_t drag_mode = 0;
+    friend bool operator==(const ImageState&, const ImageState&) = default;
+};
+
+struct LabelState {
+    std::string caption;
+    Color back_color = kButtonFace;
+    bool word_wrap = true;
+    // Where the part of the caption that a view may shorten in its middle
+    // begins (a file title), in bytes; npos: none. Drawing only.
+    std::size_t elide_from = std::string::npos;
+    friend bool operator==(const LabelState&, const LabelState&) = default;
+};
+
+struct LineState {
+    float x1 = 0;
+    float y1 = 0;
+    float x2 = 0;
+    float y2 = 0;
+    Color border_color = kBlack;
+    friend bool operator==(const LineState&, const LineState&) = default;
+};
+
+struct TextBoxState {
+    std::string text;
+    bool multi_line = false;
+    bool vertical_scroll_bar = false;
+    friend bool operator==(const TextBoxState&, const TextBoxState&) = default;
+};
+
+// The list; what is typed into the box is `ComboBox::text`, a gesture's.
+struct ComboBoxState {
+    std::vector<std::string> items;
+    friend bool operator==(const ComboBoxState&, const ComboBoxState&) = default;
+};
+
+struct ButtonState {
+    std::string caption; // "&" marks the access key
+    friend bool operator==(const ButtonState&, const ButtonState&) = default;
+};
+
+struct FrameState {
+    std::string caption;
+    friend bool operator==(const FrameState&, const FrameState&) = default;
+};
+
+struct OptionButtonState {
+    std::string caption;
+    bool chosen = false; // read through value(), set through set_value()
+    friend bool operator==(const OptionButtonState&, const OptionButtonState&) = default;
+};
+
+struct PictureBoxState {
+    PicturePtr picture;
+    friend bool operator==(const PictureBoxState&, const PictureBoxState&) = default;
+};
+
+// Alternatives in the order of Kind.
+using KindState = std::variant<ImageState, LabelState, LineState, TextBoxState, ComboBoxState,
+                               ButtonState, OptionButtonState, FrameState, PictureBoxState>;
+
+// One control's whole state as a value: taken, compared and given back whole.
+struct ControlState {
+    Placement place;
+    KindState own;
+    friend bool operator==(const ControlState&, const ControlState&) = default;
+};
+
+class Control : public Placement {
 public:
     Control(Kind kind, std::string name) : kind_(kind), name_(std::move(name)) {}
     virtual ~Control() = default;
@@ -63,12 +150,19 @@ public:
         return kind_ != Kind::Image && kind_ != Kind::Label && kind_ != Kind::Line;
     }
 
-    float left = 0;
-    float top = 0;
-    float width = 0;
-    float height = 0;
-    bool visible = true;
-    bool enabled = true;
+    ControlState state() const { return {static_cast<const Placement&>(*this), own_state()}; }
+    // Takes back a state of the same kind, as it was taken.
+    void set_state(const ControlState& state) {
+        set_own_state(state.own);
+        static_cast<Placement&>(*this) = state.place;
+    }
+    virtual KindState own_state() const = 0;
+    virtual void set_own_state(const KindState& state) = 0;
+    // What the user types into the control, when it takes typing that changes no
+    // design by itself (an editable combo box); nullptr otherwise.
+    virtual std::string* typed_text() { return nullptr; }
+    virtual const std::string* typed_text() const { return nullptr; }
+
     int tab_index = -1;           // -1: takes no focus
     Control* container = nullptr; // a Frame, or nullptr for the window itself
 
@@ -88,93 +182,77 @@ private:
     std::string name_;
 };
 
-class Image : public Control {
+// A control kind with its own aggregate.
+template <Kind K, class Own> class ControlOf : public Control, public Own {
 public:
-    explicit Image(std::string name) : Control(Kind::Image, std::move(name)) {}
+    explicit ControlOf(std::string name) : Control(K, std::move(name)) {}
+    KindState own_state() const override { return static_cast<const Own&>(*this); }
+    void set_own_state(const KindState& state) override {
+        static_cast<Own&>(*this) = std::get<Own>(state);
+    }
+};
+
+class Image : public ControlOf<Kind::Image, ImageState> {
+public:
+    using ControlOf::ControlOf;
     enum DragMode : std::int16_t { kManual = 0, kAutomatic = 1 };
-    PicturePtr picture;
-    std::string tag;
-    std::int16_t drag_mode = kManual;
     bool has_picture() const { return picture != nullptr; }
 };
 
-class Label : public Control {
+class Label : public ControlOf<Kind::Label, LabelState> {
 public:
-    explicit Label(std::string name) : Control(Kind::Label, std::move(name)) {}
-    std::string caption;
-    Color back_color = kButtonFace;
-    bool word_wrap = true;
-    // Where the part of the caption that a view may shorten in its middle
-    // begins (a file title), in bytes; npos: none. Drawing only.
-    std::size_t elide_from = std::string::npos;
+    using ControlOf::ControlOf;
 };
 
-class Line : public Control {
+class Line : public ControlOf<Kind::Line, LineState> {
 public:
-    explicit Line(std::string name) : Control(Kind::Line, std::move(name)) {}
-    float x1 = 0;
-    float y1 = 0;
-    float x2 = 0;
-    float y2 = 0;
-    Color border_color = kBlack;
+    using ControlOf::ControlOf;
 };
 
-class TextBox : public Control {
+class TextBox : public ControlOf<Kind::TextBox, TextBoxState> {
 public:
-    explicit TextBox(std::string name) : Control(Kind::TextBox, std::move(name)) {}
+    using ControlOf::ControlOf;
+};
+
+class ComboBox : public ControlOf<Kind::ComboBox, ComboBoxState> {
+public:
+    using ControlOf::ControlOf;
     std::string text;
-    bool multi_line = false;
-    bool vertical_scroll_bar = false;
-};
-
-class ComboBox : public Control {
-public:
-    explicit ComboBox(std::string name) : Control(Kind::ComboBox, std::move(name)) {}
-    std::string text;
-    std::vector<std::string> items;
+    std::string* typed_text() override { return &text; }
+    const std::string* typed_text() const override { return &text; }
     // Called only when the user chooses an item from the list, after `text`
     // has taken that item's text; never when a handler sets the text.
     void choose(int index);
 };
 
-class Button : public Control {
+class Button : public ControlOf<Kind::Button, ButtonState> {
 public:
-    explicit Button(std::string name) : Control(Kind::Button, std::move(name)) {}
-    std::string caption; // "&" marks the access key
+    using ControlOf::ControlOf;
     // What a press of the button does: nothing unless it is shown and enabled.
     void click();
 };
 
-class Frame : public Control {
+class Frame : public ControlOf<Kind::Frame, FrameState> {
 public:
-    explicit Frame(std::string name) : Control(Kind::Frame, std::move(name)) {}
-    std::string caption;
+    using ControlOf::ControlOf;
 };
 
-class OptionButton : public Control {
+class OptionButton : public ControlOf<Kind::OptionButton, OptionButtonState> {
 public:
-    explicit OptionButton(std::string name) : Control(Kind::OptionButton, std::move(name)) {}
-    std::string caption;
-    bool value() const { return value_; }
+    using ControlOf::ControlOf;
+    bool value() const { return chosen; }
     // Selecting one option clears the others of the same container.
     void set_value(bool selected);
-
-private:
-    bool value_ = false;
 };
 
-class PictureBox : public Control {
+class PictureBox : public ControlOf<Kind::PictureBox, PictureBoxState> {
 public:
-    explicit PictureBox(std::string name) : Control(Kind::PictureBox, std::move(name)) {}
+    using ControlOf::ControlOf;
     // Holds a picture and sizes itself to it: outer size = picture + its frame.
-    void set_picture(PicturePtr picture);
-    void clear_picture() { picture_.reset(); }
-    bool has_picture() const { return picture_ != nullptr; }
-    const PicturePtr& picture() const { return picture_; }
+    void set_picture(PicturePtr held);
+    void clear_picture() { picture.reset(); }
+    bool has_picture() const { return picture != nullptr; }
     static constexpr float kFramePixels = 2.0F; // sunken frame, on each side
-
-private:
-    PicturePtr picture_;
 };
 
 } // namespace tk

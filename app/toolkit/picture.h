@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
@@ -8,23 +9,55 @@
 
 namespace tk {
 
-// Decoded pixels of all live pictures together (those in slots, in undo history, anywhere)
-// may not pass this: a design of ten huge pictures must fail to load, not exhaust memory.
+// Decoded pixels of all live pictures of one program together (those in slots, in undo
+// history, anywhere) may not pass this: a design of ten huge pictures must fail to load,
+// not exhaust memory. One buffer may not pass it either.
 inline constexpr std::size_t kPictureBudgetBytes = std::size_t{1} << 30;
+
+// The bytes the pictures of one program may hold together. The program owns it and hands
+// it to whoever makes pictures; each buffer counts against the budget it was made under
+// until it goes, also when it outlives the budget's owner.
+class PictureBudget {
+public:
+    explicit PictureBudget(std::size_t limit = kPictureBudgetBytes);
+    std::size_t limit() const { return account_->limit; }
+    // Bytes held by every live buffer made under this budget.
+    std::size_t bytes_in_use() const;
+    // Whether bytes more would still fit.
+    bool fits(std::size_t bytes) const;
+    // What the next buffer may take: at most `cap`, and what is left.
+    std::size_t room(std::size_t cap) const;
+
+    // The running count that buffers share; pictures are made and dropped on the UI
+    // thread, the atomic only keeps a stray decoder thread in a test honest.
+    struct Count {
+        std::atomic<std::size_t> held{0};
+        std::size_t limit = kPictureBudgetBytes;
+        bool fits(std::size_t bytes) const;
+    };
+    using Account = std::shared_ptr<Count>;
+    const Account& account() const { return account_; }
+
+private:
+    Account account_;
+};
 
 // A picture's pixel words, in one buffer that the model and the view share: on the heap,
 // or memory handed over by whoever filled it (a mapping), given back by its own function.
-// Every live buffer counts against kPictureBudgetBytes.
+// A buffer made under a budget counts against it (a copy too); one made without counts
+// against nothing but the one-buffer limit.
 class Pixels {
 public:
     using Release = void (*)(void* data, std::size_t bytes);
 
     Pixels() = default;
     // count words of value; std::bad_alloc when the budget or the heap cannot hold them.
-    explicit Pixels(std::size_t count, std::uint32_t value = 0);
+    explicit Pixels(std::size_t count, std::uint32_t value = 0,
+                    const PictureBudget* budget = nullptr);
     Pixels(std::initializer_list<std::uint32_t> words);
     // Takes over count words at data, already filled; counted from now on.
-    static Pixels adopt(std::uint32_t* data, std::size_t count, Release release);
+    static Pixels adopt(std::uint32_t* data, std::size_t count, Release release,
+                        const PictureBudget* budget = nullptr);
 
     Pixels(const Pixels& other);
     Pixels& operator=(const Pixels& other);
@@ -48,17 +81,14 @@ public:
     const std::uint32_t* begin() const { return data_; }
     const std::uint32_t* end() const { return data_ + count_; }
 
-    // Bytes held by every live buffer together.
-    static std::size_t bytes_in_use();
-    // Whether bytes more would still fit in the budget.
-    static bool fits_budget(std::size_t bytes);
-
 private:
+    Pixels(std::size_t count, std::uint32_t value, PictureBudget::Account account);
     void release();
 
     std::uint32_t* data_ = nullptr;
     std::size_t count_ = 0;
     Release release_ = nullptr;
+    PictureBudget::Account account_;
 };
 
 // A decoded picture: its natural size in pixels and its pixels, one 0xAARRGGBB

@@ -10,7 +10,6 @@ namespace tk {
 
 namespace {
 std::atomic<std::uint64_t> next_window_id{1};
-float default_drag_distance = 10 * kTwipsPerPixel;
 
 bool takes_pointer(const Control& c) {
     if (!c.shown()) {
@@ -23,11 +22,10 @@ bool takes_pointer(const Control& c) {
 }
 } // namespace
 
-Window::Window(std::string name, std::string caption_text, float width, float height)
+Window::Window(std::string name, std::string caption_text, float width, float height,
+               float drag)
     : caption(std::move(caption_text)), client_width(width), client_height(height),
-      drag_distance(default_drag_distance), name_(std::move(name)), id_(next_window_id++) {}
-
-void Window::set_default_drag_distance(float twips) { default_drag_distance = twips; }
+      drag_distance(drag), name_(std::move(name)), id_(next_window_id++) {}
 
 void Window::adopt(std::unique_ptr<Control> control) {
     control->window = this;

@@ -16,9 +16,14 @@ namespace tk {
 // A top-level window: a client area in twips, the controls it owns, the
 // stacking order of its drawn layer, and the router that turns raw pointer
 // input into the events its controls and the window itself receive.
+inline constexpr float kDefaultDragDistance = 10 * kTwipsPerPixel;
+
 class Window {
 public:
-    Window(std::string name, std::string caption, float client_width, float client_height);
+    // drag_distance: how far, in twips, the pointer must travel from a press
+    // before an automatic drag starts (the desktop's setting).
+    Window(std::string name, std::string caption, float client_width, float client_height,
+           float drag_distance = kDefaultDragDistance);
     virtual ~Window() = default;
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;
@@ -114,8 +119,7 @@ public:
     void forget_pointer() { pointer_stale_ = true; }
 
     // How far the pointer must travel from the press before a drag starts.
-    float drag_distance = 10 * kTwipsPerPixel;
-    static void set_default_drag_distance(float twips);
+    float drag_distance;
 
     // While an automatic drag is on: the outline that follows the pointer.
     std::optional<Rect> drag_outline() const;

@@ -365,7 +365,8 @@ void unmap(void* data, std::size_t bytes) { ::munmap(data, bytes); }
 
 // The pixels the helper left in its memory file, mapped read-only as the picture's buffer.
 // The helper has exited: nobody else can change the file; the seals make sure of it.
-tk::PicturePtr map_picture(int fd, std::uint32_t width, std::uint32_t height) {
+tk::PicturePtr map_picture(int fd, std::uint32_t width, std::uint32_t height,
+                           const tk::PictureBudget& budget) {
     const std::size_t bytes = std::size_t{width} * height * 4;
     struct stat info {};
     if (::fstat(fd, &info) != 0 || static_cast<std::uint64_t>(info.st_size) != bytes ||
@@ -378,15 +379,8 @@ tk::PicturePtr map_picture(int fd, std::uint32_t width, std::uint32_t height) {
     picture->width = static_cast<int>(width);
     picture->height = static_cast<int>(height);
     // Read-only, although the type lets a picture's owner write: nothing does.
-    picture->argb = tk::Pixels::adopt(static_cast<std::uint32_t*>(map), bytes / 4, unmap);
+    picture->argb = tk::Pixels::adopt(static_cast<std::uint32_t*>(map), bytes / 4, unmap, &budget);
     return picture;
-}
-
-// The room the next picture may take: its own limit, and what the budget has left.
-std::size_t room_for_next() {
-    const std::size_t held = tk::Pixels::bytes_in_use();
-    const std::size_t left = held < tk::kPictureBudgetBytes ? tk::kPictureBudgetBytes - held : 0;
-    return std::min(max_pixel_bytes, left);
 }
 
 } // namespace
@@ -403,7 +397,7 @@ void HelperPictureLoader::prepare() {
     }
 }
 
-tk::PicturePtr HelperPictureLoader::load(const std::string& path) {
+tk::PicturePtr HelperPictureLoader::load(const std::string& path, tk::PictureBudget& budget) {
     last_status_ = -1;
     if (helper_path_.empty()) {
         std::fprintf(stderr, "padscreen: cannot find the picture decoder: own path unknown\n");
@@ -419,16 +413,18 @@ tk::PicturePtr HelperPictureLoader::load(const std::string& path) {
         report_unstartable(helper_path_, std::strerror(helper.spawn_error));
         return nullptr;
     }
-    tk::PicturePtr picture = run(helper, file);
+    tk::PicturePtr picture = run(helper, file, budget);
     discard(helper);
     return picture;
 }
 
-tk::PicturePtr HelperPictureLoader::run(Helper& helper, const std::vector<unsigned char>& file) {
+tk::PicturePtr HelperPictureLoader::run(Helper& helper, const std::vector<unsigned char>& file,
+                                        const tk::PictureBudget& budget) {
     if (helper.pid <= 0)
         return nullptr;
     Waiter waiter(Clock::now() + timeout_, idle_);
-    const std::size_t room = room_for_next();
+    // Its own limit, and what the budget has left.
+    const std::size_t room = budget.room(max_pixel_bytes);
     std::vector<unsigned char> request{'P', 'S', 'Q', '1'};
     put_u64(request, room);
     put_u64(request, file.size());
@@ -452,10 +448,10 @@ tk::PicturePtr HelperPictureLoader::run(Helper& helper, const std::vector<unsign
     const std::uint64_t width = u32_at(answer + 4);
     const std::uint64_t height = u32_at(answer + 8);
     if (width == 0 || height == 0 || width > INT32_MAX || height > INT32_MAX ||
-        width * height * 4 > room || !tk::Pixels::fits_budget(width * height * 4))
+        width * height * 4 > room || !budget.fits(width * height * 4))
         return nullptr;
     return map_picture(helper.pixels, static_cast<std::uint32_t>(width),
-                       static_cast<std::uint32_t>(height));
+                       static_cast<std::uint32_t>(height), budget);
 }
 
 std::string helper_path_beside(const std::string& exe_dir) {

@@ -29,7 +29,7 @@ public:
     // user choosing a file. It waits, idle and locked down, until then or until this
     // loader goes.
     void prepare() override;
-    tk::PicturePtr load(const std::string& path) override;
+    tk::PicturePtr load(const std::string& path, tk::PictureBudget& budget) override;
 
     // Called at least every idle_interval while a load waits for the helper, so that a
     // window can keep painting. It must not load pictures itself. Default: none.
@@ -50,7 +50,8 @@ public:
     };
 
 private:
-    tk::PicturePtr run(Helper& helper, const std::vector<unsigned char>& file);
+    tk::PicturePtr run(Helper& helper, const std::vector<unsigned char>& file,
+                       const tk::PictureBudget& budget);
 
     std::string helper_path_;
     std::chrono::milliseconds timeout_;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "fakes.h"
+#include "codegen/code_window.h"
 #include "program.h"
+#include "slots/status_dialog.h"
 
 #include <gtest/gtest.h>
 
@@ -59,8 +61,16 @@ TEST_F(ProgramLife, ShowingTheMainWindowAgainStartsItAfresh) {
     EXPECT_TRUE(after.i.empty());
     EXPECT_FALSE(after.cmdDelete.enabled);
     EXPECT_EQ(after.cboDisable.items, std::vector<std::string>{"None"});
-    // The handlers are wired again: Create Code still reaches the code window.
-    EXPECT_EQ(&program.show_form1(), &after);
+    // The handlers are wired again: a load and Create Code on the new window work.
+    p.pictures.add("/p/a.bmp", 20, 10);
+    p.files.choose("/p/a.bmp");
+    after.cmdNewPicture.click();
+    ASSERT_NE(program.status_dialog(), nullptr);
+    program.status_dialog()->cmdReturn.click();
+    after.cmdCreateCode.click();
+    ASSERT_NE(program.code_window(), nullptr);
+    EXPECT_EQ(program.code_window()->txtCode.text,
+              "Penvane1.LCDWriteBitmap 0, 2, 0, 0, 19, 10, a.Picture.Handle\r\n\r\n");
 }
 
 TEST_F(ProgramLife, EndProgramUnloadsEverythingOnce) {

@@ -46,7 +46,8 @@ public:
             note("program ended: start again");
             restart();
         }
-        act();
+        // As the window system hands each action to the program.
+        program_->run([this] { act(); });
         program_->collect_unloaded();
         return check();
     }
@@ -197,6 +198,12 @@ private:
         } else if (what < 85) {
             note("Reset All");
             click_if_enabled(form.cmdReset);
+        } else if (what < 91) {
+            note("undo");
+            program_->undo();
+        } else if (what < 93) {
+            note("redo");
+            program_->redo();
         } else if (what < 97) {
             note("Create Code");
             click_if_enabled(form.cmdCreateCode);

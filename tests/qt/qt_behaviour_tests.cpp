@@ -52,11 +52,11 @@ class BehaviourTest : public QObject {
     // Runs `during` in the middle of every load, as a decode that takes a while.
     struct SlowLoader : platform::PictureLoader {
         explicit SlowLoader(platform::PictureLoader& inner) : inner_(inner) {}
-        tk::PicturePtr load(const std::string& path) override {
+        tk::PicturePtr load(const std::string& path, tk::PictureBudget& budget) override {
             if (during) {
                 during();
             }
-            return inner_.load(path);
+            return inner_.load(path, budget);
         }
         std::function<void()> during;
 

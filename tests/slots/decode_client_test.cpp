@@ -16,6 +16,9 @@
 
 namespace {
 
+// Pictures of these loads count against it, as a program's do.
+tk::PictureBudget budget; // NOLINT(cppcoreguidelines-avoid-non-const-global-variables)
+
 using decode_test::TempDir;
 using picture_decode::HelperPictureLoader;
 
@@ -35,7 +38,7 @@ protected:
                              std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
         const std::string helper = dir.write("helper.sh", "#!/bin/sh\n" + body + "\n", true);
         HelperPictureLoader loader(helper, timeout);
-        auto picture = loader.load(picture_path);
+        auto picture = loader.load(picture_path, budget);
         EXPECT_FALSE(has_child_left()) << "the helper was not reaped";
         return picture;
     }
@@ -128,7 +131,7 @@ TEST_F(StandIn, IdleHookRunsWhileTheHelperWorks) {
         HelperPictureLoader loader(helper);
         int calls = 0;
         loader.set_idle([&calls] { ++calls; });
-        EXPECT_EQ(loader.load(picture_path) != nullptr, c.loads) << c.body;
+        EXPECT_EQ(loader.load(picture_path, budget) != nullptr, c.loads) << c.body;
         // 300 ms of waiting at one call per 10 ms; a loaded machine may see fewer.
         EXPECT_GE(calls, 5) << c.body;
         EXPECT_FALSE(has_child_left());
@@ -137,12 +140,12 @@ TEST_F(StandIn, IdleHookRunsWhileTheHelperWorks) {
 
 TEST_F(StandIn, MissingOrNonExecutableHelperGivesNull) {
     HelperPictureLoader missing(dir.file("no-such-helper"));
-    EXPECT_EQ(missing.load(picture_path), nullptr);
+    EXPECT_EQ(missing.load(picture_path, budget), nullptr);
     HelperPictureLoader unnamed("");
-    EXPECT_EQ(unnamed.load(picture_path), nullptr);
+    EXPECT_EQ(unnamed.load(picture_path, budget), nullptr);
     const std::string plain = dir.write("plain.sh", "#!/bin/sh\n" + valid_answer());
     HelperPictureLoader not_executable(plain);
-    EXPECT_EQ(not_executable.load(picture_path), nullptr);
+    EXPECT_EQ(not_executable.load(picture_path, budget), nullptr);
     EXPECT_FALSE(has_child_left());
 }
 
@@ -162,7 +165,7 @@ TEST_F(StandIn, UnstartableHelperWritesOneLineNamingItsPath) {
     for (const auto& c : cases) {
         HelperPictureLoader loader(c.helper);
         testing::internal::CaptureStderr();
-        EXPECT_EQ(loader.load(picture_path), nullptr) << c.helper;
+        EXPECT_EQ(loader.load(picture_path, budget), nullptr) << c.helper;
         const std::string written = testing::internal::GetCapturedStderr();
         EXPECT_EQ(written, c.line.empty() ? ""
                                           : "padscreen: cannot start the picture decoder " +

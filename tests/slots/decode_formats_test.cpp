@@ -29,6 +29,9 @@
 
 namespace {
 
+// Pictures of these loads count against it, as a program's do.
+tk::PictureBudget budget; // NOLINT(cppcoreguidelines-avoid-non-const-global-variables)
+
 using decode_test::TempDir;
 using namespace sample_pictures;
 
@@ -95,7 +98,8 @@ std::uint32_t pixel(const tk::Picture& picture, int x, int y) {
 class HelperLoads : public ::testing::Test {
 protected:
     tk::PicturePtr load(const std::string& name, const QByteArray& bytes) {
-        return loader.load(dir.write(name, std::string_view(bytes.constData(), bytes.size())));
+        return loader.load(dir.write(name, std::string_view(bytes.constData(), bytes.size())),
+                           budget);
     }
 
     TempDir dir;
@@ -218,8 +222,8 @@ TEST_F(HelperLoads, NonPicturesFail) {
     EXPECT_EQ(load("empty.png", {}), nullptr);
     EXPECT_EQ(load("notes.bmp", "BMP files start with BM, this is text\n"), nullptr);
     EXPECT_EQ(load("zeros.ico", QByteArray(4096, '\0')), nullptr);
-    EXPECT_EQ(loader.load(dir.file("missing.png")), nullptr);
-    EXPECT_EQ(loader.load(dir.file("")), nullptr) << "a directory";
+    EXPECT_EQ(loader.load(dir.file("missing.png"), budget), nullptr);
+    EXPECT_EQ(loader.load(dir.file(""), budget), nullptr) << "a directory";
 }
 
 TEST_F(HelperLoads, TruncatedFilesFail) {
@@ -302,18 +306,19 @@ TEST_F(HelperLoads, PreparedHelperServesTheNextLoadAndNeverOutlivesTheLoader) {
 tk::Pixels untouched_pixels(std::size_t bytes) {
     void* map = ::mmap(nullptr, bytes, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     EXPECT_NE(map, MAP_FAILED);
-    return tk::Pixels::adopt(static_cast<std::uint32_t*>(map), bytes / 4,
-                             [](void* data, std::size_t size) { ::munmap(data, size); });
+    return tk::Pixels::adopt(
+        static_cast<std::uint32_t*>(map), bytes / 4,
+        [](void* data, std::size_t size) { ::munmap(data, size); }, &budget);
 }
 
 TEST_F(HelperLoads, AllPicturesTogetherStayWithinTheBudget) {
     const QByteArray bitmap = bmp(64, 64, red); // 16 KiB of pixels
-    const std::size_t held = tk::Pixels::bytes_in_use();
+    const std::size_t held = budget.bytes_in_use();
     for (const std::size_t left : {std::size_t{16384}, std::size_t{16380}, std::size_t{0}}) {
         auto others = untouched_pixels(tk::kPictureBudgetBytes - held - left);
         EXPECT_EQ(load("logo.bmp", bitmap) != nullptr, left >= 16384) << left << " bytes left";
     }
-    EXPECT_EQ(tk::Pixels::bytes_in_use(), held);
+    EXPECT_EQ(budget.bytes_in_use(), held);
 }
 
 TEST_F(HelperLoads, LockedDownHelperDiesOnWhatDecodingNeverDoes) {
@@ -326,13 +331,13 @@ TEST_F(HelperLoads, LockedDownHelperDiesOnWhatDecodingNeverDoes) {
         "fork -",
     };
     for (const std::string& attempt : tries) {
-        EXPECT_EQ(hooked.load(dir.write("hook", "testhook:" + attempt)), nullptr) << attempt;
+        EXPECT_EQ(hooked.load(dir.write("hook", "testhook:" + attempt), budget), nullptr) << attempt;
         EXPECT_TRUE(WIFSIGNALED(hooked.last_status()) && WTERMSIG(hooked.last_status()) == SIGSYS)
             << attempt << ": status " << hooked.last_status();
     }
     EXPECT_FALSE(std::filesystem::exists(written));
     // The same helper decodes what it is meant to.
-    EXPECT_PICTURE(hooked.load(dir.write("fine.bmp", bmp(3, 2, red).toStdString())), 3, 2);
+    EXPECT_PICTURE(hooked.load(dir.write("fine.bmp", bmp(3, 2, red).toStdString()), budget), 3, 2);
     EXPECT_EQ(hooked.last_status(), 0);
 }
 

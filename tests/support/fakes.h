@@ -74,11 +74,11 @@ public:
     // pixels at load time fails as a real allocation does, with std::bad_alloc.
     std::set<std::string> too_large;
 
-    tk::PicturePtr load(const std::string& path) override {
+    tk::PicturePtr load(const std::string& path, tk::PictureBudget& budget) override {
         loads.push_back(path);
         if (too_large.count(path) != 0) {
             auto p = std::make_shared<tk::Picture>();
-            p->argb = tk::Pixels(tk::kPictureBudgetBytes / 4 + 1);
+            p->argb = tk::Pixels(tk::kPictureBudgetBytes / 4 + 1, 0, &budget);
             return p;
         }
         const auto it = pictures.find(path);

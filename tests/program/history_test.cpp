@@ -1,5 +1,4 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "assist/history.h"
 #include "assist/nudge.h"
 #include "codegen/generate.h"
 #include "fakes.h"
@@ -21,54 +20,19 @@
 
 namespace {
 
-// Everything of Form1 a handler can reach, written out on its own terms:
-// every control's common and own fields (pictures by identity) and every
-// window-level variable. The grid lines are layout, written apart (`grid`).
-std::string fingerprint(const Form1& form, bool grid = false) {
-    std::ostringstream out;
-    out << std::setprecision(9);
+// The layout no handler touches: the grid lines.
+std::vector<tk::ControlState> fixed_state(const Form1& form) {
+    std::vector<tk::ControlState> out;
     for (const auto& c : form.controls()) {
-        if ((c->name().rfind("linGrid", 0) == 0) != grid) {
-            continue;
+        if (form.part_of(*c) == StatePart::Fixed) {
+            out.push_back(c->state());
         }
-        out << c->name() << ' ' << c->left << ' ' << c->top << ' ' << c->width << ' ' << c->height
-            << ' ' << c->visible << c->enabled;
-        if (const auto* image = dynamic_cast<const tk::Image*>(c.get())) {
-            out << ' ' << image->picture.get() << ' ' << image->tag << ' ' << image->drag_mode;
-        } else if (const auto* label = dynamic_cast<const tk::Label*>(c.get())) {
-            out << ' ' << label->back_color << ' ' << label->caption;
-        } else if (const auto* line = dynamic_cast<const tk::Line*>(c.get())) {
-            out << ' ' << line->x1 << ' ' << line->y1 << ' ' << line->x2 << ' ' << line->y2;
-        } else if (const auto* text = dynamic_cast<const tk::TextBox*>(c.get())) {
-            out << ' ' << text->text;
-        } else if (const auto* combo = dynamic_cast<const tk::ComboBox*>(c.get())) {
-            out << ' ' << combo->text;
-            for (const std::string& item : combo->items) {
-                out << '|' << item;
-            }
-        } else if (const auto* box = dynamic_cast<const tk::PictureBox*>(c.get())) {
-            out << ' ' << box->picture().get();
-        }
-        out << '\n';
     }
-    if (grid) {
-        return out.str();
-    }
-    for (const Variant* v :
-         {&form.Lefty, &form.Toppy, &form.i, &form.hs, &form.cX, &form.cY, &form.ccX, &form.ccY,
-          &form.movX, &form.movY, &form.hsi, &form.intPic}) {
-        out << v->empty() << v->text() << ';';
-    }
-    for (int n = 1; n <= Form1::kSlots; ++n) {
-        out << form.intIDS(n).empty() << form.intIDS(n).text() << form.intMode(n).empty()
-            << form.intMode(n).text() << form.strFileName(n).empty() << form.strFileName(n).text()
-            << ';';
-    }
-    return out.str();
+    return out;
 }
 
-// The program with scripted dialogs, and the history kept as the presenter
-// keeps it: after every user action.
+// The program with scripted dialogs; every user action runs through it, as
+// the window system hands them over.
 class HistoryTest : public ::testing::Test {
 protected:
     HistoryTest() {
@@ -76,19 +40,22 @@ protected:
         for (const char* name : {"a", "b", "c"}) {
             p.pictures.add(std::string("/p/") + name + ".bmp", 20 + 30 * (*name - 'a'), 12);
         }
-        settle();
     }
 
     Form1& form() { return *prog.form1(); }
     bool dialog_open() const { return prog.status_dialog() != nullptr; }
-    void settle() { history.after_action(prog.form1(), dialog_open()); }
-    // One user action, then the presenter's bookkeeping.
-    void act(const std::function<void()>& action) {
-        action();
-        settle();
+    void act(const std::function<void()>& action) { prog.run(action); }
+    bool undo() {
+        bool done = false;
+        act([this, &done] { done = prog.undo(); });
+        return done;
     }
-    bool undo() { return history.undo(form(), dialog_open()); }
-    bool redo() { return history.redo(form(), dialog_open()); }
+    bool redo() {
+        bool done = false;
+        act([this, &done] { done = prog.redo(); });
+        return done;
+    }
+    const History& history() const { return prog.history(); }
 
     // "&Load Image" with the file, then OK with the status and mode options
     // chosen (0 .. 1 and 0 .. 3; -1 leaves the one shown): two actions.
@@ -114,7 +81,6 @@ protected:
 
     fakes::Platform p;
     Program prog{p.services};
-    assist::History history;
 };
 
 // The actions the design is made of are one step each; a pointer passing by,
@@ -158,29 +124,29 @@ TEST_F(HistoryTest, EachUserActionIsOneStep) {
         {"Reset All again: nothing left", [this] { act([this] { form().cmdReset.click(); }); }, 0},
     };
     for (const auto& s : script) {
-        const std::uint64_t before = history.taken();
+        const std::uint64_t before = history().taken();
         s.action();
-        EXPECT_EQ(history.taken() - before, s.steps) << s.what;
+        EXPECT_EQ(history().taken() - before, s.steps) << s.what;
     }
 }
 
 TEST_F(HistoryTest, LoadIsUndoneWithItsAnswerAndRedoneWithoutReadingTheFile) {
-    const std::string start = fingerprint(form());
+    const FormState start = form().state();
     p.files.choose("/p/b.bmp");
     act([this] { form().cmdNewPicture.click(); });
     EXPECT_FALSE(undo()); // not while the status dialog is open
     EXPECT_FALSE(redo());
     ASSERT_TRUE(dialog_open());
     act([this] { prog.status_dialog()->cmdReturn.click(); });
-    const std::string loaded = fingerprint(form());
+    const FormState loaded = form().state();
     const std::string code = codegen::generate_code(form());
     const tk::PicturePtr picture = form().Image(1).picture;
 
     ASSERT_TRUE(undo());
-    EXPECT_EQ(fingerprint(form()), start);
+    EXPECT_EQ(form().state(), start);
     EXPECT_EQ(codegen::generate_code(form()), "");
     ASSERT_TRUE(redo());
-    EXPECT_EQ(fingerprint(form()), loaded);
+    EXPECT_EQ(form().state(), loaded);
     EXPECT_EQ(codegen::generate_code(form()), code);
     EXPECT_EQ(form().Image(1).picture, picture); // the same picture, shared
     EXPECT_EQ(p.pictures.loads.size(), 1U);
@@ -189,18 +155,24 @@ TEST_F(HistoryTest, LoadIsUndoneWithItsAnswerAndRedoneWithoutReadingTheFile) {
 TEST_F(HistoryTest, KeepsTheLastTwoHundredSteps) {
     load("/p/a.bmp");
     act([this] { gestures::click(form(), form().Image(1)); });
-    std::vector<std::string> states;
+    std::vector<FormState> states;
     for (int k = 0; k < 250; ++k) {
-        states.push_back(fingerprint(form()));
+        states.push_back(form().state());
         act([this, k] { assist::nudge(form(), k % 3 == 0 ? -1 : 1, k % 2); });
     }
+    const FormState last = form().state();
     int undone = 0;
     while (undo()) {
         ++undone;
-        ASSERT_EQ(fingerprint(form()), states[states.size() - undone]);
+        ASSERT_EQ(form().state(), states[states.size() - undone]);
     }
     EXPECT_EQ(undone, 200);
-    EXPECT_EQ(assist::History::kSteps, 200U);
+    int redone = 0;
+    while (redo()) {
+        ++redone;
+    }
+    EXPECT_EQ(redone, 200);
+    EXPECT_EQ(form().state(), last);
 }
 
 // A long random session: after every undo and redo the controls, the
@@ -214,10 +186,11 @@ TEST_F(HistoryTest, RandomSessionRoundTripsExactly) {
                               static_cast<float>(pick(-30, 520) * 15));
     };
     struct State {
-        std::string fingerprint, code;
+        FormState fingerprint;
+        std::string code;
     };
-    auto now = [this] { return State{fingerprint(form()), codegen::generate_code(form())}; };
-    const std::string grid = fingerprint(form(), true);
+    auto now = [this] { return State{form().state(), codegen::generate_code(form())}; };
+    const auto grid = fixed_state(form());
     std::deque<State> undo_states;
     std::vector<State> redo_states;
     int undos = 0;
@@ -231,12 +204,11 @@ TEST_F(HistoryTest, RandomSessionRoundTripsExactly) {
         if (kind == 12 || kind == 13) {
             const bool back = kind == 12;
             const bool done = back ? undo() : redo();
-            settle();
             if (back) {
                 ASSERT_EQ(done, !undo_states.empty()) << step;
                 if (done) {
                     ++undos;
-                    ASSERT_EQ(fingerprint(form()), undo_states.back().fingerprint) << step;
+                    ASSERT_EQ(form().state(), undo_states.back().fingerprint) << step;
                     ASSERT_EQ(codegen::generate_code(form()), undo_states.back().code) << step;
                     undo_states.pop_back();
                     redo_states.push_back(before);
@@ -245,17 +217,17 @@ TEST_F(HistoryTest, RandomSessionRoundTripsExactly) {
                 ASSERT_EQ(done, !redo_states.empty()) << step;
                 if (done) {
                     ++redos;
-                    ASSERT_EQ(fingerprint(form()), redo_states.back().fingerprint) << step;
+                    ASSERT_EQ(form().state(), redo_states.back().fingerprint) << step;
                     ASSERT_EQ(codegen::generate_code(form()), redo_states.back().code) << step;
                     redo_states.pop_back();
                     undo_states.push_back(before);
                 }
             }
-            ASSERT_EQ(history.undo_steps(), undo_states.size()) << step;
+            ASSERT_EQ(history().undo_steps(), undo_states.size()) << step;
             ASSERT_EQ(p.pictures.loads.size(), loads) << step; // never read again
             continue;
         }
-        const std::uint64_t taken = history.taken();
+        const std::uint64_t taken = history().taken();
         const auto at = point();
         const float x = at.first;
         const float y = at.second;
@@ -332,17 +304,17 @@ TEST_F(HistoryTest, RandomSessionRoundTripsExactly) {
             run = pick(1, 6);
             break;
         }
-        if (history.taken() != taken) {
+        if (history().taken() != taken) {
             // A step was taken: the moment before the action is the one to go back to.
-            if (undo_states.size() == assist::History::kSteps) {
+            if (undo_states.size() == History::kSteps) {
                 undo_states.pop_front();
             }
             undo_states.push_back(before);
             redo_states.clear();
         }
-        ASSERT_EQ(history.undo_steps(), undo_states.size()) << step;
+        ASSERT_EQ(history().undo_steps(), undo_states.size()) << step;
     }
-    EXPECT_EQ(fingerprint(form(), true), grid);
+    EXPECT_EQ(fixed_state(form()), grid);
     // The session went deep both ways.
     EXPECT_GT(undos, 1000);
     EXPECT_GT(redos, 300);
