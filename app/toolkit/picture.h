@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
+#include <string>
 
 namespace tk {
 
@@ -93,10 +94,14 @@ private:
 
 // A decoded picture: its natural size in pixels and its pixels, one 0xAARRGGBB
 // word each (non-premultiplied), row by row from the top-left corner.
+// A picture whose file could not be read again (a design opened after it went) has its
+// recorded size and path but no pixels.
 struct Picture {
     int width = 0;
     int height = 0;
     Pixels argb;
+    std::string path; // the file it was read from, as the user chose it
+    bool missing() const { return argb.empty(); }
 };
 
 using PicturePtr = std::shared_ptr<const Picture>;

@@ -365,7 +365,7 @@ void unmap(void* data, std::size_t bytes) { ::munmap(data, bytes); }
 
 // The pixels the helper left in its memory file, mapped read-only as the picture's buffer.
 // The helper has exited: nobody else can change the file; the seals make sure of it.
-tk::PicturePtr map_picture(int fd, std::uint32_t width, std::uint32_t height,
+std::shared_ptr<tk::Picture> map_picture(int fd, std::uint32_t width, std::uint32_t height,
                            const tk::PictureBudget& budget) {
     const std::size_t bytes = std::size_t{width} * height * 4;
     struct stat info {};
@@ -413,12 +413,14 @@ tk::PicturePtr HelperPictureLoader::load(const std::string& path, tk::PictureBud
         report_unstartable(helper_path_, std::strerror(helper.spawn_error));
         return nullptr;
     }
-    tk::PicturePtr picture = run(helper, file, budget);
+    std::shared_ptr<tk::Picture> picture = run(helper, file, budget);
+    if (picture)
+        picture->path = path;
     discard(helper);
     return picture;
 }
 
-tk::PicturePtr HelperPictureLoader::run(Helper& helper, const std::vector<unsigned char>& file,
+std::shared_ptr<tk::Picture> HelperPictureLoader::run(Helper& helper, const std::vector<unsigned char>& file,
                                         const tk::PictureBudget& budget) {
     if (helper.pid <= 0)
         return nullptr;

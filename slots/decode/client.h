@@ -50,7 +50,7 @@ public:
     };
 
 private:
-    tk::PicturePtr run(Helper& helper, const std::vector<unsigned char>& file,
+    std::shared_ptr<tk::Picture> run(Helper& helper, const std::vector<unsigned char>& file,
                        const tk::PictureBudget& budget);
 
     std::string helper_path_;

@@ -68,6 +68,7 @@ public:
         p->height = height;
         p->argb.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height),
                        0xFF808080U);
+        p->path = path;
         pictures[path] = std::move(p);
     }
     // Paths whose pictures are too large for the memory pictures may take: allocating their
