@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
+#include "dispatcher.h"
 #include "picture_cache.h"
 #include "toolkit/window.h"
+#include "view_overlay.h"
 
 #include <QFont>
 #include <QHash>
@@ -27,28 +29,6 @@ namespace padscreen_qt {
 // Window twips as logical pixels, as every view places and paints them.
 int px(float twips);
 QRect px_rect(const tk::Rect& r);
-
-// Runs what the user did against the model, then brings every view up to date.
-class Dispatcher {
-public:
-    virtual ~Dispatcher() = default;
-    virtual void dispatch(const std::function<void()>& action) = 0;
-    // True while an action runs or the views are being updated: input that
-    // arrives then was caused by the program itself, not by the user.
-    virtual bool busy() const = 0;
-};
-
-// Drawing of our own laid into a view's painting: after each control of the
-// drawn layer, and once more above all of them. It asks the view to repaint
-// what it changed through WindowView::invalidate.
-class ViewOverlay {
-public:
-    virtual ~ViewOverlay() = default;
-    virtual bool paints_after(const tk::Control& control) const = 0;
-    virtual void paint_after(QPainter& painter, const tk::Control& control) = 0;
-    // Above every control, within area only.
-    virtual void paint_above(QPainter& painter, const QRegion& area) = 0;
-};
 
 // One generic view for any model window: paints its drawn layer, hosts its
 // windowed controls as real Qt widgets and feeds pointer, focus, close and
