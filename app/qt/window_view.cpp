@@ -4,6 +4,7 @@
 #include "prompt_text.h"
 #include "services.h"
 #include "ui_font.h"
+#include "units.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -30,14 +31,6 @@
 #include <vector>
 
 namespace padscreen_qt {
-
-int px(float twips) { return static_cast<int>(std::lround(twips / tk::kTwipsPerPixel)); }
-
-QRect px_rect(const tk::Rect& r) {
-    const int l = px(r.left);
-    const int t = px(r.top);
-    return {l, t, px(r.left + r.width) - l, px(r.top + r.height) - t};
-}
 
 namespace {
 
@@ -124,68 +117,6 @@ void paint_outline(QPainter& painter, const QRect& r, const QRect& visible) {
     dashes(QPoint(r.left() + r.width() - 1, r.top()), {0, 1}, r.height());
 }
 
-
-QColor to_qcolor(tk::Color c) {
-    return {static_cast<int>(c & 0xFFU), static_cast<int>((c >> 8) & 0xFFU),
-            static_cast<int>((c >> 16) & 0xFFU)};
-}
-
-// The pointer as the model counts it: whole pixels, 15 twips each. The
-// position may lie outside the view, even negative, while a button is held.
-float to_twips(qreal pixels) { return static_cast<float>(std::floor(pixels)) * tk::kTwipsPerPixel; }
-
-std::int16_t button_code(Qt::MouseButton button) {
-    switch (button) {
-    case Qt::LeftButton:
-        return tk::kLeftButton;
-    case Qt::RightButton:
-        return tk::kRightButton;
-    case Qt::MiddleButton:
-        return tk::kMiddleButton;
-    default:
-        return 0;
-    }
-}
-
-std::int16_t buttons_code(Qt::MouseButtons buttons) {
-    std::int16_t code = 0;
-    for (const Qt::MouseButton b : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton}) {
-        if (buttons & b) {
-            code = static_cast<std::int16_t>(code | button_code(b));
-        }
-    }
-    return code;
-}
-
-std::int16_t shift_code(Qt::KeyboardModifiers modifiers) {
-    std::int16_t code = 0;
-    if (modifiers & Qt::ShiftModifier) {
-        code |= 1;
-    }
-    if (modifiers & Qt::ControlModifier) {
-        code |= 2;
-    }
-    if (modifiers & Qt::AltModifier) {
-        code |= 4;
-    }
-    return code;
-}
-
-QString qs(const std::string& text) { return QString::fromStdString(text); }
-
-// The model keeps CR LF line ends; the editor works with "\n".
-QString to_editor(const std::string& text) {
-    return qs(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-}
-// The document's raw text: every character as typed (a no-break space stays
-// one, where toPlainText() would make it a space); its paragraph and line
-// separators become CR LF.
-std::string from_editor(const QTextDocument& document) {
-    QString out = document.toRawText();
-    out.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
-    out.replace(QChar::LineSeparator, QStringLiteral("\r\n"));
-    return out.toStdString();
-}
 
 bool same_items(const QComboBox& combo, const std::vector<std::string>& items) {
     if (combo.count() != static_cast<int>(items.size())) {

@@ -4,6 +4,7 @@
 #include "dispatcher.h"
 #include "picture_cache.h"
 #include "toolkit/window.h"
+#include "units.h" // px, px_rect: whoever paints on a view places by them
 #include "view_overlay.h"
 
 #include <QFont>
@@ -25,10 +26,6 @@ class QPainter;
 #include <vector>
 
 namespace padscreen_qt {
-
-// Window twips as logical pixels, as every view places and paints them.
-int px(float twips);
-QRect px_rect(const tk::Rect& r);
 
 // One generic view for any model window: paints its drawn layer, hosts its
 // windowed controls as real Qt widgets and feeds pointer, focus, close and
