@@ -2,6 +2,7 @@
 #include "window_view.h"
 
 #include "prompt_text.h"
+#include "kept_look_button.h"
 #include "services.h"
 #include "ui_font.h"
 #include "units.h"
@@ -19,8 +20,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
-#include <QStyleOptionButton>
-#include <QStylePainter>
 #include <QTextDocument>
 #include <QToolTip>
 
@@ -33,55 +32,6 @@
 namespace padscreen_qt {
 
 namespace {
-
-// A push button that keeps its last look: a repaint of the window copies it
-// instead of shaping its caption and drawing its bevel again.
-class KeptLookButton : public QPushButton {
-public:
-    using QPushButton::QPushButton;
-
-protected:
-    void paintEvent(QPaintEvent* /*event*/) override {
-        QStyleOptionButton option;
-        initStyleOption(&option);
-        const qreal dpr = devicePixelRatioF();
-        const Look look{option.state,          option.features, option.text, option.rect,
-                        option.palette.cacheKey(), dpr};
-        if (kept_.isNull() || !(look == look_)) {
-            kept_ = QPixmap((QSizeF(size()) * dpr).toSize());
-            kept_.setDevicePixelRatio(dpr);
-            kept_.fill(Qt::transparent);
-            QStylePainter painter(&kept_, this);
-            // What a painter on the button itself would start with.
-            painter.setFont(font());
-            painter.setPen(palette().color(foregroundRole()));
-            painter.setLayoutDirection(layoutDirection());
-            painter.drawControl(QStyle::CE_PushButton, option);
-            look_ = look;
-        }
-        QPainter painter(this);
-        painter.drawPixmap(0, 0, kept_);
-    }
-    void changeEvent(QEvent* event) override {
-        if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
-            kept_ = QPixmap();
-        }
-        QPushButton::changeEvent(event);
-    }
-
-private:
-    struct Look {
-        QStyle::State state;
-        QStyleOptionButton::ButtonFeatures features;
-        QString text;
-        QRect rect;
-        qint64 palette = 0;
-        qreal dpr = 0;
-        bool operator==(const Look&) const = default;
-    };
-    Look look_;
-    QPixmap kept_;
-};
 
 // The drag outline: one logical pixel wide, dashes of black and white in
 // turn, so that it shows on the black grid, on white and on grey alike.
