@@ -1,86 +1,25 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "window_view.h"
 
-#include "kept_look_button.h"
 #include "services.h"
 #include "ui_font.h"
-#include "units.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QComboBox>
-#include <QFontDatabase>
-#include <QGroupBox>
 #include <QKeyEvent>
-#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QSignalBlocker>
-#include <QTextDocument>
 #include <QToolTip>
 
-#include <algorithm>
-#include <cmath>
-#include <functional>
-#include <optional>
-#include <vector>
+#include <string>
 
 namespace padscreen_qt {
 
-namespace {
-
-bool same_items(const QComboBox& combo, const std::vector<std::string>& items) {
-    if (combo.count() != static_cast<int>(items.size())) {
-        return false;
-    }
-    for (int k = 0; k < combo.count(); ++k) {
-        if (combo.itemText(k) != qs(items[static_cast<std::size_t>(k)])) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// What a key does to the focus: Tab and Shift+Tab move between stops, the
-// arrows on an option step within its group (-1, 1); 0 leaves the key alone.
-constexpr int kTabForward = 2;
-constexpr int kTabBackward = -2;
-int focus_key_step(int key, Qt::KeyboardModifiers mods, tk::Kind on) {
-    if (key == Qt::Key_Tab && mods == Qt::NoModifier) {
-        return kTabForward;
-    }
-    if (key == Qt::Key_Backtab && (mods == Qt::ShiftModifier || mods == Qt::NoModifier)) {
-        return kTabBackward;
-    }
-    // On a button the arrows move the focus on as Tab does (the toolkit's own
-    // walk would enter an option group at its first option and choose it).
-    const bool option = on == tk::Kind::OptionButton;
-    if ((!option && on != tk::Kind::Button) || mods != Qt::NoModifier) {
-        return 0;
-    }
-    switch (key) {
-    case Qt::Key_Up:
-    case Qt::Key_Left:
-        return option ? -1 : kTabBackward;
-    case Qt::Key_Down:
-    case Qt::Key_Right:
-        return option ? 1 : kTabForward;
-    default:
-        return 0;
-    }
-}
-
-bool takes_focus(const tk::Control& c) {
-    return c.kind() != tk::Kind::Frame && c.kind() != tk::Kind::PictureBox && c.tab_index >= 0;
-}
-
-} // namespace
-
 WindowView::WindowView(tk::Window& window, Dispatcher& dispatcher, const QIcon& icon)
-    : window_(&window), id_(window.id()), dispatcher_(dispatcher), drawn_(window) {
+    : window_(&window), id_(window.id()), dispatcher_(dispatcher),
+      widgets_(*this, dispatcher,
+               [this](const std::function<void()>& action) { user_action(action); }),
+      drawn_(window) {
     // Top level without an owner; the frame follows the model's attributes.
     Qt::WindowFlags flags = window.show_in_taskbar ? Qt::Window : Qt::Tool;
     flags |= Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -111,22 +50,7 @@ WindowView::WindowView(tk::Window& window, Dispatcher& dispatcher, const QIcon& 
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
 
-    for (const auto& control : window.controls()) {
-        if (control->windowed()) {
-            ensure_widget(*control);
-        }
-    }
-    QWidget* previous = nullptr;
-    for (tk::Control* c : window.tab_order()) {
-        QWidget* w = widget_for(*c);
-        if (w == nullptr || !takes_focus(*c)) {
-            continue;
-        }
-        if (previous != nullptr) {
-            setTabOrder(previous, w);
-        }
-        previous = w;
-    }
+    widgets_.make_widgets(window);
     sync();
 }
 
@@ -137,214 +61,12 @@ QSize WindowView::client_size() const {
     return {px(window_->client_width), px(window_->client_height)};
 }
 
-QWidget* WindowView::widget_for(const tk::Control& control) const {
-    const auto it = widgets_.find(&control);
-    return it == widgets_.end() ? nullptr : it->second;
-}
-
-QWidget* WindowView::ensure_widget(tk::Control& control) {
-    if (QWidget* existing = widget_for(control)) {
-        return existing;
-    }
-    // Options live inside their frame, placed relative to it.
-    QWidget* parent = this;
-    if (control.container != nullptr) {
-        if (QWidget* frame = ensure_widget(*control.container)) {
-            parent = frame;
-        }
-    }
-    QWidget* widget = make_widget(control, parent);
-    widgets_[&control] = widget;
-    sources_[widget] = &control;
-    widget->installEventFilter(this);
-    return widget;
-}
-
-QWidget* WindowView::make_widget(tk::Control& control, QWidget* parent) {
-    switch (control.kind()) {
-    case tk::Kind::Button: {
-        auto& model = static_cast<tk::Button&>(control);
-        auto* button = new KeptLookButton(qs(model.caption), parent);
-        // Enter presses a button that has the focus, as Space does; no button
-        // is the window's default.
-        button->setAutoDefault(true);
-        QObject::connect(button, &QPushButton::clicked, this,
-                         [this, &model] { user_action([&model] { model.click(); }); });
-        return button;
-    }
-    case tk::Kind::ComboBox: {
-        auto& model = static_cast<tk::ComboBox&>(control);
-        auto* combo = new QComboBox(parent);
-        combo->setEditable(true);
-        combo->setInsertPolicy(QComboBox::NoInsert);
-        combo->setCompleter(nullptr);
-        QLineEdit* editor = combo->lineEdit();
-        // Typing, Enter or leaving the field never counts as choosing an item:
-        // only a choice from the list does.
-        QObject::disconnect(editor, &QLineEdit::editingFinished, combo, nullptr);
-        QObject::disconnect(editor, &QLineEdit::returnPressed, combo, nullptr);
-        QObject::connect(combo, &QComboBox::activated, this, [this, &model](int index) {
-            user_action([&model, index] { model.choose(index); });
-        });
-        QObject::connect(editor, &QLineEdit::textEdited, this, [this, &model](const QString& t) {
-            if (window_ != nullptr) {
-                model.text = t.toStdString();
-            }
-        });
-        sources_[editor] = &control;
-        editor->installEventFilter(this);
-        return combo;
-    }
-    case tk::Kind::TextBox: {
-        auto& model = static_cast<tk::TextBox&>(control);
-        if (model.multi_line) {
-            auto* edit = new QPlainTextEdit(parent);
-            edit->setVerticalScrollBarPolicy(model.vertical_scroll_bar ? Qt::ScrollBarAlwaysOn
-                                                                       : Qt::ScrollBarAsNeeded);
-            edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-            edit->setTabChangesFocus(true);
-            edit->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-            QObject::connect(edit, &QPlainTextEdit::textChanged, this, [this, &model, edit] {
-                if (window_ == nullptr || dispatcher_.busy()) {
-                    return;
-                }
-                model.text = from_editor(*edit->document());
-                shown_text_[&model] = model.text;
-            });
-            return edit;
-        }
-        auto* edit = new QLineEdit(parent);
-        QObject::connect(edit, &QLineEdit::textEdited, this, [this, &model](const QString& t) {
-            if (window_ != nullptr) {
-                model.text = t.toStdString();
-            }
-        });
-        return edit;
-    }
-    case tk::Kind::Frame:
-        return new QGroupBox(qs(static_cast<tk::Frame&>(control).caption), parent);
-    case tk::Kind::OptionButton: {
-        auto& model = static_cast<tk::OptionButton&>(control);
-        auto* option = new QRadioButton(qs(model.caption), parent);
-        QObject::connect(option, &QRadioButton::toggled, this, [this, &model](bool checked) {
-            if (checked) {
-                user_action([&model] { model.set_value(true); });
-            }
-        });
-        return option;
-    }
-    case tk::Kind::PictureBox: {
-        auto* box = new QFrame(parent);
-        box->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-        box->setFocusPolicy(Qt::NoFocus);
-        return box;
-    }
-    case tk::Kind::Image:
-    case tk::Kind::Label:
-    case tk::Kind::Line:
-        break;
-    }
-    return nullptr;
-}
-
 void WindowView::user_action(const std::function<void()>& action) {
     if (window_ == nullptr || dispatcher_.busy()) {
         return;
     }
     const ActingWindow acting(this);
     dispatcher_.dispatch(action);
-}
-
-void WindowView::sync_widget(tk::Control& control, QWidget* widget) {
-    const QSignalBlocker block(widget);
-    // Inside a frame the place is relative to it, as the model keeps it.
-    QRect place = px_rect({control.left, control.top, control.width, control.height});
-    if (control.kind() == tk::Kind::OptionButton && widget->parentWidget() != nullptr) {
-        // An option caption a little wider than its designed box may use the
-        // rest of its frame rather than be cut.
-        const int room = widget->parentWidget()->width() - place.left() - 2;
-        place.setWidth(std::max(place.width(), std::min(widget->sizeHint().width(), room)));
-    }
-    if (widget->geometry() != place) {
-        widget->setGeometry(place);
-    }
-    switch (control.kind()) {
-    case tk::Kind::Button: {
-        auto* button = static_cast<QPushButton*>(widget);
-        const QString caption = qs(static_cast<tk::Button&>(control).caption);
-        if (button->text() != caption) {
-            button->setText(caption);
-        }
-        break;
-    }
-    case tk::Kind::ComboBox: {
-        auto& model = static_cast<tk::ComboBox&>(control);
-        auto* combo = static_cast<QComboBox*>(widget);
-        const QSignalBlocker block_editor(combo->lineEdit());
-        if (!same_items(*combo, model.items)) {
-            combo->clear();
-            for (const std::string& item : model.items) {
-                combo->addItem(qs(item));
-            }
-            combo->setEditText(QString()); // set again below
-        }
-        const QString text = qs(model.text);
-        if (combo->currentText() != text) {
-            combo->setCurrentIndex(
-                combo->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive));
-            combo->setEditText(text);
-        }
-        break;
-    }
-    case tk::Kind::TextBox: {
-        auto& model = static_cast<tk::TextBox&>(control);
-        if (auto* edit = qobject_cast<QPlainTextEdit*>(widget)) {
-            const auto seen = shown_text_.find(&model);
-            if (seen == shown_text_.end() || seen->second != model.text) {
-                edit->setPlainText(to_editor(model.text));
-                shown_text_[&model] = model.text;
-            }
-        } else if (auto* line = qobject_cast<QLineEdit*>(widget)) {
-            const QString text = qs(model.text);
-            if (line->text() != text) {
-                line->setText(text);
-            }
-        }
-        break;
-    }
-    case tk::Kind::Frame: {
-        auto* frame = static_cast<QGroupBox*>(widget);
-        const QString caption = qs(static_cast<tk::Frame&>(control).caption);
-        if (frame->title() != caption) {
-            frame->setTitle(caption);
-        }
-        break;
-    }
-    case tk::Kind::OptionButton: {
-        auto& model = static_cast<tk::OptionButton&>(control);
-        auto* option = static_cast<QRadioButton*>(widget);
-        const QString caption = qs(model.caption);
-        if (option->text() != caption) {
-            option->setText(caption);
-        }
-        if (option->isChecked() != model.value()) {
-            // An exclusive group refuses to clear its checked button; the
-            // model may have none selected.
-            option->setAutoExclusive(false);
-            option->setChecked(model.value());
-            option->setAutoExclusive(true);
-        }
-        break;
-    }
-    default:
-        break;
-    }
-    if (widget->isEnabled() != control.enabled) {
-        widget->setEnabled(control.enabled);
-    }
-    if (widget->isHidden() == control.visible) {
-        widget->setVisible(control.visible);
-    }
 }
 
 void WindowView::sync() {
@@ -355,13 +77,7 @@ void WindowView::sync() {
     if (windowTitle() != title) {
         setWindowTitle(title);
     }
-    // Frames before the options they hold, so that a shown option is not
-    // shown by an enable change of its frame in between.
-    for (const auto& control : window_->controls()) {
-        if (QWidget* w = widget_for(*control)) {
-            sync_widget(*control, w);
-        }
-    }
+    widgets_.sync();
     update_drawn();
     if (!window_->visible && isVisible()) {
         hide();
@@ -413,10 +129,8 @@ bool WindowView::restore_focus(const tk::Control* picked) {
 void WindowView::detach() {
     window_ = nullptr;
     applied_focus_ = nullptr;
-    sources_.clear();
-    widgets_.clear();
+    widgets_.detach();
     drawn_.detach();
-    shown_text_.clear();
     hide();
     deleteLater();
 }
@@ -529,7 +243,8 @@ bool WindowView::event(QEvent* event) {
     if (event->type() == QEvent::ToolTip && window_ != nullptr) {
         // A label whose caption may be shortened shows it whole as its tip.
         const auto& help = static_cast<const QHelpEvent&>(*event);
-        const tk::Control* c = window_->hit_test(to_twips(help.pos().x()), to_twips(help.pos().y()));
+        const tk::Control* c =
+            window_->hit_test(to_twips(help.pos().x()), to_twips(help.pos().y()));
         const auto* label = c != nullptr && c->kind() == tk::Kind::Label
                                 ? static_cast<const tk::Label*>(c)
                                 : nullptr;
@@ -544,12 +259,13 @@ bool WindowView::event(QEvent* event) {
 }
 
 bool WindowView::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress && window_ != nullptr && sources_.contains(watched)) {
+    if (event->type() == QEvent::KeyPress && window_ != nullptr &&
+        widgets_.source(watched) != nullptr) {
         // The model owns the tab order and the option groups; Tab and the
         // arrows on an option go to it, the view then shows where focus went.
         const auto& key = static_cast<const QKeyEvent&>(*event);
         const Qt::KeyboardModifiers mods = key.modifiers() & ~Qt::KeypadModifier;
-        const int step = focus_key_step(key.key(), mods, sources_.value(watched)->kind());
+        const int step = focus_key_step(key.key(), mods, widgets_.source(watched)->kind());
         if (step == kTabForward || step == kTabBackward) {
             user_action([this, step] { window_->tab(step == kTabBackward); });
             return true;
@@ -560,9 +276,7 @@ bool WindowView::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     if (event->type() == QEvent::FocusIn && window_ != nullptr) {
-        const auto it = sources_.constFind(watched);
-        if (it != sources_.constEnd()) {
-            tk::Control* control = it.value();
+        if (tk::Control* control = widgets_.source(watched)) {
             const auto reason = static_cast<const QFocusEvent&>(*event).reason();
             if (reason == Qt::ActiveWindowFocusReason && restore_focus(control)) {
                 // Qt's pick on activation (it may be the control after the one

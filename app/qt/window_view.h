@@ -6,8 +6,8 @@
 #include "toolkit/window.h"
 #include "units.h" // px, px_rect: whoever paints on a view places by them
 #include "view_overlay.h"
+#include "widget_host.h"
 
-#include <QHash>
 #include <QIcon>
 #include <QRegion>
 #include <QTimer>
@@ -15,8 +15,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
-#include <string>
 
 namespace padscreen_qt {
 
@@ -32,7 +30,7 @@ public:
     std::uint64_t window_id() const { return id_; }
     // The client area the model asks for, in pixels.
     QSize client_size() const;
-    QWidget* widget_for(const tk::Control& control) const;
+    QWidget* widget_for(const tk::Control& control) const { return widgets_.widget_for(control); }
 
     // Widgets, drawing and title as the model has them; hides the view when
     // the model hid the window.
@@ -56,9 +54,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QWidget* ensure_widget(tk::Control& control);
-    QWidget* make_widget(tk::Control& control, QWidget* parent);
-    void sync_widget(tk::Control& control, QWidget* widget);
     // What the drawn layer takes from this widget.
     Surface surface() const;
     // Gives the focus back to the control the model keeps, when Qt picked
@@ -79,12 +74,8 @@ private:
     tk::Window* window_;
     std::uint64_t id_;
     Dispatcher& dispatcher_;
-    std::map<const tk::Control*, QWidget*> widgets_;
-    QHash<const QObject*, tk::Control*> sources_; // widget (or its inner editor) -> control
+    WidgetHost widgets_;
     DrawnLayer drawn_;
-    // The model text a multi-line box shows last, to leave the editor alone
-    // (cursor, scroll position) while the model keeps it.
-    std::map<const tk::Control*, std::string> shown_text_;
     QTimer close_retry_; // a close request waiting for the running handler's end
     tk::Control* applied_focus_ = nullptr;
     std::uint64_t applied_show_count_ = 0;
