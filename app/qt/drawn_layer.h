@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
+// What a window's view paints itself rather than leaves to widgets.
 
 #include "picture_cache.h"
 #include "toolkit/window.h"
