@@ -1,241 +1,25 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "window_view.h"
 
-#include "prompt_text.h"
 #include "services.h"
 #include "ui_font.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QComboBox>
-#include <QFontDatabase>
-#include <QGroupBox>
 #include <QKeyEvent>
-#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QSignalBlocker>
-#include <QStyleOptionButton>
-#include <QStylePainter>
-#include <QTextDocument>
 #include <QToolTip>
 
-#include <algorithm>
-#include <cmath>
-#include <functional>
-#include <optional>
-#include <vector>
+#include <string>
 
 namespace padscreen_qt {
 
-int px(float twips) { return static_cast<int>(std::lround(twips / tk::kTwipsPerPixel)); }
-
-QRect px_rect(const tk::Rect& r) {
-    const int l = px(r.left);
-    const int t = px(r.top);
-    return {l, t, px(r.left + r.width) - l, px(r.top + r.height) - t};
-}
-
-namespace {
-
-// A push button that keeps its last look: a repaint of the window copies it
-// instead of shaping its caption and drawing its bevel again.
-class KeptLookButton : public QPushButton {
-public:
-    using QPushButton::QPushButton;
-
-protected:
-    void paintEvent(QPaintEvent* /*event*/) override {
-        QStyleOptionButton option;
-        initStyleOption(&option);
-        const qreal dpr = devicePixelRatioF();
-        const Look look{option.state,          option.features, option.text, option.rect,
-                        option.palette.cacheKey(), dpr};
-        if (kept_.isNull() || !(look == look_)) {
-            kept_ = QPixmap((QSizeF(size()) * dpr).toSize());
-            kept_.setDevicePixelRatio(dpr);
-            kept_.fill(Qt::transparent);
-            QStylePainter painter(&kept_, this);
-            // What a painter on the button itself would start with.
-            painter.setFont(font());
-            painter.setPen(palette().color(foregroundRole()));
-            painter.setLayoutDirection(layoutDirection());
-            painter.drawControl(QStyle::CE_PushButton, option);
-            look_ = look;
-        }
-        QPainter painter(this);
-        painter.drawPixmap(0, 0, kept_);
-    }
-    void changeEvent(QEvent* event) override {
-        if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
-            kept_ = QPixmap();
-        }
-        QPushButton::changeEvent(event);
-    }
-
-private:
-    struct Look {
-        QStyle::State state;
-        QStyleOptionButton::ButtonFeatures features;
-        QString text;
-        QRect rect;
-        qint64 palette = 0;
-        qreal dpr = 0;
-        bool operator==(const Look&) const = default;
-    };
-    Look look_;
-    QPixmap kept_;
-};
-
-// The drag outline: one logical pixel wide, dashes of black and white in
-// turn, so that it shows on the black grid, on white and on grey alike.
-constexpr int kDash = 4;
-// Only the dashes that fall inside visible are drawn: the outline of a large
-// picture runs far past the window, and it moves at every pointer step.
-void paint_outline(QPainter& painter, const QRect& r, const QRect& visible) {
-    const auto dashes = [&painter, &visible](QPoint from, QPoint step, int length) {
-        // The stretch of this edge inside visible, in whole dashes so their phase stays.
-        const int along = step.x() != 0 ? from.x() : from.y();
-        const int lo = step.x() != 0 ? visible.left() : visible.top();
-        const int hi = step.x() != 0 ? visible.right() : visible.bottom();
-        const int across = step.x() != 0 ? from.y() : from.x();
-        const int side_lo = step.x() != 0 ? visible.top() : visible.left();
-        const int side_hi = step.x() != 0 ? visible.bottom() : visible.right();
-        if (across < side_lo || across > side_hi) {
-            return;
-        }
-        const int first = std::max(0, (lo - along) / kDash * kDash);
-        const int last = std::min(length, hi - along + 1);
-        for (int k = first; k < last; k += kDash) {
-            const int n = std::min(kDash, length - k);
-            const QRect piece(from + step * k, step.x() != 0 ? QSize(n, 1) : QSize(1, n));
-            painter.fillRect(piece, (k / kDash) % 2 == 0 ? Qt::black : Qt::white);
-        }
-    };
-    if (r.width() <= 0 || r.height() <= 0) {
-        return;
-    }
-    dashes(r.topLeft(), {1, 0}, r.width());
-    dashes(QPoint(r.left(), r.top() + r.height() - 1), {1, 0}, r.width());
-    dashes(r.topLeft(), {0, 1}, r.height());
-    dashes(QPoint(r.left() + r.width() - 1, r.top()), {0, 1}, r.height());
-}
-
-
-QColor to_qcolor(tk::Color c) {
-    return {static_cast<int>(c & 0xFFU), static_cast<int>((c >> 8) & 0xFFU),
-            static_cast<int>((c >> 16) & 0xFFU)};
-}
-
-// The pointer as the model counts it: whole pixels, 15 twips each. The
-// position may lie outside the view, even negative, while a button is held.
-float to_twips(qreal pixels) { return static_cast<float>(std::floor(pixels)) * tk::kTwipsPerPixel; }
-
-std::int16_t button_code(Qt::MouseButton button) {
-    switch (button) {
-    case Qt::LeftButton:
-        return tk::kLeftButton;
-    case Qt::RightButton:
-        return tk::kRightButton;
-    case Qt::MiddleButton:
-        return tk::kMiddleButton;
-    default:
-        return 0;
-    }
-}
-
-std::int16_t buttons_code(Qt::MouseButtons buttons) {
-    std::int16_t code = 0;
-    for (const Qt::MouseButton b : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton}) {
-        if (buttons & b) {
-            code = static_cast<std::int16_t>(code | button_code(b));
-        }
-    }
-    return code;
-}
-
-std::int16_t shift_code(Qt::KeyboardModifiers modifiers) {
-    std::int16_t code = 0;
-    if (modifiers & Qt::ShiftModifier) {
-        code |= 1;
-    }
-    if (modifiers & Qt::ControlModifier) {
-        code |= 2;
-    }
-    if (modifiers & Qt::AltModifier) {
-        code |= 4;
-    }
-    return code;
-}
-
-QString qs(const std::string& text) { return QString::fromStdString(text); }
-
-// The model keeps CR LF line ends; the editor works with "\n".
-QString to_editor(const std::string& text) {
-    return qs(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-}
-// The document's raw text: every character as typed (a no-break space stays
-// one, where toPlainText() would make it a space); its paragraph and line
-// separators become CR LF.
-std::string from_editor(const QTextDocument& document) {
-    QString out = document.toRawText();
-    out.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
-    out.replace(QChar::LineSeparator, QStringLiteral("\r\n"));
-    return out.toStdString();
-}
-
-bool same_items(const QComboBox& combo, const std::vector<std::string>& items) {
-    if (combo.count() != static_cast<int>(items.size())) {
-        return false;
-    }
-    for (int k = 0; k < combo.count(); ++k) {
-        if (combo.itemText(k) != qs(items[static_cast<std::size_t>(k)])) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// What a key does to the focus: Tab and Shift+Tab move between stops, the
-// arrows on an option step within its group (-1, 1); 0 leaves the key alone.
-constexpr int kTabForward = 2;
-constexpr int kTabBackward = -2;
-int focus_key_step(int key, Qt::KeyboardModifiers mods, tk::Kind on) {
-    if (key == Qt::Key_Tab && mods == Qt::NoModifier) {
-        return kTabForward;
-    }
-    if (key == Qt::Key_Backtab && (mods == Qt::ShiftModifier || mods == Qt::NoModifier)) {
-        return kTabBackward;
-    }
-    // On a button the arrows move the focus on as Tab does (the toolkit's own
-    // walk would enter an option group at its first option and choose it).
-    const bool option = on == tk::Kind::OptionButton;
-    if ((!option && on != tk::Kind::Button) || mods != Qt::NoModifier) {
-        return 0;
-    }
-    switch (key) {
-    case Qt::Key_Up:
-    case Qt::Key_Left:
-        return option ? -1 : kTabBackward;
-    case Qt::Key_Down:
-    case Qt::Key_Right:
-        return option ? 1 : kTabForward;
-    default:
-        return 0;
-    }
-}
-
-bool takes_focus(const tk::Control& c) {
-    return c.kind() != tk::Kind::Frame && c.kind() != tk::Kind::PictureBox && c.tab_index >= 0;
-}
-
-} // namespace
-
 WindowView::WindowView(tk::Window& window, Dispatcher& dispatcher, const QIcon& icon)
-    : window_(&window), id_(window.id()), dispatcher_(dispatcher) {
+    : window_(&window), id_(window.id()), dispatcher_(dispatcher),
+      widgets_(*this, dispatcher,
+               [this](const std::function<void()>& action) { user_action(action); }),
+      drawn_(window) {
     // Top level without an owner; the frame follows the model's attributes.
     Qt::WindowFlags flags = window.show_in_taskbar ? Qt::Window : Qt::Tool;
     flags |= Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -266,22 +50,7 @@ WindowView::WindowView(tk::Window& window, Dispatcher& dispatcher, const QIcon& 
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
 
-    for (const auto& control : window.controls()) {
-        if (control->windowed()) {
-            ensure_widget(*control);
-        }
-    }
-    QWidget* previous = nullptr;
-    for (tk::Control* c : window.tab_order()) {
-        QWidget* w = widget_for(*c);
-        if (w == nullptr || !takes_focus(*c)) {
-            continue;
-        }
-        if (previous != nullptr) {
-            setTabOrder(previous, w);
-        }
-        previous = w;
-    }
+    widgets_.make_widgets(window);
     sync();
 }
 
@@ -292,214 +61,12 @@ QSize WindowView::client_size() const {
     return {px(window_->client_width), px(window_->client_height)};
 }
 
-QWidget* WindowView::widget_for(const tk::Control& control) const {
-    const auto it = widgets_.find(&control);
-    return it == widgets_.end() ? nullptr : it->second;
-}
-
-QWidget* WindowView::ensure_widget(tk::Control& control) {
-    if (QWidget* existing = widget_for(control)) {
-        return existing;
-    }
-    // Options live inside their frame, placed relative to it.
-    QWidget* parent = this;
-    if (control.container != nullptr) {
-        if (QWidget* frame = ensure_widget(*control.container)) {
-            parent = frame;
-        }
-    }
-    QWidget* widget = make_widget(control, parent);
-    widgets_[&control] = widget;
-    sources_[widget] = &control;
-    widget->installEventFilter(this);
-    return widget;
-}
-
-QWidget* WindowView::make_widget(tk::Control& control, QWidget* parent) {
-    switch (control.kind()) {
-    case tk::Kind::Button: {
-        auto& model = static_cast<tk::Button&>(control);
-        auto* button = new KeptLookButton(qs(model.caption), parent);
-        // Enter presses a button that has the focus, as Space does; no button
-        // is the window's default.
-        button->setAutoDefault(true);
-        QObject::connect(button, &QPushButton::clicked, this,
-                         [this, &model] { user_action([&model] { model.click(); }); });
-        return button;
-    }
-    case tk::Kind::ComboBox: {
-        auto& model = static_cast<tk::ComboBox&>(control);
-        auto* combo = new QComboBox(parent);
-        combo->setEditable(true);
-        combo->setInsertPolicy(QComboBox::NoInsert);
-        combo->setCompleter(nullptr);
-        QLineEdit* editor = combo->lineEdit();
-        // Typing, Enter or leaving the field never counts as choosing an item:
-        // only a choice from the list does.
-        QObject::disconnect(editor, &QLineEdit::editingFinished, combo, nullptr);
-        QObject::disconnect(editor, &QLineEdit::returnPressed, combo, nullptr);
-        QObject::connect(combo, &QComboBox::activated, this, [this, &model](int index) {
-            user_action([&model, index] { model.choose(index); });
-        });
-        QObject::connect(editor, &QLineEdit::textEdited, this, [this, &model](const QString& t) {
-            if (window_ != nullptr) {
-                model.text = t.toStdString();
-            }
-        });
-        sources_[editor] = &control;
-        editor->installEventFilter(this);
-        return combo;
-    }
-    case tk::Kind::TextBox: {
-        auto& model = static_cast<tk::TextBox&>(control);
-        if (model.multi_line) {
-            auto* edit = new QPlainTextEdit(parent);
-            edit->setVerticalScrollBarPolicy(model.vertical_scroll_bar ? Qt::ScrollBarAlwaysOn
-                                                                       : Qt::ScrollBarAsNeeded);
-            edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-            edit->setTabChangesFocus(true);
-            edit->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-            QObject::connect(edit, &QPlainTextEdit::textChanged, this, [this, &model, edit] {
-                if (window_ == nullptr || dispatcher_.busy()) {
-                    return;
-                }
-                model.text = from_editor(*edit->document());
-                shown_text_[&model] = model.text;
-            });
-            return edit;
-        }
-        auto* edit = new QLineEdit(parent);
-        QObject::connect(edit, &QLineEdit::textEdited, this, [this, &model](const QString& t) {
-            if (window_ != nullptr) {
-                model.text = t.toStdString();
-            }
-        });
-        return edit;
-    }
-    case tk::Kind::Frame:
-        return new QGroupBox(qs(static_cast<tk::Frame&>(control).caption), parent);
-    case tk::Kind::OptionButton: {
-        auto& model = static_cast<tk::OptionButton&>(control);
-        auto* option = new QRadioButton(qs(model.caption), parent);
-        QObject::connect(option, &QRadioButton::toggled, this, [this, &model](bool checked) {
-            if (checked) {
-                user_action([&model] { model.set_value(true); });
-            }
-        });
-        return option;
-    }
-    case tk::Kind::PictureBox: {
-        auto* box = new QFrame(parent);
-        box->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-        box->setFocusPolicy(Qt::NoFocus);
-        return box;
-    }
-    case tk::Kind::Image:
-    case tk::Kind::Label:
-    case tk::Kind::Line:
-        break;
-    }
-    return nullptr;
-}
-
 void WindowView::user_action(const std::function<void()>& action) {
     if (window_ == nullptr || dispatcher_.busy()) {
         return;
     }
     const ActingWindow acting(this);
     dispatcher_.dispatch(action);
-}
-
-void WindowView::sync_widget(tk::Control& control, QWidget* widget) {
-    const QSignalBlocker block(widget);
-    // Inside a frame the place is relative to it, as the model keeps it.
-    QRect place = px_rect({control.left, control.top, control.width, control.height});
-    if (control.kind() == tk::Kind::OptionButton && widget->parentWidget() != nullptr) {
-        // An option caption a little wider than its designed box may use the
-        // rest of its frame rather than be cut.
-        const int room = widget->parentWidget()->width() - place.left() - 2;
-        place.setWidth(std::max(place.width(), std::min(widget->sizeHint().width(), room)));
-    }
-    if (widget->geometry() != place) {
-        widget->setGeometry(place);
-    }
-    switch (control.kind()) {
-    case tk::Kind::Button: {
-        auto* button = static_cast<QPushButton*>(widget);
-        const QString caption = qs(static_cast<tk::Button&>(control).caption);
-        if (button->text() != caption) {
-            button->setText(caption);
-        }
-        break;
-    }
-    case tk::Kind::ComboBox: {
-        auto& model = static_cast<tk::ComboBox&>(control);
-        auto* combo = static_cast<QComboBox*>(widget);
-        const QSignalBlocker block_editor(combo->lineEdit());
-        if (!same_items(*combo, model.items)) {
-            combo->clear();
-            for (const std::string& item : model.items) {
-                combo->addItem(qs(item));
-            }
-            combo->setEditText(QString()); // set again below
-        }
-        const QString text = qs(model.text);
-        if (combo->currentText() != text) {
-            combo->setCurrentIndex(
-                combo->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive));
-            combo->setEditText(text);
-        }
-        break;
-    }
-    case tk::Kind::TextBox: {
-        auto& model = static_cast<tk::TextBox&>(control);
-        if (auto* edit = qobject_cast<QPlainTextEdit*>(widget)) {
-            const auto seen = shown_text_.find(&model);
-            if (seen == shown_text_.end() || seen->second != model.text) {
-                edit->setPlainText(to_editor(model.text));
-                shown_text_[&model] = model.text;
-            }
-        } else if (auto* line = qobject_cast<QLineEdit*>(widget)) {
-            const QString text = qs(model.text);
-            if (line->text() != text) {
-                line->setText(text);
-            }
-        }
-        break;
-    }
-    case tk::Kind::Frame: {
-        auto* frame = static_cast<QGroupBox*>(widget);
-        const QString caption = qs(static_cast<tk::Frame&>(control).caption);
-        if (frame->title() != caption) {
-            frame->setTitle(caption);
-        }
-        break;
-    }
-    case tk::Kind::OptionButton: {
-        auto& model = static_cast<tk::OptionButton&>(control);
-        auto* option = static_cast<QRadioButton*>(widget);
-        const QString caption = qs(model.caption);
-        if (option->text() != caption) {
-            option->setText(caption);
-        }
-        if (option->isChecked() != model.value()) {
-            // An exclusive group refuses to clear its checked button; the
-            // model may have none selected.
-            option->setAutoExclusive(false);
-            option->setChecked(model.value());
-            option->setAutoExclusive(true);
-        }
-        break;
-    }
-    default:
-        break;
-    }
-    if (widget->isEnabled() != control.enabled) {
-        widget->setEnabled(control.enabled);
-    }
-    if (widget->isHidden() == control.visible) {
-        widget->setVisible(control.visible);
-    }
 }
 
 void WindowView::sync() {
@@ -510,13 +77,7 @@ void WindowView::sync() {
     if (windowTitle() != title) {
         setWindowTitle(title);
     }
-    // Frames before the options they hold, so that a shown option is not
-    // shown by an enable change of its frame in between.
-    for (const auto& control : window_->controls()) {
-        if (QWidget* w = widget_for(*control)) {
-            sync_widget(*control, w);
-        }
-    }
+    widgets_.sync();
     update_drawn();
     if (!window_->visible && isVisible()) {
         hide();
@@ -568,390 +129,35 @@ bool WindowView::restore_focus(const tk::Control* picked) {
 void WindowView::detach() {
     window_ = nullptr;
     applied_focus_ = nullptr;
-    sources_.clear();
-    widgets_.clear();
-    pictures_.clear();
-    drawn_.clear();
-    drawn_known_ = false;
-    shown_text_.clear();
+    widgets_.detach();
+    drawn_.detach();
     hide();
     deleteLater();
 }
 
-namespace {
-
-QPoint line_end(float x, float y) { return {px(x), px(y)}; }
-
-// A line's ends on screen: a container shifts them.
-QLine line_of(const tk::Line& line) {
-    const tk::Rect r = line.window_rect();
-    const float dx = r.left - line.left;
-    const float dy = r.top - line.top;
-    return {line_end(line.x1 + dx, line.y1 + dy), line_end(line.x2 + dx, line.y2 + dy)};
-}
-
-// A level or upright line as the pixels it fills: one logical pixel wide at
-// every scale, its end pixel left out. Empty for a slanted line.
-QRect line_rect(const tk::Line& line) {
-    const QLine l = line_of(line);
-    if (l.x1() != l.x2() && l.y1() != l.y2()) {
-        return {};
-    }
-    return {QPoint(std::min(l.x1(), l.x2()), std::min(l.y1(), l.y2())),
-            QSize(std::max(std::abs(l.dx()), 1), std::max(std::abs(l.dy()), 1))};
-}
-
-bool has_caption(const tk::Control& c) {
-    return c.kind() == tk::Kind::Label && !static_cast<const tk::Label&>(c).caption.empty();
-}
-
-// The pixels a control may touch when painted, with a margin for pen widths.
-QRect paint_bounds(const tk::Control& c) {
-    if (c.kind() == tk::Kind::Line) {
-        const QLine l = line_of(static_cast<const tk::Line&>(c));
-        return QRect(l.p1(), l.p2()).normalized().adjusted(-2, -2, 2, 2);
-    }
-    return px_rect(c.window_rect());
-}
-
-// What a control shows besides its place: a change of it means a repaint.
-std::size_t look_of(const tk::Control& c) {
-    std::size_t h = 0;
-    const auto mix = [&h](std::size_t v) { h ^= v + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2); };
-    switch (c.kind()) {
-    case tk::Kind::Image: {
-        const auto& image = static_cast<const tk::Image&>(c);
-        mix(std::hash<const void*>{}(image.picture.get()));
-        mix(image.enabled ? 1 : 0);
-        break;
-    }
-    case tk::Kind::Label: {
-        const auto& label = static_cast<const tk::Label&>(c);
-        mix(label.back_color);
-        mix(std::hash<std::string>{}(label.caption));
-        mix(label.word_wrap ? 1 : 0);
-        mix(label.elide_from);
-        break;
-    }
-    case tk::Kind::Line: {
-        const auto& line = static_cast<const tk::Line&>(c);
-        mix(line.border_color);
-        const QLine l = line_of(line);
-        for (const int v : {l.x1(), l.y1(), l.x2(), l.y2()}) {
-            mix(static_cast<std::size_t>(v));
-        }
-        break;
-    }
-    default:
-        break;
-    }
-    return h;
-}
-
-QRect outline_bounds(const std::optional<tk::Rect>& outline) {
-    return outline ? px_rect(*outline).adjusted(-1, -1, 1, 1) : QRect();
-}
-
-// The four edges of a rectangle, two pixels thick: all a drawn frame touches.
-QRegion frame_of(const QRect& r) {
-    if (r.isEmpty()) {
-        return {};
-    }
-    QRegion edges(r.left(), r.top(), r.width(), 2);
-    edges += QRect(r.left(), r.bottom() - 1, r.width(), 2);
-    edges += QRect(r.left(), r.top(), 2, r.height());
-    edges += QRect(r.right() - 1, r.top(), 2, r.height());
-    return edges;
-}
-
-// Copies the piece of image at from (logical pixels) to the place `to`; at
-// a whole device pixel ratio by the toolkit's plain copy of pixels.
-void copy_piece(QPainter& painter, const QRect& to, const QImage& image, QPoint from) {
-    const qreal dpr = image.devicePixelRatio();
-    const int whole = static_cast<int>(std::lround(dpr));
-    if (dpr == static_cast<qreal>(whole)) {
-        painter.drawImage(to.topLeft(), image, QRect(from * whole, to.size() * whole));
-    } else {
-        painter.drawImage(QRectF(to), image,
-                          QRectF(QPointF(from) * dpr, QSizeF(to.size()) * dpr));
-    }
-}
-
-} // namespace
-
-QRegion WindowView::take_changes() {
-    std::vector<Drawn> now;
-    now.reserve(window_->drawn_order().size());
-    layer_wanted_ = false;
-    for (const tk::Control* c : window_->drawn_order()) {
-        const QRect bounds = drawn_bounds(*c);
-        now.push_back({c, c->shown(), bounds, look_of(*c)});
-        if (c->kind() == tk::Kind::Image &&
-            (!c->shown() || !static_cast<const tk::Image*>(c)->picture)) {
-            pictures_.drop(c); // nor keeps a picture the model let go
-        } else if (c->kind() == tk::Kind::Image) {
-            layer_wanted_ = true;
-        }
-    }
-    bool all = !drawn_known_ || drawn_back_ != window_->back_color || now.size() != drawn_.size();
-    QRegion changed;
-    for (std::size_t k = 0; k < now.size() && !all; ++k) {
-        const Drawn& was = drawn_[k];
-        const Drawn& is = now[k];
-        if (was.control != is.control) {
-            all = true; // the stacking order changed
-        } else if (!(was == is)) {
-            if (was.shown) {
-                changed += was.rect;
-            }
-            if (is.shown) {
-                changed += is.rect;
-            }
-        }
-    }
-    drawn_ = std::move(now);
-    drawn_back_ = window_->back_color;
-    drawn_known_ = true;
-    return all ? QRegion(rect()) : changed;
-}
-
-QRect WindowView::drawn_bounds(const tk::Control& c) {
-    if (!has_caption(c)) {
-        return paint_bounds(c);
-    }
-    // A caption may run past its label: to the right as one line, and down
-    // into the free room below it when wrapped.
-    const auto& label = static_cast<const tk::Label&>(c);
-    const QRect r = px_rect(c.window_rect());
-    Caption& kept = captions_[&c];
-    if (kept.text != label.caption || kept.font != font()) {
-        kept.text = label.caption;
-        kept.font = font();
-        kept.advance = QFontMetrics(font()).horizontalAdvance(qs(label.caption));
-    }
-    const int height = label.word_wrap ? std::max(px(room_below(label)) - r.top(), r.height())
-                                       : std::max(QFontMetrics(font()).height(), r.height());
-    constexpr int kOverhang = 2; // glyphs may reach a little past their advance
-    return QRect(r.topLeft(), QSize(std::max(r.width(), kept.advance), height))
-        .adjusted(-kOverhang, -kOverhang, kOverhang, kOverhang);
+Surface WindowView::surface() const {
+    return {rect(), devicePixelRatioF(), font(), palette().color(QPalette::WindowText)};
 }
 
 void WindowView::update_drawn() {
-    const QRegion changed = take_changes();
+    const QRegion changed = drawn_.take_changes(surface());
     if (!changed.isEmpty()) {
         invalidate(changed);
     }
-    // The outline lies above the kept layer: where it was, the layer shows again.
-    const QRect outline = outline_bounds(window_->drag_outline());
-    if (outline != drawn_outline_) {
-        update(frame_of(drawn_outline_) + frame_of(outline));
-        drawn_outline_ = outline;
+    const QRegion outline = drawn_.take_outline_move();
+    if (!outline.isEmpty()) {
+        update(outline);
     }
 }
 
 void WindowView::invalidate(const QRegion& area) {
-    layer_stale_ += area;
+    drawn_.invalidate(area);
     update(area);
 }
 
 void WindowView::set_overlay(ViewOverlay* overlay) {
-    if (overlay != overlay_) {
-        overlay_ = overlay;
+    if (drawn_.set_overlay(overlay)) {
         invalidate(rect());
-    }
-}
-
-bool WindowView::opaque(const tk::Control& control) {
-    switch (control.kind()) {
-    case tk::Kind::Label:
-        return true; // filled with its colour
-    case tk::Kind::Image: {
-        const auto& image = static_cast<const tk::Image&>(control);
-        return image.enabled && pictures_.opaque(&image, image.picture);
-    }
-    default:
-        return false;
-    }
-}
-
-void WindowView::paint_image(QPainter& painter, const tk::Image& image, const QRegion& seen) {
-    const QRect place = px_rect(image.window_rect());
-    const QImage* picture =
-        pictures_.scaled(&image, image.picture, place, rect(), devicePixelRatioF());
-    if (picture == nullptr) {
-        return;
-    }
-    // A disabled picture (chosen in the enable list) is drawn faded, so the
-    // hotspots drawn beneath it stay in sight.
-    painter.setOpacity(image.enabled ? 1.0 : 0.4);
-    // Piece by piece rather than through a clip region: a plain copy each,
-    // where a clip of many rows costs the toolkit a hand-off to its threads.
-    const QPoint at = (place & rect()).topLeft();
-    for (const QRect& r : seen) {
-        copy_piece(painter, r, *picture, r.topLeft() - at);
-    }
-    painter.setOpacity(1.0);
-}
-
-float WindowView::room_below(const tk::Control& label) const {
-    // Down to the nearest shown control beneath it, or the window's bottom.
-    const tk::Rect r = label.window_rect();
-    float bottom = window_->client_height;
-    for (const auto& c : window_->controls()) {
-        const tk::Rect o = c->window_rect();
-        const bool beside = o.left < r.left + r.width && r.left < o.left + o.width;
-        if (c.get() != &label && c->shown() && c->kind() != tk::Kind::Line && beside &&
-            o.top >= r.top + r.height) {
-            bottom = std::min(bottom, o.top);
-        }
-    }
-    return std::max(bottom, r.top + r.height);
-}
-
-void WindowView::paint_control(QPainter& painter, const tk::Control& control) {
-    switch (control.kind()) {
-    case tk::Kind::Label: {
-        const auto& label = static_cast<const tk::Label&>(control);
-        const QRect r = px_rect(control.window_rect());
-        painter.fillRect(r, to_qcolor(label.back_color));
-        if (!label.caption.empty()) {
-            painter.setPen(palette().color(QPalette::WindowText));
-            const QString caption = qs(label.caption);
-            if (!label.word_wrap) {
-                painter.drawText(r, Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, caption);
-                break;
-            }
-            // Wrapped, using the free room below the label when its own
-            // height is not enough; a file title past that loses its middle.
-            const int spacing = painter.fontMetrics().lineSpacing();
-            const int room = px(room_below(label)) - r.top();
-            const qsizetype elide_from =
-                label.elide_from < label.caption.size()
-                    ? qs(label.caption.substr(0, label.elide_from)).size()
-                    : -1;
-            // Shaping the caption is the dearest part of a repaint: kept while nothing changed.
-            Prompt& kept = prompts_[&control];
-            const Prompt now{caption, elide_from, painter.font(), r.width(),
-                             std::max(1, room / spacing), {}};
-            if (!kept.same_input(now)) {
-                kept = now;
-                kept.lines = prompt_lines(caption, elide_from, painter.font(), r.width(),
-                                          kept.max_lines);
-            }
-            const QStringList& lines = kept.lines;
-            for (qsizetype k = 0; k < lines.size(); ++k) {
-                const QRect line(r.left(), r.top() + static_cast<int>(k) * spacing, r.width(),
-                                 spacing);
-                painter.drawText(line, Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip,
-                                 lines[k]);
-            }
-        }
-        break;
-    }
-    case tk::Kind::Line: { // a slanted one; level and upright lines are filled
-        const auto& line = static_cast<const tk::Line&>(control);
-        painter.setPen(QPen(to_qcolor(line.border_color), 1, Qt::SolidLine, Qt::FlatCap));
-        painter.drawLine(line_of(line));
-        break;
-    }
-    default:
-        break;
-    }
-}
-
-void WindowView::paint_layer(QPainter& painter, const QRegion& area) {
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    const std::vector<tk::Control*>& order = window_->drawn_order();
-    std::vector<QRect> bounds(order.size());
-    for (std::size_t k = 0; k < order.size(); ++k) {
-        if (order[k]->shown()) {
-            bounds[k] = drawn_bounds(*order[k]) & rect();
-        }
-    }
-    // Rectangle by rectangle: a band's thin strips then cost only their own few pixels.
-    for (const QRect& part : area) {
-        paint_layer_part(painter, part, bounds);
-    }
-    painter.setClipping(false);
-}
-
-void WindowView::paint_layer_part(QPainter& painter, const QRect& part,
-                                  const std::vector<QRect>& bounds) {
-    painter.setClipRect(part);
-    // From the top down: what each control still shows of the part; nothing
-    // beneath an opaque control needs painting.
-    const std::vector<tk::Control*>& order = window_->drawn_order();
-    std::vector<QRegion> seen(order.size());
-    QRegion covered;
-    for (std::size_t k = order.size(); k-- > 0;) {
-        const QRect here = bounds[k] & part;
-        if (here.isEmpty()) {
-            continue;
-        }
-        seen[k] = covered.intersects(here) ? QRegion(here).subtracted(covered) : QRegion(here);
-        // A caption may run past its label: only the label's own place hides.
-        const tk::Control& c = *order[k];
-        if (!seen[k].isEmpty() && opaque(c)) {
-            covered += has_caption(c) ? px_rect(c.window_rect()) & part : here;
-        }
-    }
-    const QColor back = to_qcolor(window_->back_color);
-    for (const QRect& r : QRegion(part).subtracted(covered)) {
-        painter.fillRect(r, back);
-    }
-    // Bottom up; runs of lines of one colour (the grid) go in one call.
-    std::vector<QRect> run;
-    tk::Color run_colour = 0;
-    const auto end_run = [&] {
-        if (!run.empty()) {
-            painter.setPen(Qt::NoPen);
-            painter.setBrush(to_qcolor(run_colour));
-            painter.drawRects(run.data(), static_cast<int>(run.size()));
-            painter.setBrush(Qt::NoBrush);
-            run.clear();
-        }
-    };
-    // Drawing of our own lies right above the control it follows.
-    const auto overlay_after = [&](const tk::Control& c) {
-        if (overlay_ != nullptr && overlay_->paints_after(c)) {
-            end_run();
-            overlay_->paint_after(painter, c);
-        }
-    };
-    for (std::size_t k = 0; k < order.size(); ++k) {
-        const tk::Control& c = *order[k];
-        if (seen[k].isEmpty()) {
-            overlay_after(c);
-            continue;
-        }
-        if (c.kind() == tk::Kind::Line) {
-            const auto& line = static_cast<const tk::Line&>(c);
-            const QRect r = line_rect(line);
-            if (!r.isNull()) {
-                if (line.border_color != run_colour) {
-                    end_run();
-                    run_colour = line.border_color;
-                }
-                run.push_back(r);
-                overlay_after(c);
-                continue;
-            }
-        }
-        end_run();
-        if (c.kind() == tk::Kind::Image) {
-            paint_image(painter, static_cast<const tk::Image&>(c), seen[k]);
-        } else {
-            paint_control(painter, c);
-        }
-        overlay_after(c);
-    }
-    end_run();
-}
-
-void WindowView::paint_design(QPainter& painter, const QRegion& area) {
-    paint_layer(painter, area);
-    if (overlay_ != nullptr) {
-        overlay_->paint_above(painter, area);
     }
 }
 
@@ -961,39 +167,7 @@ void WindowView::paintEvent(QPaintEvent* event) {
         painter.fillRect(rect(), to_qcolor(tk::kButtonFace));
         return;
     }
-    const QRegion& area = event->region();
-    if (!layer_wanted_) {
-        layer_ = QImage();
-        paint_design(painter, area);
-    } else {
-        const qreal dpr = devicePixelRatioF();
-        const QSize device = (QSizeF(size()) * dpr).toSize();
-        if (layer_.size() != device || layer_.devicePixelRatio() != dpr) {
-            layer_ = QImage(device, QImage::Format_RGB32);
-            layer_.setDevicePixelRatio(dpr);
-            layer_stale_ = rect();
-        }
-        const QRegion stale = layer_stale_ & area;
-        if (!stale.isEmpty()) {
-            QPainter on_layer(&layer_);
-            on_layer.setFont(painter.font());
-            paint_design(on_layer, stale);
-            layer_stale_ -= stale;
-        }
-        painter.setCompositionMode(QPainter::CompositionMode_Source);
-        // Each piece under a clip of its own rectangle: against the paint
-        // event's clip of many rectangles the toolkit copies no more plainly,
-        // but through its threads.
-        for (const QRect& r : area) {
-            painter.setClipRect(r);
-            copy_piece(painter, r, layer_, r.topLeft());
-        }
-        painter.setClipping(false);
-        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    }
-    if (const auto outline = window_->drag_outline()) {
-        paint_outline(painter, px_rect(*outline), area.boundingRect() & rect());
-    }
+    drawn_.paint(painter, event->region(), surface());
 }
 
 void WindowView::route_mouse(MouseRoute route, std::int16_t buttons, const QMouseEvent& event) {
@@ -1061,7 +235,7 @@ bool WindowView::event(QEvent* event) {
     case QEvent::PaletteChange:
     case QEvent::FontChange:
     case QEvent::StyleChange:
-        layer_stale_ = rect(); // text and colours come from these
+        drawn_.invalidate_all(rect()); // text and colours come from these
         break;
     default:
         break;
@@ -1069,7 +243,8 @@ bool WindowView::event(QEvent* event) {
     if (event->type() == QEvent::ToolTip && window_ != nullptr) {
         // A label whose caption may be shortened shows it whole as its tip.
         const auto& help = static_cast<const QHelpEvent&>(*event);
-        const tk::Control* c = window_->hit_test(to_twips(help.pos().x()), to_twips(help.pos().y()));
+        const tk::Control* c =
+            window_->hit_test(to_twips(help.pos().x()), to_twips(help.pos().y()));
         const auto* label = c != nullptr && c->kind() == tk::Kind::Label
                                 ? static_cast<const tk::Label*>(c)
                                 : nullptr;
@@ -1084,12 +259,13 @@ bool WindowView::event(QEvent* event) {
 }
 
 bool WindowView::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress && window_ != nullptr && sources_.contains(watched)) {
+    if (event->type() == QEvent::KeyPress && window_ != nullptr &&
+        widgets_.source(watched) != nullptr) {
         // The model owns the tab order and the option groups; Tab and the
         // arrows on an option go to it, the view then shows where focus went.
         const auto& key = static_cast<const QKeyEvent&>(*event);
         const Qt::KeyboardModifiers mods = key.modifiers() & ~Qt::KeypadModifier;
-        const int step = focus_key_step(key.key(), mods, sources_.value(watched)->kind());
+        const int step = focus_key_step(key.key(), mods, widgets_.source(watched)->kind());
         if (step == kTabForward || step == kTabBackward) {
             user_action([this, step] { window_->tab(step == kTabBackward); });
             return true;
@@ -1100,9 +276,7 @@ bool WindowView::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     if (event->type() == QEvent::FocusIn && window_ != nullptr) {
-        const auto it = sources_.constFind(watched);
-        if (it != sources_.constEnd()) {
-            tk::Control* control = it.value();
+        if (tk::Control* control = widgets_.source(watched)) {
             const auto reason = static_cast<const QFocusEvent&>(*event).reason();
             if (reason == Qt::ActiveWindowFocusReason && restore_focus(control)) {
                 // Qt's pick on activation (it may be the control after the one

@@ -1,54 +1,22 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
-#include "picture_cache.h"
+#include "dispatcher.h"
+#include "drawn_layer.h"
 #include "toolkit/window.h"
+#include "units.h" // px, px_rect: whoever paints on a view places by them
+#include "view_overlay.h"
+#include "widget_host.h"
 
-#include <QFont>
-#include <QHash>
 #include <QIcon>
-#include <QImage>
-#include <QStringList>
 #include <QRegion>
 #include <QTimer>
 #include <QWidget>
 
-class QPainter;
-
 #include <cstdint>
 #include <functional>
-#include <map>
-#include <optional>
-#include <string>
-#include <vector>
 
 namespace padscreen_qt {
-
-// Window twips as logical pixels, as every view places and paints them.
-int px(float twips);
-QRect px_rect(const tk::Rect& r);
-
-// Runs what the user did against the model, then brings every view up to date.
-class Dispatcher {
-public:
-    virtual ~Dispatcher() = default;
-    virtual void dispatch(const std::function<void()>& action) = 0;
-    // True while an action runs or the views are being updated: input that
-    // arrives then was caused by the program itself, not by the user.
-    virtual bool busy() const = 0;
-};
-
-// Drawing of our own laid into a view's painting: after each control of the
-// drawn layer, and once more above all of them. It asks the view to repaint
-// what it changed through WindowView::invalidate.
-class ViewOverlay {
-public:
-    virtual ~ViewOverlay() = default;
-    virtual bool paints_after(const tk::Control& control) const = 0;
-    virtual void paint_after(QPainter& painter, const tk::Control& control) = 0;
-    // Above every control, within area only.
-    virtual void paint_above(QPainter& painter, const QRegion& area) = 0;
-};
 
 // One generic view for any model window: paints its drawn layer, hosts its
 // windowed controls as real Qt widgets and feeds pointer, focus, close and
@@ -62,7 +30,7 @@ public:
     std::uint64_t window_id() const { return id_; }
     // The client area the model asks for, in pixels.
     QSize client_size() const;
-    QWidget* widget_for(const tk::Control& control) const;
+    QWidget* widget_for(const tk::Control& control) const { return widgets_.widget_for(control); }
 
     // Widgets, drawing and title as the model has them; hides the view when
     // the model hid the window.
@@ -86,26 +54,13 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QWidget* ensure_widget(tk::Control& control);
-    QWidget* make_widget(tk::Control& control, QWidget* parent);
-    void sync_widget(tk::Control& control, QWidget* widget);
-    void paint_control(QPainter& painter, const tk::Control& control);
-    // The lowest window y (twips) a label's wrapped caption may reach.
-    float room_below(const tk::Control& label) const;
+    // What the drawn layer takes from this widget.
+    Surface surface() const;
     // Gives the focus back to the control the model keeps, when Qt picked
     // another one on activation; false when that control cannot take it.
     bool restore_focus(const tk::Control* picked);
     // Hands a close request to the model as soon as no handler runs.
     void close_when_idle();
-    // The picture's pixels within seen, rectangle by rectangle.
-    void paint_image(QPainter& painter, const tk::Image& image, const QRegion& seen);
-    // Paints the drawn layer (everything but the widgets) within area.
-    void paint_layer(QPainter& painter, const QRegion& area);
-    void paint_layer_part(QPainter& painter, const QRect& part, const std::vector<QRect>& bounds);
-    // True when the control hides everything beneath its rectangle.
-    bool opaque(const tk::Control& control);
-    // Where the drawn layer changed since the last call: all of it at first.
-    QRegion take_changes();
     // Asks for a repaint of only what changed in the drawn layer since the last call.
     void update_drawn();
     // Runs a user action unless the model window is gone or the program is busy.
@@ -119,59 +74,9 @@ private:
     tk::Window* window_;
     std::uint64_t id_;
     Dispatcher& dispatcher_;
-    std::map<const tk::Control*, QWidget*> widgets_;
-    QHash<const QObject*, tk::Control*> sources_; // widget (or its inner editor) -> control
-
-    PictureCache pictures_;
-    // The drawn layer as last painted, kept while it shows a picture: an
-    // exposure is then one copy, and only what changed is painted again.
-    // Without pictures the layer is cheap to paint and not worth its memory.
-    QImage layer_;
-    QRegion layer_stale_;
-    bool layer_wanted_ = false;
-    // Paints the drawn layer and the overlay above it within area.
-    void paint_design(QPainter& painter, const QRegion& area);
-    // Where each drawn control was and what it showed at the last update, so
-    // that a change repaints only the places it touched.
-    struct Drawn {
-        const tk::Control* control = nullptr;
-        bool shown = false;
-        QRect rect;
-        std::size_t look = 0;
-        bool operator==(const Drawn&) const = default;
-    };
-    std::vector<Drawn> drawn_;
-    QRect drawn_outline_;
-    tk::Color drawn_back_ = 0;
-    bool drawn_known_ = false;
-    // A wrapped caption as last broken into lines, and what that depended on.
-    struct Prompt {
-        QString caption;
-        qsizetype elide_from = -1;
-        QFont font;
-        int width = 0;
-        int max_lines = 0;
-        QStringList lines;
-        bool same_input(const Prompt& o) const {
-            return caption == o.caption && elide_from == o.elide_from && font == o.font &&
-                   width == o.width && max_lines == o.max_lines;
-        }
-    };
-    std::map<const tk::Control*, Prompt> prompts_;
-    // How wide a caption is, measured when it or the font changed.
-    struct Caption {
-        std::string text;
-        QFont font;
-        int advance = 0;
-    };
-    std::map<const tk::Control*, Caption> captions_;
-    // The pixels a control may touch when painted, its caption included.
-    QRect drawn_bounds(const tk::Control& c);
-    // The model text a multi-line box shows last, to leave the editor alone
-    // (cursor, scroll position) while the model keeps it.
-    std::map<const tk::Control*, std::string> shown_text_;
+    WidgetHost widgets_;
+    DrawnLayer drawn_;
     QTimer close_retry_; // a close request waiting for the running handler's end
-    ViewOverlay* overlay_ = nullptr;
     tk::Control* applied_focus_ = nullptr;
     std::uint64_t applied_show_count_ = 0;
 };
