@@ -66,52 +66,31 @@ void copy_piece(QPainter& painter, const QRect& to, const QImage& image, QPoint 
 } // namespace
 
 // What the layer showed and what it shows now, compared control by control.
-
-namespace {
-
-// What a control shows besides its place: a change of it means a repaint.
-std::size_t look_of(const tk::Control& c) {
-    std::size_t h = 0;
-    const auto mix = [&h](std::size_t v) { h ^= v + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2); };
-    switch (c.kind()) {
-    case tk::Kind::Image: {
-        const auto& image = static_cast<const tk::Image&>(c);
-        mix(std::hash<const void*>{}(image.picture.get()));
-        mix(image.enabled ? 1 : 0);
-        break;
-    }
-    case tk::Kind::Label: {
-        const auto& label = static_cast<const tk::Label&>(c);
-        mix(label.back_color);
-        mix(std::hash<std::string>{}(label.caption));
-        mix(label.word_wrap ? 1 : 0);
-        mix(label.elide_from);
-        break;
-    }
-    case tk::Kind::Line: {
-        const auto& line = static_cast<const tk::Line&>(c);
-        mix(line.border_color);
-        const QLine l = line_of(line);
-        for (const int v : {l.x1(), l.y1(), l.x2(), l.y2()}) {
-            mix(static_cast<std::size_t>(v));
-        }
-        break;
-    }
-    default:
-        break;
-    }
-    return h;
-}
-
-} // namespace
-
 QRegion DrawnLayer::take_changes(const Surface& surface) {
-    std::vector<Drawn> now;
-    now.reserve(window_->drawn_order().size());
+    const auto& order = window_->drawn_order();
+    bool all = !drawn_known_ || drawn_back_ != window_->back_color || order.size() != drawn_.size();
+    QRegion changed;
     layer_wanted_ = false;
-    for (const tk::Control* c : window_->drawn_order()) {
-        const QRect bounds = drawn_bounds(*c, surface);
-        now.push_back({c, c->shown(), bounds, look_of(*c)});
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        const tk::Control* c = order[k];
+        // What the control is and shows lies in its state; the place it covers also
+        // depends on a container's being shown and on the font its caption is set in.
+        if (!all) {
+            Drawn& was = drawn_[k];
+            const QRect bounds = drawn_bounds(*c, surface);
+            if (was.control != c) {
+                all = true; // the stacking order changed
+            } else if (!c->has_state(was.state) || was.shown != c->shown() || was.rect != bounds) {
+                Drawn is{c, c->shown(), bounds, c->state()};
+                if (was.shown) {
+                    changed += was.rect;
+                }
+                if (is.shown) {
+                    changed += is.rect;
+                }
+                was = std::move(is);
+            }
+        }
         if (c->kind() == tk::Kind::Image &&
             (!c->shown() || !static_cast<const tk::Image*>(c)->picture)) {
             pictures_.drop(c); // nor keeps a picture the model let go
@@ -119,23 +98,12 @@ QRegion DrawnLayer::take_changes(const Surface& surface) {
             layer_wanted_ = true;
         }
     }
-    bool all = !drawn_known_ || drawn_back_ != window_->back_color || now.size() != drawn_.size();
-    QRegion changed;
-    for (std::size_t k = 0; k < now.size() && !all; ++k) {
-        const Drawn& was = drawn_[k];
-        const Drawn& is = now[k];
-        if (was.control != is.control) {
-            all = true; // the stacking order changed
-        } else if (!(was == is)) {
-            if (was.shown) {
-                changed += was.rect;
-            }
-            if (is.shown) {
-                changed += is.rect;
-            }
+    if (all) {
+        drawn_.clear();
+        for (const tk::Control* c : order) {
+            drawn_.push_back({c, c->shown(), drawn_bounds(*c, surface), c->state()});
         }
     }
-    drawn_ = std::move(now);
     drawn_back_ = window_->back_color;
     drawn_known_ = true;
     return all ? QRegion(surface.rect) : changed;

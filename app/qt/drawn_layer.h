@@ -86,8 +86,7 @@ private:
         const tk::Control* control = nullptr;
         bool shown = false;
         QRect rect;
-        std::size_t look = 0;
-        bool operator==(const Drawn&) const = default;
+        tk::ControlState state;
     };
     std::vector<Drawn> drawn_;
     QRect drawn_outline_;

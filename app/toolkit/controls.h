@@ -158,6 +158,11 @@ public:
     }
     virtual KindState own_state() const = 0;
     virtual void set_own_state(const KindState& state) = 0;
+    // state() == state, without making a copy (views ask this on every frame).
+    bool has_state(const ControlState& state) const {
+        return static_cast<const Placement&>(*this) == state.place && has_own_state(state.own);
+    }
+    virtual bool has_own_state(const KindState& state) const = 0;
     // What the user types into the control, when it takes typing that changes no
     // design by itself (an editable combo box); nullptr otherwise.
     virtual std::string* typed_text() { return nullptr; }
@@ -189,6 +194,10 @@ public:
     KindState own_state() const override { return static_cast<const Own&>(*this); }
     void set_own_state(const KindState& state) override {
         static_cast<Own&>(*this) = std::get<Own>(state);
+    }
+    bool has_own_state(const KindState& state) const override {
+        const Own* own = std::get_if<Own>(&state);
+        return own != nullptr && *own == static_cast<const Own&>(*this);
     }
 };
 
