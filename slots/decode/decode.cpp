@@ -9,6 +9,7 @@
 #include <QSvgRenderer>
 
 #include <emf2svg.h>
+#include <fontconfig/fontconfig.h>
 #include <libwmf/api.h>
 #include <libwmf/svg.h>
 #include <uemf_safe.h>
@@ -576,6 +577,17 @@ void prepare_decoders() {
     QImage page(8, 8, QImage::Format_ARGB32_Premultiplied);
     QPainter painter(&page);
     painter.drawText(0, 8, "A");
+}
+
+std::vector<std::string> readable_folders() {
+    // Qt and libwmf open a font's file when text first needs it, well after set-up.
+    std::vector<std::string> folders;
+    if (FcStrList* dirs = FcConfigGetFontDirs(nullptr)) {
+        while (const FcChar8* dir = FcStrListNext(dirs))
+            folders.emplace_back(reinterpret_cast<const char*>(dir));
+        FcStrListDone(dirs);
+    }
+    return folders;
 }
 
 Decoded decode_into(const std::byte* data, std::size_t size, std::size_t max_bytes,
