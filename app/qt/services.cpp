@@ -5,6 +5,7 @@
 
 #include "decode/client.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
@@ -324,6 +325,10 @@ tk::PicturePtr BusyCursorPictureLoader::load(const std::string& path) {
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     tk::PicturePtr picture = inner_->load(path);
     QGuiApplication::restoreOverrideCursor();
+    // A close asked for meanwhile counts as user input and was held back while the load
+    // kept painting; its event is already read from the display, so nothing else would
+    // wake the loop to deliver it.
+    QAbstractEventDispatcher::instance()->wakeUp();
     return picture;
 }
 
