@@ -5,6 +5,7 @@
 
 #include "decode/client.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
@@ -243,8 +244,39 @@ std::string save_failure_text(const std::string& path, int error_number, bool ab
     return "Could not save " + path + ": " + reason;
 }
 
+namespace {
+
+const char* kind_of(mode_t mode) {
+    if (S_ISDIR(mode)) {
+        return "a folder";
+    }
+    if (S_ISFIFO(mode)) {
+        return "a FIFO";
+    }
+    if (S_ISCHR(mode)) {
+        return "a character device";
+    }
+    if (S_ISBLK(mode)) {
+        return "a block device";
+    }
+    if (S_ISSOCK(mode)) {
+        return "a socket";
+    }
+    return "something else";
+}
+
+} // namespace
+
 std::optional<std::string> QtTextFileWriter::write(const std::string& path,
                                                    const std::string& bytes) {
+    // The save renames a new file over the target: a FIFO or a device would become a
+    // plain file. A symbolic link is followed, to the file it names.
+    struct stat old {};
+    const bool replaces = ::stat(path.c_str(), &old) == 0;
+    if (replaces && !S_ISREG(old.st_mode)) {
+        return "Could not save " + path + ": it is not a regular file but " +
+               kind_of(old.st_mode) + ".";
+    }
     QSaveFile file(from_path(path));
     // Never fall back to writing the target in place: a failure must leave it whole.
     file.setDirectWriteFallback(false);
@@ -253,6 +285,15 @@ std::optional<std::string> QtTextFileWriter::write(const std::string& path,
     // rename an empty file over the target.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         return diagnose(path, file);
+    }
+    // The new file takes the old one's mode exactly (Qt's copy gives root write access to
+    // a read-only file) and, where the program may, its owner; the owner first, since a
+    // change of owner clears the set-id bits.
+    if (replaces) {
+        if (::geteuid() == 0) {
+            [[maybe_unused]] const int owned = ::fchown(file.handle(), old.st_uid, old.st_gid);
+        }
+        ::fchmod(file.handle(), old.st_mode & 07777);
     }
     const auto size = static_cast<qint64>(bytes.size());
     if (file.write(bytes.data(), size) != size) {
@@ -284,6 +325,10 @@ tk::PicturePtr BusyCursorPictureLoader::load(const std::string& path, tk::Pictur
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     tk::PicturePtr picture = inner_->load(path, budget);
     QGuiApplication::restoreOverrideCursor();
+    // A close asked for meanwhile counts as user input and was held back while the load
+    // kept painting; its event is already read from the display, so nothing else would
+    // wake the loop to deliver it.
+    QAbstractEventDispatcher::instance()->wakeUp();
     return picture;
 }
 

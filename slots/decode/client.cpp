@@ -364,13 +364,14 @@ void report_unstartable(const std::string& helper, const char* reason) {
 void unmap(void* data, std::size_t bytes) { ::munmap(data, bytes); }
 
 // The pixels the helper left in its memory file, mapped read-only as the picture's buffer.
-// The helper has exited: nobody else can change the file; the seals make sure of it.
+// Sealed before its size is read: any process of the user can reach the file through
+// /proc/<program>/fd, and one that shrank it after the check would fault the mapping.
 std::shared_ptr<tk::Picture> map_picture(int fd, std::uint32_t width, std::uint32_t height,
-                           const tk::PictureBudget& budget) {
+                                         const tk::PictureBudget& budget) {
     const std::size_t bytes = std::size_t{width} * height * 4;
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || static_cast<std::uint64_t>(info.st_size) != bytes ||
-        ::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) != 0)
+    if (::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) != 0 ||
+        ::fstat(fd, &info) != 0 || static_cast<std::uint64_t>(info.st_size) != bytes)
         return nullptr;
     void* map = ::mmap(nullptr, bytes, PROT_READ, MAP_SHARED, fd, 0);
     if (map == MAP_FAILED)

@@ -9,9 +9,12 @@
 #include <QSvgRenderer>
 
 #include <emf2svg.h>
+#include <fontconfig/fontconfig.h>
 #include <libwmf/api.h>
 #include <libwmf/svg.h>
 #include <uemf_safe.h>
+
+#include <iconv.h>
 
 #include <algorithm>
 #include <cmath>
@@ -21,6 +24,7 @@
 #include <new>
 #include <memory>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace picture_decode {
@@ -451,6 +455,58 @@ std::string find_font_file() {
     return found;
 }
 
+void put_u16(std::vector<unsigned char>& out, std::size_t at, int value) {
+    out[at] = static_cast<unsigned char>(value & 0xFF);
+    out[at + 1] = static_cast<unsigned char>((value >> 8) & 0xFF);
+}
+
+// Plays a placeable metafile as Windows does into a rectangle: before the file's own
+// records, an anisotropic mapping of the placeable box onto width x height device units,
+// whose window the file's own window records may then replace. Without it libwmf maps a
+// file that sets only its window onto a viewport of its own choosing.
+void frame_placeable(std::vector<unsigned char>& contents, double width, double height) {
+    const auto* box = reinterpret_cast<const std::byte*>(contents.data());
+    const int left = s16_at(box + 6);
+    const int top = s16_at(box + 8);
+    const int right = s16_at(box + 10);
+    const int bottom = s16_at(box + 12);
+    const struct {
+        int function;
+        int y;
+        int x;
+    } setup[] = {
+        {0x020B, top, left},                          // SETWINDOWORG
+        {0x020C, bottom - top, right - left},         // SETWINDOWEXT
+        {0x020D, 0, 0},                               // SETVIEWPORTORG
+        {0x020E, int(height), int(width)},            // SETVIEWPORTEXT
+    };
+    std::vector<unsigned char> records;
+    const auto record = [&records](int words, int function) {
+        const std::size_t at = records.size();
+        records.resize(at + 6);
+        put_u16(records, at, words);
+        put_u16(records, at + 2, 0);
+        put_u16(records, at + 4, function);
+    };
+    record(4, 0x0103); // SETMAPMODE MM_ANISOTROPIC
+    records.resize(records.size() + 2);
+    put_u16(records, records.size() - 2, 8);
+    for (const auto& r : setup) {
+        record(5, r.function);
+        records.resize(records.size() + 4);
+        put_u16(records, records.size() - 4, r.y);
+        put_u16(records, records.size() - 2, r.x);
+    }
+    const std::size_t header_end = wmf_placeable_size + 18;
+    contents.insert(contents.begin() + std::ptrdiff_t(header_end), records.begin(), records.end());
+    // The header's size of the whole metafile, in 16-bit words.
+    const std::uint32_t words =
+        u32_at(reinterpret_cast<const std::byte*>(contents.data()) + wmf_placeable_size + 6) +
+        std::uint32_t(records.size() / 2);
+    for (int i = 0; i < 4; ++i)
+        contents[wmf_placeable_size + 6 + std::size_t(i)] = static_cast<unsigned char>(words >> (8 * i));
+}
+
 DecodeResult decode_wmf(const std::byte* data, std::size_t size) {
     double width = 0;
     double height = 0;
@@ -504,6 +560,8 @@ DecodeResult decode_wmf(const std::byte* data, std::size_t size) {
 
     std::vector<unsigned char> contents(reinterpret_cast<const unsigned char*>(data),
                                         reinterpret_cast<const unsigned char*>(data) + size);
+    if (placeable)
+        frame_placeable(contents, width, height);
     wmfD_Rect bbox{};
     if (wmf_mem_open(api, contents.data(), long(contents.size())) != wmf_E_None ||
         wmf_scan(api, 0, &bbox) != wmf_E_None)
@@ -530,10 +588,9 @@ DecodeResult decode_wmf(const std::byte* data, std::size_t size) {
     svg_device->Description = nullptr;
     if (placeable) {
         // libwmf frames the drawing by what it draws; the placeable box is the frame the file
-        // asks for. libwmf's device units are points, with the window origin at 0,0: files
-        // set their window origin to the box's corner, so the frame starts at 0,0.
+        // asks for, mapped onto the viewport set up above: one device unit a pixel.
         bbox.TL = {0, 0};
-        bbox.BR = {float(width * 72 / 96), float(height * 72 / 96)};
+        bbox.BR = {float(width), float(height)};
     }
     svg_device->bbox = bbox;
     svg_device->width = static_cast<unsigned int>(width);
@@ -547,7 +604,10 @@ DecodeResult decode_wmf(const std::byte* data, std::size_t size) {
     svg_device->out = nullptr;
     if (!played || !svg || svg_size == 0)
         return failure("cannot draw the WMF file");
-    return render_svg(QByteArray(svg, qsizetype(svg_size)), int(width), int(height));
+    // libwmf's SVG fills every shape at half opacity; GDI's brushes are opaque.
+    QByteArray drawing(svg, qsizetype(svg_size));
+    drawing.replace("fill-opacity:0.5;", "");
+    return render_svg(drawing, int(width), int(height));
 }
 
 DecodeResult decode_any(const std::byte* data, std::size_t size) {
@@ -566,6 +626,13 @@ DecodeResult decode_any(const std::byte* data, std::size_t size) {
 
 void prepare_decoders() {
     find_font_file();
+    // The EMF converter turns text from UTF-16 and UTF-32 through iconv, whose modules are
+    // libraries loaded on first use: loaded now, and kept, while code may still be mapped.
+    static std::vector<iconv_t> conversions;
+    for (const char* from : {"UTF-16LE", "UTF-32LE", "LATIN1"})
+        for (const auto& pair : {std::pair{"UTF-8", from}, std::pair{from, "UTF-8"}})
+            if (const iconv_t cd = iconv_open(pair.first, pair.second); cd != iconv_t(-1))
+                conversions.push_back(cd);
     // Load the image plugins now: a reader names its plugin, which is opened on first use.
     for (const char* format : {"bmp", "gif", "jpeg", "png", "ico"}) {
         QBuffer empty;
@@ -576,6 +643,17 @@ void prepare_decoders() {
     QImage page(8, 8, QImage::Format_ARGB32_Premultiplied);
     QPainter painter(&page);
     painter.drawText(0, 8, "A");
+}
+
+std::vector<std::string> readable_folders() {
+    // Qt and libwmf open a font's file when text first needs it, well after set-up.
+    std::vector<std::string> folders;
+    if (FcStrList* dirs = FcConfigGetFontDirs(nullptr)) {
+        while (const FcChar8* dir = FcStrListNext(dirs))
+            folders.emplace_back(reinterpret_cast<const char*>(dir));
+        FcStrListDone(dirs);
+    }
+    return folders;
 }
 
 Decoded decode_into(const std::byte* data, std::size_t size, std::size_t max_bytes,

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 // Turns the bytes of a picture file into pixels. Runs inside the padscreen-decode
 // helper process only: the decoders behind it are not trusted with the program's memory.
@@ -27,6 +28,9 @@ struct Decoded {
 // Opens everything decoding may need from the file system (plugins, fonts), so that
 // decoding itself needs none. Needs a QGuiApplication.
 void prepare_decoders();
+
+// The folders decoding may still read from after set-up: those of the fonts.
+std::vector<std::string> readable_folders();
 
 // The format is decided by the content alone; the path's extension plays no part.
 // Pictures of more than max_bytes pixel bytes are refused before anything is allocated.

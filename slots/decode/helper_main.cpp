@@ -27,8 +27,10 @@
 
 #ifdef PADSCREEN_DECODE_TESTHOOK
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <time.h>
 #endif
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -59,6 +61,8 @@ void limit_self() {
 #endif
     set_limit(RLIMIT_CPU, 10);
     set_limit(RLIMIT_CORE, 0);
+    // The memory file takes the largest answer and no more: its pages are outside RLIMIT_AS.
+    set_limit(RLIMIT_FSIZE, picture_decode::max_pixel_bytes);
 }
 
 void quiet_messages(QtMsgType, const QMessageLogContext&, const QString& message) {
@@ -127,8 +131,27 @@ std::uint32_t* map_pixels(int width, int height) {
 }
 
 #ifdef PADSCREEN_DECODE_TESTHOOK
-// Test builds only: a file that starts with "testhook:" names something the filter must
-// stop. Reaching the exit below means it did not.
+// Test builds only: a file that starts with "testhook:" names something the lock-down
+// must stop, by killing the helper or by failing the call. Exit status 42: it was let
+// through; 43: the call failed.
+[[noreturn]] void let_through(bool done) {
+    std::fprintf(stderr, "padscreen-decode: test hook: %s\n", done ? "let through" : "refused");
+    finish(done ? 42 : 43);
+}
+
+// Asks for SIGKILL to pid whenever the program reads from the answer pipe, filled so that
+// the read wakes its writer; stays a while so that the program gets to read.
+bool signal_through_descriptor(pid_t pid) {
+    bool asked = ::fcntl(answer_fd, F_SETOWN, pid) == 0 && ::fcntl(answer_fd, F_SETSIG, SIGKILL) == 0 &&
+                 ::fcntl(answer_fd, F_SETFL, O_ASYNC | O_NONBLOCK) == 0;
+    const std::vector<unsigned char> filler(1 << 16, 'x');
+    while (asked && ::write(answer_fd, filler.data(), filler.size()) > 0) {
+    }
+    const timespec pause{0, 500'000'000};
+    ::nanosleep(&pause, nullptr);
+    return asked;
+}
+
 void test_hook(const std::vector<unsigned char>& file) {
     const std::string text(file.begin(), file.end());
     const std::string prefix = "testhook:";
@@ -150,6 +173,20 @@ void test_hook(const std::vector<unsigned char>& file) {
     } else if (action == "fork") {
         if (::fork() == 0)
             finish(0);
+    } else if (action == "setown") {
+        let_through(signal_through_descriptor(std::stoi(argument)));
+    } else if (action == "prlimit") {
+        const rlimit one_second{1, 1};
+        let_through(::prlimit(std::stoi(argument), RLIMIT_CPU, &one_second, nullptr) == 0);
+    } else if (action == "open-read") {
+        const std::string path = argument == "parent-mem"
+                                     ? "/proc/" + std::to_string(::getppid()) + "/mem"
+                                     : argument;
+        let_through(::open(path.c_str(), O_RDONLY) >= 0);
+    } else if (action == "grow") {
+        // One byte just past the largest answer.
+        const auto past = static_cast<off_t>(picture_decode::max_pixel_bytes);
+        let_through(::lseek(pixels_fd, past, SEEK_SET) == past && ::write(pixels_fd, "x", 1) == 1);
     } else {
         return;
     }
@@ -171,7 +208,7 @@ int main(int argc, char** argv) {
     int qt_argc = 1;
     const QGuiApplication app(qt_argc, argv);
     picture_decode::prepare_decoders();
-    if (!picture_decode::lock_down())
+    if (!picture_decode::lock_down(picture_decode::readable_folders()))
         fail("cannot lock itself down");
 
     unsigned char request[20];

@@ -20,7 +20,10 @@
 #include <sched.h>
 #include <sys/fsuid.h>
 #include <sys/mount.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -39,6 +42,36 @@ void write_file(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly));
     QCOMPARE(f.write(bytes), bytes.size());
+}
+
+// Makes a save target of the kind named at p.
+bool make_target(const QString& kind, const std::string& p) {
+    if (kind == "fifo") {
+        return ::mkfifo(p.c_str(), 0644) == 0;
+    }
+    if (kind == "char device") { // the numbers of /dev/null
+        return ::mknod(p.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+    }
+    if (kind == "folder") {
+        return ::mkdir(p.c_str(), 0755) == 0;
+    }
+    if (kind == "socket") {
+        const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, p.c_str(), sizeof(address.sun_path) - 1);
+        const bool bound = ::bind(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+        ::close(s);
+        return bound;
+    }
+    const std::string file = kind == "symlink" ? p + ".real" : p;
+    write_file(QString::fromStdString(file), "old");
+    if (kind == "symlink") {
+        return ::chmod(file.c_str(), 0640) == 0 && ::symlink(file.c_str(), p.c_str()) == 0;
+    }
+    // Read-only to everyone; as root, owned by nobody.
+    return (::geteuid() != 0 || ::chown(p.c_str(), 65534, 65534) == 0) &&
+           ::chmod(p.c_str(), 0444) == 0;
 }
 
 // Test file systems are mounted in a mount namespace of this thread's own, so
@@ -157,6 +190,57 @@ private Q_SLOTS:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"code.txt"});
     }
 
+    // A target that is not a regular file is refused and stays what it was; a file that is
+    // replaced keeps its mode and (as root) its owner; a link is followed to its file.
+    void writer_saves_only_onto_regular_files_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("refusal"); // empty: saved
+        QTest::addColumn<uint>("mode");       // of the saved file, link followed
+        QTest::newRow("fifo") << "fifo" << "a FIFO" << 0U;
+        QTest::newRow("char device") << "char device" << "a character device" << 0U;
+        QTest::newRow("socket") << "socket" << "a socket" << 0U;
+        QTest::newRow("folder") << "folder" << "a folder" << 0U;
+        QTest::newRow("0444 file") << "0444 file" << "" << 0444U;
+        QTest::newRow("symlink") << "symlink" << "" << 0640U;
+    }
+    void writer_saves_only_onto_regular_files() {
+        QFETCH(QString, kind);
+        QFETCH(QString, refusal);
+        QFETCH(uint, mode);
+        QTemporaryDir dir;
+        const std::string p = path_of(dir.filePath(QStringLiteral("target")));
+        QVERIFY(make_target(kind, p));
+        struct stat before {};
+        QVERIFY(::lstat(p.c_str(), &before) == 0);
+        padscreen_qt::QtTextFileWriter writer;
+        const auto error = writer.write(p, "new\r\n");
+        struct stat after {};
+        QVERIFY(::stat(p.c_str(), &after) == 0);
+        struct stat link_after {};
+        QVERIFY(::lstat(p.c_str(), &link_after) == 0);
+        if (refusal.isEmpty()) {
+            QVERIFY2(!error, error ? error->c_str() : "");
+            QCOMPARE(read_all(QString::fromStdString(p)), QByteArray("new\r\n"));
+            QCOMPARE(after.st_mode & S_IFMT, mode_t{S_IFREG});
+            QCOMPARE(after.st_mode & 07777, mode);
+            QCOMPARE(link_after.st_mode & S_IFMT, before.st_mode & S_IFMT); // a link stays one
+            if (::geteuid() == 0 && kind == "0444 file") {
+                QCOMPARE(after.st_uid, uid_t{65534});
+                QCOMPARE(after.st_gid, gid_t{65534});
+            }
+        } else {
+            QCOMPARE(QString::fromStdString(error.value_or("saved")),
+                     QStringLiteral("Could not save %1: it is not a regular file but %2.")
+                         .arg(QString::fromStdString(p), refusal));
+            QCOMPARE(link_after.st_ino, before.st_ino);
+            QCOMPARE(link_after.st_mode, before.st_mode);
+        }
+        // No temporary file is left behind.
+        const int targets = kind == "symlink" ? 2 : kind == "folder" ? 0 : 1;
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System).size(),
+                 targets);
+    }
+
     // Every reason, including those a test cannot make for real as root.
     void save_failure_names_path_and_reason() {
         const struct {
@@ -199,7 +283,7 @@ private Q_SLOTS:
         QTest::newRow("not a folder") << "plain/out.txt"
                                       << "%1/plain is not a folder.";
         QTest::newRow("a folder") << "sub"
-                                  << "it is a folder, not a file.";
+                                  << "it is not a regular file but a folder.";
         QTest::newRow("no permission") << "locked/out.txt"
                                        << "no permission to write in the folder %1/locked.";
     }

@@ -38,9 +38,10 @@ set_tests_properties(decode_client_test PROPERTIES LABELS unit)
 
 add_executable(decode_corpus_test ${CMAKE_CURRENT_LIST_DIR}/decode_corpus_test.cpp)
 target_link_libraries(decode_corpus_test PRIVATE
-    padscreen_decode_client GTest::gtest_main padscreen_warnings)
+    padscreen_decode_client Qt6::Gui GTest::gtest_main padscreen_warnings)
 target_compile_definitions(decode_corpus_test PRIVATE
     PADSCREEN_DECODE_HELPER="$<TARGET_FILE:padscreen-decode>"
+    PADSCREEN_METAFILE_DIR="${CMAKE_CURRENT_LIST_DIR}/corpus-metafiles"
     PADSCREEN_EMF_OVERREAD_DIR="${CMAKE_CURRENT_LIST_DIR}/corpus/emf-overread")
 add_dependencies(decode_corpus_test padscreen-decode)
 add_test(NAME decode_corpus_test COMMAND decode_corpus_test)

@@ -4,12 +4,17 @@
 #include "decode/client.h"
 #include "decode_test_support.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
 #include <filesystem>
 #include <string>
@@ -106,6 +111,56 @@ TEST_F(StandIn, FailingExitIsRefusedEvenAfterAValidAnswer) {
     EXPECT_EQ(load_with(valid_answer() + "exit 1"), nullptr);
     EXPECT_EQ(load_with(valid_answer() + "kill -SEGV $$"), nullptr);
     EXPECT_EQ(load_with("kill -SEGV $$"), nullptr);
+}
+
+// Another process of the user shrinks and grows every pixel file of this process it can
+// reach through /proc, as fast as it can, until the file is sealed. Returns its pid; the
+// count of shrinks that took goes to *shrinks.
+pid_t start_shrinker(std::atomic<long>* shrinks) {
+    const std::string fds = "/proc/" + std::to_string(::getpid()) + "/fd";
+    const pid_t pid = ::fork();
+    if (pid != 0)
+        return pid;
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL); // a crash of the test must not leave it running
+    for (;;) {
+        DIR* dir = ::opendir(fds.c_str());
+        while (const dirent* entry = dir ? ::readdir(dir) : nullptr) {
+            const std::string path = fds + "/" + entry->d_name;
+            char target[64] = {};
+            if (::readlink(path.c_str(), target, sizeof target - 1) <= 0 ||
+                std::string(target).find("memfd:padscreen-picture") == std::string::npos)
+                continue;
+            const int fd = ::open(path.c_str(), O_RDWR);
+            for (int i = 0; fd >= 0 && i < 100000 && ::ftruncate(fd, 0) == 0; ++i) {
+                ++*shrinks;
+                ::ftruncate(fd, 8);
+            }
+            if (fd >= 0)
+                ::close(fd);
+        }
+        if (dir)
+            ::closedir(dir);
+    }
+}
+
+TEST_F(StandIn, ShrinkingThePixelFileDuringLoadsCrashesNothing) {
+    const std::string helper = dir.write("helper.sh", "#!/bin/sh\n" + valid_answer(), true);
+    void* shared = ::mmap(nullptr, sizeof(std::atomic<long>), PROT_READ | PROT_WRITE,
+                          MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(shared, MAP_FAILED);
+    auto* shrinks = new (shared) std::atomic<long>(0);
+    const pid_t shrinker = start_shrinker(shrinks);
+    ASSERT_GT(shrinker, 0);
+    HelperPictureLoader loader(helper);
+    for (int i = 0; i < 1000; ++i)
+        if (const auto picture = loader.load(picture_path, budget)) {
+            // A mapping whose file was shrunk faults here.
+            [[maybe_unused]] const volatile std::uint32_t last = picture->argb[1];
+        }
+    ::kill(shrinker, SIGKILL);
+    ::waitpid(shrinker, nullptr, 0);
+    EXPECT_GT(shrinks->load(), 1000) << "the shrinker never reached a pixel file";
+    ::munmap(shared, sizeof(std::atomic<long>));
 }
 
 TEST_F(StandIn, HangingHelperIsKilledAtTheDeadline) {

@@ -18,7 +18,9 @@
 #include <gtest/gtest.h>
 
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
@@ -339,6 +341,55 @@ TEST_F(HelperLoads, LockedDownHelperDiesOnWhatDecodingNeverDoes) {
     // The same helper decodes what it is meant to.
     EXPECT_PICTURE(hooked.load(dir.write("fine.bmp", bmp(3, 2, red).toStdString()), budget), 3, 2);
     EXPECT_EQ(hooked.last_status(), 0);
+}
+
+// A file that has taken the helper over tries each way out of the lock-down: the helper is
+// killed or its call fails (exit 43; 42 would mean it got through), the process it aims at
+// is untouched, and the program keeps its design.
+TEST_F(HelperLoads, TakenOverHelperReachesNothingButItsInputAndAnswer) {
+    picture_decode::HelperPictureLoader hooked{PADSCREEN_DECODE_TESTHOOK_HELPER};
+    fakes::Platform fake;
+    platform::Services services{fake.files, fake.messages, hooked, fake.writer, fake.app};
+    Program program(services);
+    program.start();
+    Form1& form = *program.form1();
+    const QByteArray bitmap = bmp(3, 2, red);
+    fake.files.choose(
+        dir.write("logo.bmp", std::string_view(bitmap.constData(), std::size_t(bitmap.size()))));
+    form.cmdNewPicture.click();
+    ASSERT_TRUE(form.Image(1).has_picture());
+    program.status_dialog()->cmdReturn.click();
+
+    const pid_t victim = ::fork();
+    if (victim == 0) {
+        ::pause();
+        ::_exit(0);
+    }
+    ASSERT_GT(victim, 0);
+    const std::string attacks[] = {
+        "setown " + std::to_string(victim), "prlimit " + std::to_string(victim),
+        "open-read /etc/passwd",            "open-read parent-mem",
+        "grow -",
+    };
+    for (const std::string& attack : attacks) {
+        fake.files.choose(dir.write("hook", "testhook:" + attack));
+        form.cmdNewPicture.click();
+        const int status = hooked.last_status();
+        EXPECT_TRUE(WIFSIGNALED(status) || (WIFEXITED(status) && WEXITSTATUS(status) == 43))
+            << attack << ": "
+            << (WIFSIGNALED(status) ? "signal " + std::to_string(WTERMSIG(status))
+                                    : "exit " + std::to_string(WEXITSTATUS(status)));
+        EXPECT_FALSE(form.Image(2).has_picture()) << attack;
+        EXPECT_TRUE(form.Image(1).has_picture()) << attack;
+        EXPECT_EQ(program.status_dialog(), nullptr) << attack;
+        EXPECT_TRUE(fake.messages.shown.empty()) << attack;
+    }
+    rlimit cpu{};
+    EXPECT_EQ(::prlimit(victim, RLIMIT_CPU, nullptr, &cpu), 0);
+    EXPECT_EQ(cpu.rlim_cur, RLIM_INFINITY) << "another process's limit was set";
+    EXPECT_EQ(::waitpid(victim, nullptr, WNOHANG), 0) << "another process was killed";
+    ::kill(victim, SIGKILL);
+    ::waitpid(victim, nullptr, 0);
 }
 
 // ---- Through the whole program: a file that fails changes nothing ---------------------
