@@ -13,6 +13,11 @@ struct FileDialogOptions {
     std::string filter;    // "Description|pattern|Description|pattern..."
     int filter_index = 1;  // 1-based, as the filter string counts
     std::string file_name; // offered as the initial choice
+    std::string title;     // empty: the dialog's own
+    // Saving: added to a name typed without an extension; and whether to ask
+    // before an existing file is replaced.
+    std::string default_suffix;
+    bool confirm_overwrite = false;
 };
 
 struct FileChoice {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 #include <utility>
@@ -10,8 +11,9 @@ class Form1;
 
 namespace assist {
 
-// The keys, in one line under the read-outs.
-inline constexpr const char* kKeysLine = "Ctrl+Z undo \u00b7 arrow keys nudge";
+// The keys, in lines under the read-outs.
+inline constexpr std::array<const char*, 2> kKeysLines = {
+    "Ctrl+Z undo \u00b7 arrow keys nudge", "Ctrl+S save \u00b7 Ctrl+O open"};
 
 // The read-out lines for the design as it stands, top to bottom, in LCD
 // pixels: the pointer over the canvas (or the rubber band while one is

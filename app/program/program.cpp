@@ -29,7 +29,12 @@ void Program::run(const std::function<void()>& action) {
     }
 }
 
-void Program::after_action() { history_.after_action(form1_.get(), status_ != nullptr); }
+void Program::after_action() {
+    history_.after_action(form1_.get(), status_ != nullptr);
+    for (const auto& observer : observers_) {
+        observer();
+    }
+}
 
 bool Program::undo() {
     return form1_ && history_.undo(*form1_, status_ != nullptr);

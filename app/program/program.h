@@ -48,6 +48,8 @@ public:
     bool undo();
     bool redo();
     const History& history() const { return history_; }
+    // Called after every outermost action, once its design step is taken.
+    void on_rest(std::function<void()> observer) { observers_.push_back(std::move(observer)); }
 
     picture_slots::FrmImageDisplayStatus& load_status_dialog() override;
     picture_slots::FrmImageDisplayStatus* status_dialog() const { return status_.get(); }
@@ -74,6 +76,7 @@ private:
     tk::PictureBudget budget_;
     History history_;
     int depth_ = 0;
+    std::vector<std::function<void()>> observers_;
     std::unique_ptr<Form1> form1_;
     std::unique_ptr<picture_slots::FrmImageDisplayStatus> status_;
     std::unique_ptr<codegen::FrmShowCode> code_;

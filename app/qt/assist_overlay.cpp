@@ -4,6 +4,7 @@
 #include "assist/lcd.h"
 #include "assist/nudge.h"
 #include "assist/read_out.h"
+#include "document/designs.h"
 #include "form1.h"
 #include "program.h"
 
@@ -179,9 +180,10 @@ void AssistOverlay::paint_above(QPainter& painter, const QRegion& area) {
     const QFontMetrics metrics(painter.font());
     const std::size_t skip = readout_skip(metrics);
     const std::size_t rows = read_out_.size() - skip;
-    const bool all = static_cast<std::size_t>(painted_.size()) != rows + 1;
+    constexpr std::size_t keys = assist::kKeysLines.size();
+    const bool all = static_cast<std::size_t>(painted_.size()) != rows + keys;
     if (all) {
-        painted_ = QStringList(static_cast<qsizetype>(rows + 1));
+        painted_ = QStringList(static_cast<qsizetype>(rows + keys));
     }
     const QRect text = area_rect.adjusted(0, 0, -4, 0);
     painter.setPen(view_->palette().color(QPalette::WindowText));
@@ -194,17 +196,21 @@ void AssistOverlay::paint_above(QPainter& painter, const QRegion& area) {
             painter.drawText(text.left(), row.top() + metrics.ascent(), painted_[at]);
         }
     }
-    painted_.back() = metrics.elidedText(QString::fromUtf8(assist::kKeysLine), Qt::ElideRight,
-                                         text.width());
     painter.setPen(view_->palette().color(QPalette::PlaceholderText));
-    painter.drawText(text.left(), text.bottom() - metrics.descent(), painted_.back());
+    for (std::size_t k = 0; k < keys; ++k) {
+        QString& line = painted_[static_cast<qsizetype>(rows + k)];
+        line = metrics.elidedText(QString::fromUtf8(assist::kKeysLines[k]), Qt::ElideRight,
+                                  text.width());
+        const int from_bottom = static_cast<int>(keys - 1 - k) * metrics.height();
+        painter.drawText(text.left(), text.bottom() - metrics.descent() - from_bottom, line);
+    }
     painter.restore();
 }
 
 std::size_t AssistOverlay::readout_skip(const QFontMetrics& metrics) const {
-    // The keys' line keeps its place; short of room, the pointer goes first.
-    const auto room = static_cast<std::size_t>(
-        std::max(0, readout_rect().height() / metrics.height() - 1));
+    // The keys' lines keep their place; short of room, the pointer goes first.
+    const auto room = static_cast<std::size_t>(std::max(
+        0, readout_rect().height() / metrics.height() - static_cast<int>(assist::kKeysLines.size())));
     return read_out_.size() > room ? read_out_.size() - room : 0;
 }
 
@@ -234,6 +240,17 @@ void AssistOverlay::run(const std::function<void(Form1&)>& action) {
 bool AssistOverlay::handle_key(const QKeyEvent& key) {
     const Qt::KeyboardModifiers mods =
         key.modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+    if (designs_ != nullptr && (mods & Qt::ControlModifier) != 0 && !dispatcher_.busy()) {
+        const bool shift = mods == (Qt::ControlModifier | Qt::ShiftModifier);
+        if (key.key() == Qt::Key_S && (mods == Qt::ControlModifier || shift)) {
+            dispatcher_.dispatch([this, shift] { shift ? designs_->save_as() : designs_->save(); });
+            return true;
+        }
+        if (key.key() == Qt::Key_O && mods == Qt::ControlModifier) {
+            dispatcher_.dispatch([this] { designs_->open(); });
+            return true;
+        }
+    }
     if ((key.key() == Qt::Key_Z && mods == Qt::ControlModifier)) {
         run([this](Form1&) { program_.undo(); });
         return true;

@@ -16,6 +16,9 @@
 
 class Form1;
 class Program;
+namespace document {
+class Designs;
+}
 
 namespace padscreen_qt {
 
@@ -38,7 +41,10 @@ public:
     void paint_after(QPainter& painter, const tk::Control& control) override;
     void paint_above(QPainter& painter, const QRegion& area) override;
 
-    // The read-out lines as last painted, the keys' line last.
+    // Ctrl+S, Ctrl+Shift+S and Ctrl+O go to designs; none until it is set.
+    void set_designs(document::Designs* designs) { designs_ = designs; }
+
+    // The read-out lines as last painted, the keys' lines last.
     const QStringList& painted_lines() const { return painted_; }
 
 protected:
@@ -59,6 +65,7 @@ private:
 
     Program& program_;
     Dispatcher& dispatcher_;
+    document::Designs* designs_ = nullptr;
     Form1* form_ = nullptr;
     QPointer<WindowView> view_;
     // The same view seen as a plain widget: the event filter may run while the view

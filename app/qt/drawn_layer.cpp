@@ -172,6 +172,10 @@ bool DrawnLayer::opaque(const tk::Control& control) {
 void DrawnLayer::paint_image(QPainter& painter, const tk::Image& image, const QRegion& seen,
                              const Surface& surface) {
     const QRect place = px_rect(image.window_rect());
+    if (image.picture && image.picture->missing()) {
+        paint_missing(painter, image, place, seen);
+        return;
+    }
     const QImage* picture =
         pictures_.scaled(&image, image.picture, place, surface.rect, surface.dpr);
     if (picture == nullptr) {
@@ -187,6 +191,29 @@ void DrawnLayer::paint_image(QPainter& painter, const tk::Image& image, const QR
         copy_piece(painter, r, *picture, r.topLeft() - at);
     }
     painter.setOpacity(1.0);
+}
+
+void DrawnLayer::paint_missing(QPainter& painter, const tk::Image& image, const QRect& place,
+                               const QRegion& seen) {
+    // A picture that could not be read again: a hatched box of its size, named,
+    // so that its place, size and code line stay in sight.
+    painter.save();
+    painter.setClipRegion(seen);
+    painter.fillRect(place, QColor(255, 255, 255));
+    painter.setPen(QPen(QColor(150, 40, 40), 1));
+    for (int c = place.left() - place.height(); c < place.right(); c += 8) {
+        painter.drawLine(c, place.bottom(), c + place.height(), place.top());
+    }
+    painter.drawRect(place.adjusted(0, 0, -1, -1));
+    painter.setPen(Qt::black);
+    const QString name = QString::fromStdString(image.tag);
+    const QRect text = place.adjusted(3, 3, -3, -3);
+    const QFontMetrics metrics(painter.font());
+    painter.fillRect(
+        metrics.boundingRect(text, Qt::AlignCenter, name).adjusted(-2, 0, 2, 0) & text,
+        QColor(255, 255, 255));
+    painter.drawText(text, Qt::AlignCenter, metrics.elidedText(name, Qt::ElideMiddle, text.width()));
+    painter.restore();
 }
 
 float DrawnLayer::room_below(const tk::Control& label) const {

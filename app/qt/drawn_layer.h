@@ -62,6 +62,8 @@ private:
     bool opaque(const tk::Control& control);
     void paint_control(QPainter& painter, const tk::Control& control, const Surface& surface);
     // The picture's pixels within seen, rectangle by rectangle.
+    void paint_missing(QPainter& painter, const tk::Image& image, const QRect& place,
+                       const QRegion& seen);
     void paint_image(QPainter& painter, const tk::Image& image, const QRegion& seen,
                      const Surface& surface);
     // Paints the drawn layer (everything but the widgets) within area.

@@ -3,15 +3,103 @@
 #include "program.h"
 #include "program_view.h"
 #include "services.h"
+#include "assist_overlay.h"
 
 #include "decode/client.h"
+#include "document/command_line.h"
+#include "document/designs.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QStringList>
 #include <fontconfig/fontconfig.h>
 
+#include <cstdio>
+#include <optional>
+#include <string>
 #include <thread>
 
+namespace {
+
+struct Options {
+    std::optional<std::string> open; // a design or code file to open at start
+    std::optional<std::string> code; // --code FILE
+};
+
+// Parsed before any application object exists: --code needs no display. Exits for
+// --help, --version and usage errors.
+Options parse(int argc, char** argv) {
+    QStringList arguments;
+    for (int k = 0; k < argc; ++k) {
+        arguments << QString::fromLocal8Bit(argv[k]);
+    }
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Designs one screen of a signature pad's 240 x 128 LCD."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption code(
+        QStringLiteral("code"),
+        QStringLiteral("Write the code of a design or code file to standard output, "
+                       "exactly as \"Write To Text File\" saves it, and exit."),
+        QStringLiteral("FILE"));
+    parser.addOption(code);
+    parser.addPositionalArgument(QStringLiteral("FILE"),
+                                 QStringLiteral("A design (.padscreen) or code file to open."),
+                                 QStringLiteral("[FILE]"));
+    const auto usage = [&parser](const QString& error) {
+        std::fprintf(stderr, "padscreen: %s\n%s", qPrintable(error),
+                     qPrintable(parser.helpText()));
+        std::exit(2);
+    };
+    if (!parser.parse(arguments)) {
+        usage(parser.errorText());
+    }
+    if (parser.isSet(help)) {
+        std::fputs(qPrintable(parser.helpText()), stdout);
+        std::exit(0);
+    }
+    if (parser.isSet(version)) {
+        std::printf("padscreen %s\n", PADSCREEN_VERSION);
+        std::exit(0);
+    }
+    const QStringList files = parser.positionalArguments();
+    if (files.size() > 1 || (parser.isSet(code) && !files.isEmpty())) {
+        usage(QStringLiteral("one file at most"));
+    }
+    Options options;
+    if (parser.isSet(code)) {
+        options.code = parser.value(code).toLocal8Bit().toStdString();
+    } else if (!files.isEmpty()) {
+        options.open = files.first().toLocal8Bit().toStdString();
+    }
+    return options;
+}
+
+// --code: no application object, no display; pictures are only measured.
+int write_code(const std::string& path) {
+    picture_decode::HelperPictureLoader loader(picture_decode::default_helper_path());
+    loader.set_measure_only(true);
+    const document::CodeRun run = document::code_of_file(path, loader);
+    if (run.status != 0) {
+        std::fputs(run.error.c_str(), stderr);
+        return run.status;
+    }
+    if (std::fwrite(run.out.data(), 1, run.out.size(), stdout) != run.out.size() ||
+        std::fflush(stdout) != 0) {
+        std::perror("padscreen: standard output");
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
 int main(int argc, char* argv[]) {
+    const Options options = parse(argc, argv);
+    if (options.code) {
+        return write_code(*options.code);
+    }
     // Fontconfig reads its configuration (a few milliseconds) while the toolkit
     // connects to the display, so the first caption laid out finds it ready.
     std::thread fonts([] { FcInit(); });
@@ -26,8 +114,13 @@ int main(int argc, char* argv[]) {
     padscreen_qt::QtServices services(picture_decode::default_helper_path());
     Program program(services.services,
                     static_cast<float>(QApplication::startDragDistance()) * tk::kTwipsPerPixel);
+    document::Designs designs(program, PADSCREEN_VERSION);
     padscreen_qt::ProgramView view(program, icon);
+    view.assist().set_designs(&designs);
     fonts.join();
     view.start();
+    if (options.open) {
+        view.dispatch([&designs, &options] { designs.open_path(*options.open); });
+    }
     return QApplication::exec();
 }

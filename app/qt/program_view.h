@@ -39,6 +39,7 @@ public:
     WindowView* view(std::uint64_t window_id) const;
     std::vector<WindowView*> views() const;
     const AssistOverlay& assist() const { return *assist_; }
+    AssistOverlay& assist() { return *assist_; }
 
 private:
     void sync();

@@ -59,14 +59,18 @@ QStringList patterns_of(const QString& list) {
 std::optional<platform::FileChoice> run_dialog(const platform::FileDialogOptions& options,
                                                bool save) {
     QFileDialog dialog(dialog_parent());
+    if (!options.title.empty()) {
+        dialog.setWindowTitle(QString::fromStdString(options.title));
+    }
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     if (save) {
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
-        // The path is used exactly as typed, and an existing file is replaced without asking.
-        dialog.setDefaultSuffix(QString());
-        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+        // Unless asked otherwise, the path is used exactly as typed, and an existing file
+        // is replaced without asking.
+        dialog.setDefaultSuffix(QString::fromStdString(options.default_suffix));
+        dialog.setOption(QFileDialog::DontConfirmOverwrite, !options.confirm_overwrite);
     } else {
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::ExistingFile);
@@ -309,6 +313,13 @@ std::optional<std::string> QtTextFileWriter::write(const std::string& path,
     }
     if (!file.commit()) {
         return diagnose(path, file);
+    }
+    // The rename lives in the folder: flushed too, so a crash cannot bring the old file back.
+    const QString folder = QFileInfo(from_path(path)).absolutePath();
+    const int dir = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
     }
     return std::nullopt;
 }

@@ -428,7 +428,7 @@ std::shared_ptr<tk::Picture> HelperPictureLoader::run(Helper& helper, const std:
     Waiter waiter(Clock::now() + timeout_, idle_);
     // Its own limit, and what the budget has left.
     const std::size_t room = budget.room(max_pixel_bytes);
-    std::vector<unsigned char> request{'P', 'S', 'Q', '1'};
+    std::vector<unsigned char> request{'P', 'S', measure_only_ ? 'M' : 'Q', '1'};
     put_u64(request, room);
     put_u64(request, file.size());
     const bool sent = send_all(helper.request, request.data(), request.size(), waiter) &&
@@ -453,6 +453,12 @@ std::shared_ptr<tk::Picture> HelperPictureLoader::run(Helper& helper, const std:
     if (width == 0 || height == 0 || width > INT32_MAX || height > INT32_MAX ||
         width * height * 4 > room || !budget.fits(width * height * 4))
         return nullptr;
+    if (measure_only_) {
+        auto measured = std::make_shared<tk::Picture>();
+        measured->width = static_cast<int>(width);
+        measured->height = static_cast<int>(height);
+        return measured;
+    }
     return map_picture(helper.pixels, static_cast<std::uint32_t>(width),
                        static_cast<std::uint32_t>(height), budget);
 }

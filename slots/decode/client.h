@@ -36,6 +36,10 @@ public:
     void set_idle(std::function<void()> idle) { idle_ = std::move(idle); }
     static constexpr std::chrono::milliseconds idle_interval{10};
 
+    // From now on a load only learns the picture's size from the helper: the picture it
+    // gives has no pixels (for writing code without showing anything).
+    void set_measure_only(bool measure_only) { measure_only_ = measure_only; }
+
     // The helper's wait status at the end of the last load, or -1 when it had to be
     // killed, was never started or could not be reaped.
     int last_status() const { return last_status_; }
@@ -58,6 +62,7 @@ private:
     std::function<void()> idle_;
     Helper ready_;
     int last_status_ = -1;
+    bool measure_only_ = false;
 };
 
 // The helper's path inside the directory exe_dir.

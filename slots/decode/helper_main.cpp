@@ -3,6 +3,7 @@
 //
 // The program hands it, with no arguments:
 //   fd 0  the request: "PSQ1", uint64 most pixel bytes, uint64 file size, the file's bytes;
+//         or "PSM1", the same, to learn the picture's size only: no pixels are decoded;
 //   fd 3  a pipe for the answer: "PSD1", uint32 width, uint32 height (on success, exit 0);
 //   fd 4  an empty memory file that receives width * height uint32 pixels 0xAARRGGBB.
 // Integers in the headers are little-endian; the pixels are in the machine's own order,
@@ -212,8 +213,10 @@ int main(int argc, char** argv) {
         fail("cannot lock itself down");
 
     unsigned char request[20];
-    if (!read_all(request_fd, request, sizeof request) || std::memcmp(request, "PSQ1", 4) != 0)
+    if (!read_all(request_fd, request, sizeof request) ||
+        (std::memcmp(request, "PSQ1", 4) != 0 && std::memcmp(request, "PSM1", 4) != 0))
         fail("no request");
+    const bool measure = std::memcmp(request, "PSM1", 4) == 0;
     const std::uint64_t max_bytes = le64(request + 4);
     const std::uint64_t size = le64(request + 12);
     if (size > picture_decode::max_file_bytes)
@@ -225,9 +228,20 @@ int main(int argc, char** argv) {
     test_hook(file);
 #endif
 
-    const picture_decode::Decoded decoded = picture_decode::decode_into(
+    // Measuring: the decoder asks for its buffer once it knows the size, and gets none.
+    int measured_width = 0;
+    int measured_height = 0;
+    const auto measure_only = [&](int width, int height) -> std::uint32_t* {
+        measured_width = width;
+        measured_height = height;
+        return nullptr;
+    };
+    picture_decode::Decoded decoded = picture_decode::decode_into(
         reinterpret_cast<const std::byte*>(file.data()), file.size(),
-        static_cast<std::size_t>(max_bytes), map_pixels);
+        static_cast<std::size_t>(max_bytes),
+        measure ? picture_decode::PixelSink(measure_only) : picture_decode::PixelSink(map_pixels));
+    if (measure && measured_width > 0 && measured_height > 0)
+        decoded = {true, {}, measured_width, measured_height};
     if (!decoded.ok)
         fail(decoded.error.c_str());
     unsigned char answer[12] = {'P', 'S', 'D', '1'};

@@ -489,7 +489,8 @@ private Q_SLOTS:
                                       "Hotspot 1",
                                       "x 30  y 149  w 29  h 19",
                                       "Past LCD: 40 down",
-                                      QString::fromUtf8(assist::kKeysLine)};
+                                      QString::fromUtf8(assist::kKeysLines[0]),
+                                      QString::fromUtf8(assist::kKeysLines[1])};
         QCOMPARE(run_->view.assist().painted_lines(), expected);
         const auto dark = [](QRgb p) { return qGray(p) < 100; };
         QVERIFY(count(image, QRect(669, 156, 160, 100), dark) > 200); // the text is drawn
