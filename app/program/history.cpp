@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "history.h"
 
+#include <algorithm>
+#include <set>
 #include <utility>
 
 bool History::at_rest(const Form1& form, bool dialog_open) const {
@@ -9,16 +11,18 @@ bool History::at_rest(const Form1& form, bool dialog_open) const {
 
 void History::after_action(const Form1* form, bool dialog_open) {
     if (form == nullptr) {
-        form_id_ = 0;
-        undo_.clear();
-        redo_.clear();
+        form_id_ = 0; // closed: the history and the design it held wait for the next window
         return;
     }
     if (form->id() != form_id_) {
         form_id_ = form->id();
-        undo_.clear();
-        redo_.clear();
-        current_ = form->state();
+        FormState now = form->state();
+        if (known_ && now.design != current_.design) {
+            // The window came back empty: what it held when it closed is one step back.
+            push(std::move(current_));
+        }
+        current_ = std::move(now);
+        known_ = true;
         return;
     }
     if (!at_rest(*form, dialog_open)) {
@@ -26,14 +30,69 @@ void History::after_action(const Form1* form, bool dialog_open) {
     }
     FormState now = form->state();
     if (now.design != current_.design) {
-        if (undo_.size() == kSteps) {
-            undo_.pop_front();
-        }
-        undo_.push_back(std::move(current_));
-        redo_.clear();
-        ++taken_;
+        push(std::move(current_));
     }
     current_ = std::move(now);
+}
+
+void History::push(FormState before) {
+    if (undo_.size() == kSteps) {
+        undo_.pop_front();
+    }
+    undo_.push_back(std::move(before));
+    redo_.clear();
+    ++taken_;
+}
+
+namespace {
+
+std::set<const tk::Picture*> pictures_of(const FormState& s) {
+    std::set<const tk::Picture*> out;
+    for (const auto* part : {&s.design.controls, &s.gesture.controls}) {
+        for (const tk::ControlState& c : *part) {
+            if (const auto* image = std::get_if<tk::ImageState>(&c.own); image && image->picture) {
+                out.insert(image->picture.get());
+            } else if (const auto* box = std::get_if<tk::PictureBoxState>(&c.own);
+                       box && box->picture) {
+                out.insert(box->picture.get());
+            }
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+std::size_t History::bytes_held_only_here() const {
+    const std::set<const tk::Picture*> shown = pictures_of(current_);
+    std::set<const tk::Picture*> counted;
+    std::size_t bytes = 0;
+    for (const auto* steps : {&undo_, &redo_}) {
+        for (const FormState& step : *steps) {
+            for (const tk::Picture* p : pictures_of(step)) {
+                if (shown.count(p) == 0 && counted.insert(p).second) {
+                    bytes += p->argb.size() * sizeof(std::uint32_t);
+                }
+            }
+        }
+    }
+    return bytes;
+}
+
+void History::give_way(std::size_t bytes, const tk::PictureBudget& budget) {
+    const std::set<const tk::Picture*> shown = pictures_of(current_);
+    const auto holds_other = [&shown](const FormState& step) {
+        const std::set<const tk::Picture*> held = pictures_of(step);
+        return std::any_of(held.begin(), held.end(),
+                           [&shown](const tk::Picture* p) { return shown.count(p) == 0; });
+    };
+    // Redo steps lie beyond the oldest undo steps: they go last.
+    while (!budget.fits(bytes) && std::any_of(undo_.begin(), undo_.end(), holds_other)) {
+        undo_.pop_front();
+    }
+    if (!budget.fits(bytes) && std::any_of(redo_.begin(), redo_.end(), holds_other)) {
+        redo_.clear();
+    }
 }
 
 bool History::back_to(Form1& form, std::deque<FormState>& from, std::deque<FormState>& to) {

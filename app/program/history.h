@@ -17,8 +17,9 @@ public:
     // to the design since the last call makes one step; a change to the
     // gesture part alone makes none. While a button is held or the status
     // dialog is open the action is not over (a load ends with the dialog's
-    // answer), so nothing is taken then. A new Form1 (the window was closed
-    // and comes back) starts a new history.
+    // answer), so nothing is taken then. The history outlives its window: when
+    // the main window comes back empty after a close, the design it held at the
+    // close is one step back.
     void after_action(const Form1* form, bool dialog_open);
 
     // Back to the state before the last step, or forward again. Refused while
@@ -31,11 +32,19 @@ public:
     // Steps taken since the history began, also those no longer kept.
     std::uint64_t taken() const { return taken_; }
 
+    // Pixel bytes of the pictures that only undo and redo steps hold (none of
+    // them in the design at rest), and dropping the oldest steps that hold such
+    // pictures until bytes more fit the budget or none is left.
+    std::size_t bytes_held_only_here() const;
+    void give_way(std::size_t bytes, const tk::PictureBudget& budget);
+
 private:
     bool at_rest(const Form1& form, bool dialog_open) const;
+    void push(FormState before);
     bool back_to(Form1& form, std::deque<FormState>& from, std::deque<FormState>& to);
 
-    std::uint64_t form_id_ = 0;
+    std::uint64_t form_id_ = 0; // 0: no main window now
+    bool known_ = false;         // current_ holds a window's state
     std::uint64_t taken_ = 0;
     FormState current_;
     // The oldest step goes when a new one comes to a full history.

@@ -7,8 +7,12 @@
 #include "slots/handlers.h"
 #include "slots/status_dialog.h"
 
-Program::Program(platform::Services& services, float drag_distance)
-    : services_(services), drag_distance_(drag_distance) {}
+Program::Program(platform::Services& services, float drag_distance, std::size_t budget_bytes)
+    : services_(services), drag_distance_(drag_distance), budget_(budget_bytes) {
+    // Pictures that only undo holds give way to a new one.
+    budget_.set_reclaimer({[this] { return history_.bytes_held_only_here(); },
+                           [this](std::size_t bytes) { history_.give_way(bytes, budget_); }});
+}
 
 Program::~Program() = default;
 

@@ -26,7 +26,9 @@ class Program : public Windows,
                 public codegen::CodeWindowHost {
 public:
     // drag_distance: the desktop's, in twips, given to every window made.
-    explicit Program(platform::Services& services, float drag_distance = tk::kDefaultDragDistance);
+    // budget_bytes: what all pictures may take together.
+    explicit Program(platform::Services& services, float drag_distance = tk::kDefaultDragDistance,
+                     std::size_t budget_bytes = tk::kPictureBudgetBytes);
     ~Program() override;
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;

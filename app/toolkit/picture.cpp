@@ -39,7 +39,16 @@ bool PictureBudget::fits(std::size_t bytes) const { return account_->fits(bytes)
 
 std::size_t PictureBudget::room(std::size_t cap) const {
     const std::size_t now = account_->held;
-    return std::min(cap, now < account_->limit ? account_->limit - now : 0);
+    const std::size_t back = reclaimer_.reclaimable ? std::min(reclaimer_.reclaimable(), now) : 0;
+    const std::size_t kept = now - back;
+    return std::min(cap, kept < account_->limit ? account_->limit - kept : 0);
+}
+
+bool PictureBudget::make_room(std::size_t bytes) {
+    if (!fits(bytes) && reclaimer_.reclaim) {
+        reclaimer_.reclaim(bytes);
+    }
+    return fits(bytes);
 }
 
 Pixels::Pixels(std::size_t count, std::uint32_t value, const PictureBudget* budget)

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -26,8 +27,18 @@ public:
     std::size_t bytes_in_use() const;
     // Whether bytes more would still fit.
     bool fits(std::size_t bytes) const;
-    // What the next buffer may take: at most `cap`, and what is left.
+    // What the next buffer may take: at most `cap`, and what is left once memory
+    // that can give way has done so.
     std::size_t room(std::size_t cap) const;
+    // Lets memory give way (pictures held only by undo) until bytes more fit; true
+    // when they do.
+    bool make_room(std::size_t bytes);
+    // Who can give memory back: how much it could, and giving way until bytes fit.
+    struct Reclaimer {
+        std::function<std::size_t()> reclaimable;
+        std::function<void(std::size_t bytes)> reclaim;
+    };
+    void set_reclaimer(Reclaimer reclaimer) { reclaimer_ = std::move(reclaimer); }
 
     // The running count that buffers share; pictures are made and dropped on the UI
     // thread, the atomic only keeps a stray decoder thread in a test honest.
@@ -41,6 +52,7 @@ public:
 
 private:
     Account account_;
+    Reclaimer reclaimer_;
 };
 
 // A picture's pixel words, in one buffer that the model and the view share: on the heap,

@@ -367,7 +367,7 @@ void unmap(void* data, std::size_t bytes) { ::munmap(data, bytes); }
 // Sealed before its size is read: any process of the user can reach the file through
 // /proc/<program>/fd, and one that shrank it after the check would fault the mapping.
 std::shared_ptr<tk::Picture> map_picture(int fd, std::uint32_t width, std::uint32_t height,
-                                         const tk::PictureBudget& budget) {
+                                         tk::PictureBudget& budget) {
     const std::size_t bytes = std::size_t{width} * height * 4;
     struct stat info {};
     if (::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) != 0 ||
@@ -451,7 +451,7 @@ std::shared_ptr<tk::Picture> HelperPictureLoader::run(Helper& helper, const std:
     const std::uint64_t width = u32_at(answer + 4);
     const std::uint64_t height = u32_at(answer + 8);
     if (width == 0 || height == 0 || width > INT32_MAX || height > INT32_MAX ||
-        width * height * 4 > room || !budget.fits(width * height * 4))
+        width * height * 4 > room || !budget.make_room(width * height * 4))
         return nullptr;
     if (measure_only_) {
         auto measured = std::make_shared<tk::Picture>();

@@ -55,7 +55,7 @@ public:
 
 private:
     std::shared_ptr<tk::Picture> run(Helper& helper, const std::vector<unsigned char>& file,
-                       const tk::PictureBudget& budget);
+                       tk::PictureBudget& budget);
 
     std::string helper_path_;
     std::chrono::milliseconds timeout_;

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "assist/nudge.h"
+#include "codegen/code_window.h"
 #include "codegen/generate.h"
 #include "fakes.h"
 #include "form1.h"
@@ -318,6 +319,63 @@ TEST_F(HistoryTest, RandomSessionRoundTripsExactly) {
     // The session went deep both ways.
     EXPECT_GT(undos, 1000);
     EXPECT_GT(redos, 300);
+}
+
+// The main window closed and came back empty, as the code window's "Return to
+// Form" brings it: one undo brings back the design it held.
+TEST_F(HistoryTest, UndoReachesAcrossAClosedMainWindow) {
+    load("/p/a.bmp", 1, 3);
+    act([this] { gestures::drag(form(), 100, 100, 2000, 1500); });
+    const FormState held = form().state();
+    const std::string code = codegen::generate_code(form());
+    act([this] { form().cmdCreateCode.click(); });
+    act([this] { form().request_close(); });
+    ASSERT_EQ(prog.form1(), nullptr);
+    act([this] { prog.code_window()->cmdReturn.click(); });
+    ASSERT_NE(prog.form1(), nullptr);
+    EXPECT_EQ(codegen::generate_code(form()), "");
+    ASSERT_TRUE(undo());
+    EXPECT_EQ(form().state().design, held.design);
+    EXPECT_EQ(codegen::generate_code(form()), code);
+    ASSERT_TRUE(redo());
+    EXPECT_EQ(codegen::generate_code(form()), "");
+}
+
+// Pictures that only undo steps hold give way to a new load; the pictures on the
+// canvas never do.
+TEST(HistoryBudget, PicturesHeldOnlyByUndoGiveWayToANewLoad) {
+    fakes::Platform p;
+    constexpr std::size_t kBudget = 1 << 20; // 256 Ki pixels
+    Program prog(p.services, tk::kDefaultDragDistance, kBudget);
+    prog.start();
+    const auto load = [&](const std::string& path, int w, int h) {
+        p.pictures.decoded[path] = {w, h};
+        p.files.choose(path);
+        prog.run([&] { prog.form1()->cmdNewPicture.click(); });
+        if (auto* d = prog.status_dialog()) {
+            prog.run([d] { d->cmdReturn.click(); });
+            return true;
+        }
+        return false;
+    };
+    const auto delete_selected = [&](int slot) {
+        prog.run([&] { gestures::click(*prog.form1(), prog.form1()->Image(slot)); });
+        prog.run([&] { prog.form1()->cmdDelete.click(); });
+    };
+    // Loaded and deleted, three times over: twice the budget in all, each one
+    // loaded while the one before lay in undo.
+    for (int k = 0; k < 3; ++k) {
+        ASSERT_TRUE(load("/big" + std::to_string(k) + ".bmp", 400, 400)) << k; // 625 KiB
+        delete_selected(1);
+        EXPECT_EQ(prog.history().bytes_held_only_here(), 640000U) << k;
+    }
+    ASSERT_TRUE(load("/small.bmp", 200, 200)); // 156 KiB on the canvas
+    EXPECT_TRUE(load("/fits.bmp", 400, 400)) << "undo gave way";
+    EXPECT_LT(prog.picture_budget().bytes_in_use(), kBudget);
+    EXPECT_FALSE(load("/too.bmp", 400, 400)) << "the canvas's pictures never give way";
+    EXPECT_TRUE(prog.form1()->Image(1).has_picture());
+    EXPECT_TRUE(prog.form1()->Image(2).has_picture());
+    EXPECT_FALSE(prog.form1()->Image(3).has_picture());
 }
 
 } // namespace
