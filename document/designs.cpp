@@ -175,19 +175,30 @@ void Designs::open_file(const std::string& path) {
         }
         return;
     }
-    auto result = read_design(*bytes, folder, services.pictures, program_.picture_budget());
+    if (apply(*bytes, path, folder)) {
+        path_ = path;
+        form_id_ = form.id();
+        saved_ = form.design();
+    }
+}
+
+bool Designs::apply(const std::string& bytes, const std::string& file, const std::string& folder) {
+    platform::Services& services = program_.services();
+    Form1* form = program_.form1();
+    if (form == nullptr) {
+        return false;
+    }
+    auto result = read_design(bytes, folder, services.pictures, program_.picture_budget());
     if (const auto* refusal = std::get_if<Refusal>(&result)) {
-        services.messages.show("Cannot open " + path + ": " + where(*refusal) + refusal->reason +
+        services.messages.show("Cannot open " + file + ": " + where(*refusal) + refusal->reason +
                                    ".",
                                kOpenTitle);
-        return;
+        return false;
     }
     Opened& opened = std::get<Opened>(result);
-    form.set_design(opened.design);
-    form.forget_pointer();
-    path_ = path;
-    form_id_ = form.id();
-    saved_ = form.design();
+    form->set_design(opened.design);
+    form->forget_pointer();
+    path_.reset();
     if (!opened.missing.empty()) {
         std::string text = "These pictures could not be read; they keep their places:";
         for (const MissingPicture& m : opened.missing) {
@@ -195,6 +206,7 @@ void Designs::open_file(const std::string& path) {
         }
         services.messages.show(text, kOpenTitle);
     }
+    return true;
 }
 
 } // namespace document

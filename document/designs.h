@@ -22,6 +22,11 @@ public:
     void open();
     void open_path(const std::string& path);
 
+    // Puts a design file's bytes on the canvas as one step of the running action;
+    // file names it in messages, folder resolves its pictures. False when refused
+    // (a message says why). The design is then one not saved anywhere.
+    bool apply(const std::string& bytes, const std::string& file, const std::string& folder);
+
     // The file the design was last saved to or opened from.
     const std::optional<std::string>& path() const { return path_; }
     // Whether the design differs from what that file holds.

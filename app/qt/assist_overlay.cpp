@@ -5,6 +5,7 @@
 #include "assist/nudge.h"
 #include "assist/read_out.h"
 #include "document/designs.h"
+#include "document/recovery.h"
 #include "form1.h"
 #include "program.h"
 
@@ -107,6 +108,13 @@ void AssistOverlay::follow_read_out() {
         pointer.reset();
     }
     std::vector<std::string> lines = assist::read_out(*form_, pointer);
+    if (recovery_ != nullptr && recovery_->offer()) {
+        // Above the keys, in two lines: the panel is narrow.
+        const std::string offer = recovery_->offer()->text();
+        const std::size_t cut = offer.find(" (");
+        lines.push_back(offer.substr(0, cut));
+        lines.push_back(offer.substr(cut + 1));
+    }
     if (lines == read_out_) {
         return;
     }
@@ -248,6 +256,11 @@ bool AssistOverlay::handle_key(const QKeyEvent& key) {
         }
         if (key.key() == Qt::Key_O && mods == Qt::ControlModifier) {
             dispatcher_.dispatch([this] { designs_->open(); });
+            return true;
+        }
+        if (key.key() == Qt::Key_R && mods == Qt::ControlModifier && recovery_ != nullptr &&
+            recovery_->offer()) {
+            dispatcher_.dispatch([this] { recovery_->restore(); });
             return true;
         }
     }

@@ -18,6 +18,7 @@ class Form1;
 class Program;
 namespace document {
 class Designs;
+class Recovery;
 }
 
 namespace padscreen_qt {
@@ -43,6 +44,8 @@ public:
 
     // Ctrl+S, Ctrl+Shift+S and Ctrl+O go to designs; none until it is set.
     void set_designs(document::Designs* designs) { designs_ = designs; }
+    // Ctrl+R and the line that offers it.
+    void set_recovery(document::Recovery* recovery) { recovery_ = recovery; }
 
     // The read-out lines as last painted, the keys' lines last.
     const QStringList& painted_lines() const { return painted_; }
@@ -66,6 +69,7 @@ private:
     Program& program_;
     Dispatcher& dispatcher_;
     document::Designs* designs_ = nullptr;
+    document::Recovery* recovery_ = nullptr;
     Form1* form_ = nullptr;
     QPointer<WindowView> view_;
     // The same view seen as a plain widget: the event filter may run while the view

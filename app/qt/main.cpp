@@ -8,6 +8,7 @@
 #include "decode/client.h"
 #include "document/command_line.h"
 #include "document/designs.h"
+#include "document/recovery.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -115,8 +116,10 @@ int main(int argc, char* argv[]) {
     Program program(services.services,
                     static_cast<float>(QApplication::startDragDistance()) * tk::kTwipsPerPixel);
     document::Designs designs(program, PADSCREEN_VERSION);
+    document::Recovery recovery(program, designs, document::recovery_folder(), PADSCREEN_VERSION);
     padscreen_qt::ProgramView view(program, icon);
     view.assist().set_designs(&designs);
+    view.assist().set_recovery(&recovery);
     fonts.join();
     view.start();
     if (options.open) {

@@ -1,0 +1,77 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#pragma once
+
+#include "document/designs.h"
+
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+namespace document {
+
+// $XDG_STATE_HOME/padscreen, or ~/.local/state/padscreen when it is unset.
+std::string recovery_folder();
+
+// A copy left by a program that is no longer running.
+struct Offer {
+    std::string path;
+    int pictures = 0;
+    int hotspots = 0;
+    std::string time; // when it was written, local time
+    // "Ctrl+R restores the last design (N pictures, M hotspots, TIME)"
+    std::string text() const;
+};
+
+// Keeps a recovery copy of the design after every design step (a design file
+// with absolute picture paths, one per running program, written atomically on a
+// thread of its own) and, at start, offers the newest copy a program that is no
+// longer running left behind. A copy whose design was saved, or that holds an
+// empty canvas, is removed. Nothing here is ever fatal: a folder that cannot be
+// written means no copy, a copy that cannot be read is skipped.
+class Recovery {
+public:
+    Recovery(Program& program, Designs& designs, std::string folder, std::string version);
+    ~Recovery();
+    Recovery(const Recovery&) = delete;
+    Recovery& operator=(const Recovery&) = delete;
+
+    // The copy on offer until the first design step, if any.
+    const std::optional<Offer>& offer() const { return offer_; }
+    // Ctrl+R: the offered design on the canvas, as one undo step.
+    void restore();
+    // Waits until the copies asked for so far are written (tests, the end).
+    void flush();
+
+private:
+    void find_offer();
+    void follow();
+    void post(std::optional<DesignState> design);
+    void write_loop();
+
+    Program& program_;
+    Designs& designs_;
+    std::string folder_;
+    std::string version_;
+    std::string copy_;
+    int lock_fd_ = -1;
+    std::optional<Offer> offer_;
+    std::uint64_t steps_at_start_ = 0;
+    bool started_ = false;
+    std::optional<DesignState> last_; // what the copy on disk holds; nullopt: none
+    bool kept_ = false;        // whether last_ is worth a copy
+    bool written_any_ = false; // a copy may be on disk
+
+    // The writer: the newest design asked for (nullopt: remove the copy).
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::condition_variable idle_;
+    std::optional<std::optional<DesignState>> pending_;
+    bool busy_ = false;
+    bool stop_ = false;
+    std::thread writer_;
+};
+
+} // namespace document
