@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: GPL-2.0-or-later
 # Which folder may include what: the core never includes Qt, and the folders
 # that make the program (app/, slots/, hotspots/, codegen/) never include our
-# own additions (assist/). Prints every broken rule; exits 1 when there is one.
+# own additions (assist/, document/). Prints every broken rule; exits 1 when there is one.
 #   include_rules.sh SOURCE_DIR
 set -u
 cd "${1:-.}" || exit 2
@@ -25,5 +25,5 @@ rule() {
 core=(app slots hotspots codegen assist)
 [ -d document ] && core+=(document)
 rule "${core[@]}" -- 'Q[A-Za-z]|Qt' "a Qt header in the core"
-rule app slots hotspots codegen -- 'assist/' "our additions included by the program's own folders"
+rule app slots hotspots codegen -- 'assist/|document/' "our additions included by the program's own folders"
 exit $status

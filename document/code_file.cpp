@@ -1,0 +1,373 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "document/code_file.h"
+
+#include "assist/lcd.h"
+#include "codegen/lcd_numbers.h"
+#include "convert.h"
+#include "hotspots/create_delete.h"
+#include "slots/load.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstdint>
+#include <filesystem>
+#include <limits>
+#include <new>
+#include <optional>
+#include <string_view>
+
+namespace document {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kPrefix = "Penvane1.";
+constexpr std::string_view kBitmap = "Penvane1.LCDWriteBitmap ";
+constexpr std::string_view kHotspot = "Penvane1.KeyPadAddHotSpot ";
+constexpr std::string_view kHandle = ".Picture.Handle";
+constexpr std::string_view kSeparator = ", ";
+
+// Windows-1252 to UTF-8; 0x80 to 0x9F as the code page has them.
+std::string from_windows_1252(std::string_view bytes) {
+    static constexpr std::array<char16_t, 32> kHigh = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    std::string out;
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        const unsigned u = b >= 0x80 && b < 0xA0 ? kHigh[b - 0x80] : b;
+        if (u < 0x80) {
+            out += static_cast<char>(u);
+        } else if (u < 0x800) {
+            out += static_cast<char>(0xC0 | (u >> 6));
+            out += static_cast<char>(0x80 | (u & 0x3F));
+        } else {
+            out += static_cast<char>(0xE0 | (u >> 12));
+            out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (u & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::vector<std::string> split_lines(const std::string& bytes) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start <= bytes.size()) {
+        std::size_t end = bytes.find('\n', start);
+        if (end == std::string::npos) {
+            end = bytes.size();
+        }
+        std::string line = bytes.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        lines.push_back(std::move(line));
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::vector<std::string> split(std::string_view text) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (std::size_t at = text.find(kSeparator); at != std::string_view::npos;
+         at = text.find(kSeparator, start)) {
+        parts.emplace_back(text.substr(start, at - start));
+        start = at + kSeparator.size();
+    }
+    parts.emplace_back(text.substr(start));
+    return parts;
+}
+
+// A number as the generator writes it: digits, a leading "-" for a negative one.
+std::optional<int> whole(const std::string& text) {
+    int value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (ec != std::errc() || ptr != end || text.empty() || text[0] == '+') {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// The value that prints as text: empty for "", a 16-bit integer for one, a
+// float whose shortest form it is, else the text itself.
+Variant printed_as(const std::string& text) {
+    if (text.empty()) {
+        return {};
+    }
+    if (const auto n = whole(text); n && *n >= std::numeric_limits<std::int16_t>::min() &&
+                                    *n <= std::numeric_limits<std::int16_t>::max()) {
+        return static_cast<std::int16_t>(*n);
+    }
+    float f = 0;
+    const char* end = text.data() + text.size();
+    if (const auto [ptr, ec] = std::from_chars(text.data(), end, f);
+        ec == std::errc() && ptr == end && float_text(f) == text) {
+        return f;
+    }
+    return text;
+}
+
+// The first twip from 0 that converts to this position, if any does.
+std::optional<float> position_twip(int position) {
+    const int t = assist::first_twip(position);
+    if (t > std::numeric_limits<std::int16_t>::max() ||
+        ConvertNumbers(static_cast<std::int16_t>(t), true) != position) {
+        return std::nullopt;
+    }
+    return static_cast<float>(t);
+}
+
+// The first twip size from 0 that converts to this size, if any does.
+std::optional<float> size_twip(int size) {
+    if (size < 0) {
+        return std::nullopt;
+    }
+    for (int t = static_cast<int>(size * 30.9) - 31; t <= std::numeric_limits<std::int16_t>::max();
+         ++t) {
+        const auto s = static_cast<std::int16_t>(std::max(t, 0));
+        const int converted = ConvertNumbersSize(s, true);
+        if (converted == size) {
+            return static_cast<float>(s);
+        }
+        if (converted > size) {
+            break;
+        }
+    }
+    return std::nullopt;
+}
+
+struct Candidate {
+    std::string path;
+    std::string title;
+};
+
+class Rebuilder {
+public:
+    Rebuilder(const std::string& folder, platform::PictureLoader& loader, tk::PictureBudget& budget)
+        : folder_(folder), loader_(loader), budget_(budget) {
+        form_.start_up();
+    }
+
+    void line(int number, const std::string& text) {
+        number_ = number;
+        if (text.find_first_not_of(" \t") == std::string::npos) {
+            return;
+        }
+        if (text.compare(0, kBitmap.size(), kBitmap) == 0) {
+            bitmap(std::string_view(text).substr(kBitmap.size()));
+        } else if (text.compare(0, kHotspot.size(), kHotspot) == 0) {
+            hotspot(std::string_view(text).substr(kHotspot.size()));
+        } else {
+            problem("not a line the generator writes");
+        }
+    }
+
+    Rebuilt result() { return {form_.design(), std::move(problems_)}; }
+
+private:
+    void problem(std::string reason) { problems_.push_back({number_, std::move(reason)}); }
+
+    // S, M, x, y, w, h, NAME.Picture.Handle; the name may hold ", " itself.
+    void bitmap(std::string_view rest) {
+        if (rest.size() < kHandle.size() || rest.substr(rest.size() - kHandle.size()) != kHandle) {
+            problem("not a line the generator writes");
+            return;
+        }
+        std::vector<std::string> parts = split(rest.substr(0, rest.size() - kHandle.size()));
+        if (parts.size() < 7) {
+            problem("not a line the generator writes");
+            return;
+        }
+        std::string name = parts[6];
+        for (std::size_t k = 7; k < parts.size(); ++k) {
+            name += std::string(kSeparator) + parts[k];
+        }
+        const auto numbers = four(parts, 2);
+        if (!numbers) {
+            problem("not a line the generator writes");
+            return;
+        }
+        if (slot_ > Form1::kSlots) {
+            problem("more than ten pictures");
+            return;
+        }
+        const Variant status = printed_as(parts[0]);
+        const Variant mode = printed_as(parts[1]);
+        if (slot_ == Form1::kSlots && !(status.is_integer() && mode.is_integer())) {
+            problem("slot 10 holds whole numbers only");
+            return;
+        }
+        const auto left = position_twip(numbers->x);
+        const auto top = position_twip(numbers->y);
+        if (!left || !top) {
+            problem("no position gives " + parts[2] + ", " + parts[3]);
+            return;
+        }
+        if (!place_picture(name, *numbers, *left, *top)) {
+            return;
+        }
+        // As the display status dialog's OK leaves them.
+        const int n = slot_++;
+        if (n == Form1::kSlots) {
+            form_.status_10 = static_cast<std::int16_t>(*status.number());
+            form_.mode_10 = static_cast<std::int16_t>(*mode.number());
+        } else {
+            form_.status_1_to_9[static_cast<std::size_t>(n - 1)] = status;
+            form_.mode_1_to_9[static_cast<std::size_t>(n - 1)] = mode;
+        }
+    }
+
+    // The picture of NAME that gives the line's size, loaded into the slot as
+    // "&Load Image" leaves it, then placed.
+    bool place_picture(const std::string& name, const codegen::LcdNumbers& numbers, float left,
+                       float top) {
+        const std::vector<Candidate> candidates = pictures_named(name);
+        if (candidates.empty()) {
+            problem("no picture file in the folder gives the name \"" + name + "\"");
+            return false;
+        }
+        tk::Image& image = form_.Image(slot_);
+        const tk::ControlState before = image.state();
+        for (const Candidate& c : candidates) {
+            tk::PicturePtr picture;
+            try {
+                picture = loader_.load(c.path, budget_);
+            } catch (const std::bad_alloc&) {
+            }
+            if (!picture) {
+                continue;
+            }
+            form_.picHold.set_picture(picture);
+            image.height = form_.picHold.height * 2;
+            image.width = form_.picHold.width * 2;
+            form_.picHold.clear_picture();
+            const codegen::LcdNumbers got = codegen::line_numbers(image);
+            if (got.w != numbers.w || got.h != numbers.h) {
+                continue;
+            }
+            image.tag = c.title;
+            image.picture = picture;
+            image.left = left;
+            image.top = top;
+            form_.cmdDelete.enabled = true;
+            image.drag_mode = tk::Image::kAutomatic;
+            form_.strFileName(slot_) = picture_slots::ClipName(c.title);
+            form_.cboDisable.items.push_back(c.title);
+            image.visible = true;
+            return true;
+        }
+        image.set_state(before); // the measuring leaves no trace
+        problem("no picture named \"" + name + "\" has a size that gives " +
+                std::to_string(numbers.w) + ", " + std::to_string(numbers.h));
+        return false;
+    }
+
+    std::vector<Candidate> pictures_named(const std::string& name) {
+        std::vector<Candidate> found;
+        std::error_code error;
+        if (folder_.empty()) {
+            return found; // never the current directory
+        }
+        for (fs::directory_iterator it(fs::path(folder_), error), end; !error && it != end;
+             it.increment(error)) {
+            const std::string title = it->path().filename().string();
+            if (picture_slots::ClipName(title) == name && it->is_regular_file(error)) {
+                found.push_back({it->path().string(), title});
+            }
+        }
+        std::sort(found.begin(), found.end(),
+                  [](const Candidate& a, const Candidate& b) { return a.title < b.title; });
+        return found;
+    }
+
+    // n, 1, x, y, w, h
+    void hotspot(std::string_view rest) {
+        const std::vector<std::string> parts = split(rest);
+        const auto n = parts.size() == 6 ? whole(parts[0]) : std::nullopt;
+        const auto numbers = parts.size() == 6 ? four(parts, 2) : std::nullopt;
+        if (!n || parts[1] != "1" || !numbers) {
+            problem("not a line the generator writes");
+            return;
+        }
+        if (*n != hotspots_) {
+            problem("hotspot " + parts[0] + " out of order: " + std::to_string(hotspots_) +
+                    " comes next");
+            return;
+        }
+        if (hotspots_ == Form1::kHotspots) {
+            problem("more than ten hotspots");
+            return;
+        }
+        const auto left = position_twip(numbers->x);
+        const auto top = position_twip(numbers->y);
+        const auto width = size_twip(numbers->w);
+        const auto height = size_twip(numbers->h);
+        if (!left || !top || !width || !height || *left + *width > Form1::kCanvasRight ||
+            *top + *height > Form1::kCanvasBottom) {
+            problem("no rectangle on the canvas gives " + parts[2] + ", " + parts[3] + ", " +
+                    parts[4] + ", " + parts[5]);
+            return;
+        }
+        // As a band from corner to corner and "C&reate Hotspot" leave it.
+        form_.cX = *left;
+        form_.cY = *top;
+        form_.ccX = *left + *width;
+        form_.ccY = *top + *height;
+        hotspot_handlers::cmdHotspot_Click(form_);
+        ++hotspots_;
+    }
+
+    static std::optional<codegen::LcdNumbers> four(const std::vector<std::string>& parts,
+                                                   std::size_t from) {
+        codegen::LcdNumbers r;
+        std::int16_t* fields[] = {&r.x, &r.y, &r.w, &r.h};
+        for (std::size_t k = 0; k < 4; ++k) {
+            const auto v = whole(parts[from + k]);
+            if (!v || *v < std::numeric_limits<std::int16_t>::min() ||
+                *v > std::numeric_limits<std::int16_t>::max()) {
+                return std::nullopt;
+            }
+            *fields[k] = static_cast<std::int16_t>(*v);
+        }
+        return r;
+    }
+
+    std::string folder_;
+    platform::PictureLoader& loader_;
+    tk::PictureBudget& budget_;
+    Form1 form_;
+    int slot_ = 1;
+    int hotspots_ = 0;
+    int number_ = 0;
+    std::vector<LineProblem> problems_;
+};
+
+} // namespace
+
+bool looks_like_code(const std::string& bytes) {
+    for (const std::string& line : split_lines(bytes)) {
+        const auto first = line.find_first_not_of(" \t");
+        if (first != std::string::npos) {
+            return line.compare(first, kPrefix.size(), kPrefix) == 0;
+        }
+    }
+    return false;
+}
+
+Rebuilt rebuild_from_code(const std::string& bytes, const std::string& folder,
+                          platform::PictureLoader& loader, tk::PictureBudget& budget) {
+    Rebuilder rebuilder(folder, loader, budget);
+    int number = 0;
+    for (const std::string& line : split_lines(from_windows_1252(bytes))) {
+        rebuilder.line(++number, line);
+    }
+    return rebuilder.result();
+}
+
+} // namespace document
