@@ -308,18 +308,24 @@ private:
         const auto top = position_twip(numbers->y);
         const auto width = size_twip(numbers->w);
         const auto height = size_twip(numbers->h);
-        if (!left || !top || !width || !height || *left + *width > Form1::kCanvasRight ||
-            *top + *height > Form1::kCanvasBottom) {
-            problem("no rectangle on the canvas gives " + parts[2] + ", " + parts[3] + ", " +
-                    parts[4] + ", " + parts[5]);
+        if (!left || !top || !width || !height) {
+            problem("no rectangle gives " + parts[2] + ", " + parts[3] + ", " + parts[4] + ", " +
+                    parts[5]);
             return;
         }
-        // As a band from corner to corner and "C&reate Hotspot" leave it.
+        // As a band from corner to corner and "C&reate Hotspot" leave it; a band
+        // begun above or left of the canvas reaches further than the canvas limits
+        // let one from (0, 0) reach, so the rectangle itself is set afterwards.
         form_.cX = *left;
         form_.cY = *top;
         form_.ccX = *left + *width;
         form_.ccY = *top + *height;
         hotspot_handlers::cmdHotspot_Click(form_);
+        tk::Label& label = form_.lbl(hotspots_ + 1);
+        label.left = *left;
+        label.top = *top;
+        label.width = *width;
+        label.height = *height;
         ++hotspots_;
     }
 

@@ -36,6 +36,12 @@ for family in qt wmf emf; do
         "$work" "$BUILD/fuzz-seeds/$family" tests/slots/corpus/*/
 done
 
+# The design reader is quick: a short run is enough.
+mkdir -p "$BUILD/fuzz-work/design"
+echo "== fuzzing design_fuzz for $((FUZZ_SECONDS / 2)) s"
+"$BUILD/design_fuzz" -max_total_time="$((FUZZ_SECONDS / 2))" -timeout=10 -max_len=65536 \
+    -artifact_prefix="$BUILD/findings/design-" "$BUILD/fuzz-work/design" fuzz/design_seeds
+
 slow=$(find "$BUILD/findings" -name '*-timeout-*')
 if [[ -n "$slow" ]]; then
     echo "Slow inputs (contained by the helper's CPU limit), kept for a look:"

@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// The design reader and the code rebuilder on any bytes: a refusal or a
+// design, never a crash. Pictures come from a loader that has none, or one
+// small picture for every path.
+#include "document/code_file.h"
+#include "document/design_file.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace {
+
+class Loader : public platform::PictureLoader {
+public:
+    bool answers = false;
+    tk::PicturePtr load(const std::string& path, tk::PictureBudget& budget) override {
+        if (!answers) {
+            return nullptr;
+        }
+        auto p = std::make_shared<tk::Picture>();
+        p->width = 3;
+        p->height = 2;
+        p->argb = tk::Pixels(6, 0xFF000000U, &budget);
+        p->path = path;
+        return p;
+    }
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string bytes(reinterpret_cast<const char*>(data), size);
+    Loader loader;
+    loader.answers = size % 2 == 0;
+    tk::PictureBudget budget;
+    (void)document::read_design(bytes, "/nonexistent/designs", loader, budget);
+    (void)document::looks_like_code(bytes);
+    (void)document::rebuild_from_code(bytes, "/nonexistent/code", loader, budget);
+    return 0;
+}

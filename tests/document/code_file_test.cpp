@@ -1,0 +1,153 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "assist/lcd.h"
+#include "codegen/encoding.h"
+#include "codegen/generate.h"
+#include "document/code_file.h"
+#include "random_design.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A folder of picture files (their bytes do not matter: the fake loader knows them by path).
+class CodeFolder : public ::testing::Test {
+protected:
+    CodeFolder() {
+        fs::create_directories(folder);
+        int size = 5;
+        for (const char* title : {"p1.bmp", "p1.gif", "p1.old.jpg", "p2.bmp", "a, b.bmp",
+                                  "caf\xC3\xA9.bmp", "wide.bmp", "tiny.ico"}) {
+            std::ofstream(folder / title) << "x";
+            const std::string path = (folder / title).string();
+            loader.add(path, size, size / 2 + 1);
+            paths.push_back(path);
+            size = size * 7 % 290 + 1;
+        }
+    }
+    ~CodeFolder() override { fs::remove_all(folder); }
+
+    document::Rebuilt rebuild(const std::string& code) {
+        const auto bytes = codegen::to_windows_1252(code);
+        return document::rebuild_from_code(std::get<std::string>(bytes), folder.string(), loader,
+                                           budget);
+    }
+    static std::string generate(const DesignState& design) {
+        Form1 form;
+        form.start_up();
+        form.set_design(design);
+        return codegen::generate_code(form);
+    }
+
+    fs::path folder =
+        fs::temp_directory_path() /
+        ("padscreen-code-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+         ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fakes::PictureLoader loader;
+    tk::PictureBudget budget;
+    std::vector<std::string> paths;
+};
+
+TEST_F(CodeFolder, RandomDesignsRebuiltFromTheirCodeWriteTheSameCode) {
+    int lines = 0;
+    for (std::uint64_t seed = 1; seed <= 1000; ++seed) {
+        RandomDesigner designer(seed, paths);
+        designer.platform.pictures.pictures = loader.pictures;
+        designer.act(static_cast<int>(seed % 60) + 1);
+        const std::string code = codegen::generate_code(designer.form());
+        const document::Rebuilt rebuilt = rebuild(code);
+        ASSERT_TRUE(rebuilt.problems.empty()) << seed << ": line " << rebuilt.problems[0].line
+                                              << ": " << rebuilt.problems[0].reason << "\n"
+                                              << code;
+        ASSERT_EQ(generate(rebuilt.design), code) << seed;
+        lines += static_cast<int>(std::count(code.begin(), code.end(), '\n'));
+    }
+    EXPECT_GT(lines, 3000); // the designs were not all empty
+}
+
+TEST_F(CodeFolder, ARebuiltScreenIsWhatLoadingAndDrawingLeave) {
+    RandomDesigner designer(1, paths);
+    designer.platform.pictures.pictures = loader.pictures;
+    Form1& form = designer.form();
+    designer.platform.files.choose(paths[3]);
+    designer.program.run([&] { form.cmdNewPicture.click(); });
+    auto* dialog = designer.program.status_dialog();
+    designer.program.run([&] {
+        dialog->set_focus(&dialog->optHiddenBackground);
+        dialog->set_focus(&dialog->optModeWriteOpaque);
+        dialog->cmdReturn.click();
+    });
+    // A band from the first twips of (150, 90) to the first twips that make it 30 x 12.
+    const auto x = static_cast<float>(assist::first_twip(150));
+    const auto y = static_cast<float>(assist::first_twip(90));
+    designer.program.run([&] {
+        form.mouse_move(0, 0, x, y);
+        form.mouse_press(tk::kLeftButton, 0, x, y);
+        form.mouse_move(tk::kLeftButton, 0, x + 912, y + 356);
+        form.mouse_release(tk::kLeftButton, 0, x + 912, y + 356);
+        form.cmdHotspot.click();
+    });
+    const std::string code = codegen::generate_code(form);
+    ASSERT_NE(code.find("KeyPadAddHotSpot 0, 1, 150, 90, 30, 12"), std::string::npos) << code;
+    const document::Rebuilt rebuilt = rebuild(code);
+    EXPECT_TRUE(rebuilt.problems.empty());
+    const auto [want, want_pictures] = without_pictures(form.design());
+    const auto [got, got_pictures] = without_pictures(rebuilt.design);
+    EXPECT_EQ(got_pictures, want_pictures);
+    EXPECT_EQ(got.variables, want.variables);
+    ASSERT_EQ(got.controls.size(), want.controls.size());
+    for (std::size_t k = 0; k < got.controls.size(); ++k) {
+        EXPECT_EQ(got.controls[k], want.controls[k]) << "design control " << k;
+    }
+}
+
+TEST_F(CodeFolder, LinesThatCannotBeRebuiltAreNamedAndTheRestOpens) {
+    const std::string code =
+        "Penvane1.LCDWriteBitmap , 3, 0, 0, 1, 1, p1.Picture.Handle\r\n"
+        "Penvane1.LCDWriteBitmap 0, 0, 0, 0, 9, 1, gone.Picture.Handle\r\n"
+        "Penvane1.LCDWriteBitmap 0, 0, 5, 5, -1, .Picture.Handle\r\n"
+        "Penvane1.LCDWriteBitmap 1, 2, 3, 4, 5, 6, p1\r\n"
+        "\r\n"
+        "Penvane1.KeyPadAddHotSpot 1, 1, 0, 0, 5, 5\r\n"
+        "Penvane1.KeyPadAddHotSpot 0, 2, 0, 0, 5, 5\n"
+        "Penvane1.KeyPadAddHotSpot 0, 1, 5000, 0, 5, 5\r\n" // no twip reaches 5000
+        "Penvane1.KeyPadAddHotSpot 0, 1, 7, 8, 9, 10\r\n"
+        "Dim x\r\n";
+    const document::Rebuilt rebuilt = rebuild(code);
+    std::vector<int> lines;
+    for (const auto& p : rebuilt.problems) {
+        lines.push_back(p.line);
+    }
+    EXPECT_EQ(lines, (std::vector<int>{1, 2, 3, 4, 6, 7, 8, 10}));
+    EXPECT_EQ(rebuilt.problems[0].reason, "no picture named \"p1\" has a size that gives 1, 1");
+    EXPECT_EQ(rebuilt.problems[1].reason, "no picture file in the folder gives the name \"gone\"");
+    EXPECT_EQ(rebuilt.problems[4].reason, "hotspot 1 out of order: 0 comes next");
+    EXPECT_EQ(generate(rebuilt.design), "Penvane1.KeyPadAddHotSpot 0, 1, 7, 8, 9, 10\r\n");
+    EXPECT_EQ(rebuilt.problems[0].line, 1);
+}
+
+TEST_F(CodeFolder, StatusAndModeComeBackAsTheValuesThatPrintThem) {
+    std::string code;
+    for (const char* sm :
+         {", ", "0, 3", "-7, 2.5", "x y, 70000", "1, 1", "1, 1", "1, 1", "1, 1", "1, 1", "4, 5"}) {
+        code +=
+            "Penvane1.LCDWriteBitmap " + std::string(sm) + ", 0, 0, 31, 16, p2.Picture.Handle\r\n";
+    }
+    code += "\r\n";
+    const document::Rebuilt rebuilt = rebuild(code);
+    EXPECT_TRUE(rebuilt.problems.empty()) << rebuilt.problems[0].reason;
+    EXPECT_EQ(generate(rebuilt.design), code);
+    EXPECT_TRUE(rebuilt.design.variables.status_1_to_9[0].empty());
+    EXPECT_TRUE(rebuilt.design.variables.mode_1_to_9[2].is_float());
+    EXPECT_TRUE(rebuilt.design.variables.status_1_to_9[3].is_text());
+    EXPECT_TRUE(rebuilt.design.variables.mode_1_to_9[3].is_float());
+    EXPECT_EQ(rebuilt.design.variables.mode_10, 5);
+    EXPECT_TRUE(document::looks_like_code("\r\n  Penvane1.KeyPadAddHotSpot"));
+    EXPECT_FALSE(document::looks_like_code("{\"format\": \"padscreen-design\"}"));
+}
+
+} // namespace
