@@ -367,7 +367,7 @@ void unmap(void* data, std::size_t bytes) { ::munmap(data, bytes); }
 // Sealed before its size is read: any process of the user can reach the file through
 // /proc/<program>/fd, and one that shrank it after the check would fault the mapping.
 std::shared_ptr<tk::Picture> map_picture(int fd, std::uint32_t width, std::uint32_t height,
-                                         tk::PictureBudget& budget) {
+                                         const tk::PictureBudget& budget) {
     const std::size_t bytes = std::size_t{width} * height * 4;
     struct stat info {};
     if (::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) != 0 ||
@@ -422,13 +422,13 @@ tk::PicturePtr HelperPictureLoader::load(const std::string& path, tk::PictureBud
 }
 
 std::shared_ptr<tk::Picture> HelperPictureLoader::run(Helper& helper, const std::vector<unsigned char>& file,
-                                        const tk::PictureBudget& budget) {
+                                        tk::PictureBudget& budget) {
     if (helper.pid <= 0)
         return nullptr;
     Waiter waiter(Clock::now() + timeout_, idle_);
     // Its own limit, and what the budget has left.
     const std::size_t room = budget.room(max_pixel_bytes);
-    std::vector<unsigned char> request{'P', 'S', measure_only_ ? 'M' : 'Q', '1'};
+    std::vector<unsigned char> request{'P', 'S', static_cast<unsigned char>(measure_only_ ? 'M' : 'Q'), '1'};
     put_u64(request, room);
     put_u64(request, file.size());
     const bool sent = send_all(helper.request, request.data(), request.size(), waiter) &&

@@ -473,7 +473,7 @@ private Q_SLOTS:
                 dialog->reject();
             });
             padscreen_qt::QtFileDialog files;
-            const auto choice = files.show_open({kPictureFilter, index, ""});
+            const auto choice = files.show_open({kPictureFilter, index, "", "", "", false});
             QVERIFY(!choice);
             QCOMPARE(shown, expected);
             QCOMPARE(selected, expected[index - 1]);
@@ -492,7 +492,7 @@ private Q_SLOTS:
             QMetaObject::invokeMethod(dialog, "accept");
         });
         padscreen_qt::QtFileDialog files;
-        const auto choice = files.show_save({"Text Files (*.txt)|*.txt", 1, ""});
+        const auto choice = files.show_save({"Text Files (*.txt)|*.txt", 1, "", "", "", false});
         QVERIFY(choice.has_value());
         QCOMPARE(QString::fromStdString(choice->path), typed); // no ".txt" added
         QCOMPARE(choice->title, std::string("noext"));
