@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// Build-time tool: draws the program's SVG icon once at each size the desktop
-// asks for, into <out>/<N>x<N>/apps/<name>.png for the desktop, and as bare
+// Build-time tool: draws an SVG icon once at each size the desktop asks for,
+// into <out>/<N>x<N>/<context>/<name>.png for the desktop (context: apps for the
+// program, mimetypes for its design files), and, unless raw is "-", as bare
 // premultiplied RGBA bytes into <raw>/<N>.rgba for the program's windows, which
 // then neither render nor decode anything at start.
 #include <QGuiApplication>
@@ -13,8 +14,8 @@
 #include <cstdio>
 
 int main(int argc, char* argv[]) {
-    if (argc < 6) {
-        std::fprintf(stderr, "usage: render_icon SVG OUTDIR NAME RAWDIR SIZE...\n");
+    if (argc < 7) {
+        std::fprintf(stderr, "usage: render_icon SVG OUTDIR CONTEXT NAME RAWDIR|- SIZE...\n");
         return 2;
     }
     const QGuiApplication app(argc, argv);
@@ -24,9 +25,10 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     const QString out = QString::fromLocal8Bit(argv[2]);
-    const QString name = QString::fromLocal8Bit(argv[3]);
-    const QString raw_dir = QString::fromLocal8Bit(argv[4]);
-    for (int k = 5; k < argc; ++k) {
+    const QString context = QString::fromLocal8Bit(argv[3]);
+    const QString name = QString::fromLocal8Bit(argv[4]);
+    const QString raw_dir = QString::fromLocal8Bit(argv[5]);
+    for (int k = 6; k < argc; ++k) {
         const int size = QString::fromLocal8Bit(argv[k]).toInt();
         if (size <= 0) {
             std::fprintf(stderr, "render_icon: bad size %s\n", argv[k]);
@@ -39,11 +41,14 @@ int main(int argc, char* argv[]) {
         painter.setRenderHint(QPainter::Antialiasing);
         renderer.render(&painter);
         painter.end();
-        const QString dir = QStringLiteral("%1/%2x%2/apps").arg(out).arg(size);
+        const QString dir = QStringLiteral("%1/%2x%2/%3").arg(out, QString::number(size), context);
         const QString file = QStringLiteral("%1/%2.png").arg(dir, name);
         if (!QDir().mkpath(dir) || !image.save(file, "PNG")) {
             std::fprintf(stderr, "render_icon: cannot write %s\n", qPrintable(file));
             return 1;
+        }
+        if (raw_dir == QStringLiteral("-")) {
+            continue;
         }
         QFile raw(QStringLiteral("%1/%2.rgba").arg(raw_dir).arg(size));
         const auto bytes = static_cast<qint64>(image.sizeInBytes());
