@@ -483,8 +483,8 @@ private Q_SLOTS:
 
         image = shot(view);
         QCOMPARE(image.pixel(482, 60), kPictureGrey); // the frame lies beneath
-        const QStringList expected = {"Pointer  x 45  y 159",
-                                      "Picture 1: a.bmp",
+        // Short of room, the pointer's line gives way to the selections.
+        const QStringList expected = {"Picture 1: a.bmp",
                                       "x 139  y 20  w 97  h 48",
                                       "Hotspot 1",
                                       "x 30  y 149  w 29  h 19",
