@@ -88,11 +88,16 @@ std::string local_time(fs::file_time_type when) {
     const auto system = std::chrono::time_point_cast<std::chrono::system_clock::duration>(
         when - fs::file_time_type::clock::now() + std::chrono::system_clock::now());
     const std::time_t t = std::chrono::system_clock::to_time_t(system);
+    const std::time_t now = std::time(nullptr);
     std::tm parts{};
+    std::tm today{};
     ::localtime_r(&t, &parts);
+    ::localtime_r(&now, &today);
+    // The panel is narrow: the day only when it is not today.
+    const bool same_day = parts.tm_yday == today.tm_yday && parts.tm_year == today.tm_year;
     char text[32];
-    std::strftime(text, sizeof text, "%d %b %H:%M", &parts);
-    return text;
+    std::strftime(text, sizeof text, same_day ? "%H:%M" : "%e %b %H:%M", &parts);
+    return text[0] == ' ' ? text + 1 : text;
 }
 
 } // namespace

@@ -9,6 +9,7 @@ OUT=$3
 rm -rf "$OUT"
 mkdir -p "$OUT"
 export QT_QPA_PLATFORM=xcb
+export XDG_STATE_HOME="$OUT/state" # recovery copies stay in the scenario's folder
 APP_PID=""
 
 fail() {
@@ -44,8 +45,8 @@ start_wm() {
     fail "openbox did not start"
 }
 
-start_app() {
-    "$APP" >"$OUT/app.log" 2>&1 &
+start_app() { # the program's arguments, if any
+    "$APP" "$@" >>"$OUT/app.log" 2>&1 &
     APP_PID=$!
 }
 
@@ -122,6 +123,17 @@ type_path() {
 }
 
 shot() { import -window root "$OUT/$1.png"; }
+
+# Loads a picture through "&Load Image" in the main window $wid and answers the status
+# dialog with OK; $wid is then the main window again.
+load_picture() {
+    click_control "$wid" 9840 120 1215 375 # &Load Image
+    type_path "$(wait_window '^Open$')" "$1"
+    local status
+    status=$(wait_window '^Image Display and Mode Status$')
+    click_control "$status" 720 4920 2295 495 # OK
+    wid=$(wait_window "${2:-Position Window\$}")
+}
 
 # "&Create Code" in the main window $1, then "Write To Text File" to the path
 # $2, and the message box closed again. Leaves the code window's id in $code.
