@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
+#include "fakes.h"
 #include "form1.h"
 #include "gestures.h"
-#include "hotspots/handlers.h"
-#include "slots/handlers.h"
+#include "program.h"
+#include "slots/status_dialog.h"
 
 #include <gtest/gtest.h>
 
@@ -12,32 +13,43 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
-// Form1 with its placing and hotspot handlers, started as the program starts
-// it, and mouse gestures fed through the window's router in window twips.
+// The program's main window with every handler wired, started as the program
+// starts it, and mouse gestures fed through the window's router in window twips.
 class CanvasTest : public ::testing::Test {
 protected:
-    CanvasTest() {
-        picture_slots::attach_placing(form);
-        hotspot_handlers::attach(form);
-        form.start_up();
-        form.show();
-    }
+    CanvasTest() : form(started(program)) {}
 
-    // Slot n as a finished load leaves it: shown, draggable, titled and listed.
+    // A picture loaded into slot n through "&Load Image" and the status dialog's
+    // OK, then given its place and size (what a drop or a test's layout decides).
     tk::Image& put_picture(int n, float left, float top, float width, float height,
                            const std::string& title = "pic.bmp") {
+        // The free slots below n stand taken meanwhile: a load takes the lowest free one.
+        const auto taken = std::make_shared<tk::Picture>();
+        std::vector<int> held;
+        for (int k = 1; k < n; ++k) {
+            if (!form.Image(k).has_picture()) {
+                form.Image(k).picture = taken;
+                held.push_back(k);
+            }
+        }
+        const std::string path = "/pics/" + std::to_string(n) + "/" + title;
+        platform.pictures.add(path, 20, 10);
+        platform.files.choose(path);
+        form.cmdNewPicture.click();
+        for (const int k : held) {
+            form.Image(k).picture.reset();
+        }
+        if (auto* dialog = program.status_dialog()) {
+            dialog->cmdReturn.click();
+        }
         tk::Image& image = form.Image(n);
-        image.picture = std::make_shared<tk::Picture>();
+        EXPECT_EQ(image.tag, title) << "the load went to slot " << n;
         image.left = left;
         image.top = top;
         image.width = width;
         image.height = height;
-        image.tag = title;
-        image.drag_mode = tk::Image::kAutomatic;
-        image.visible = true;
-        form.cboDisable.items.push_back(title);
-        form.cmdDelete.enabled = true;
         return image;
     }
 
@@ -62,5 +74,12 @@ protected:
         return {c.left, c.top, c.width, c.height};
     }
 
-    Form1 form;
+    static Form1& started(Program& p) {
+        p.start();
+        return *p.form1();
+    }
+
+    fakes::Platform platform;
+    Program program{platform.services};
+    Form1& form;
 };
