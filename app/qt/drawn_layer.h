@@ -40,6 +40,11 @@ public:
 
     // Where the layer changed since the last call: all of it at first.
     QRegion take_changes(const Surface& surface);
+    // The lines a wrapped caption was last drawn in; empty when it was not.
+    QStringList caption_lines(const tk::Control& label) const {
+        const auto it = prompts_.find(&label);
+        return it == prompts_.end() ? QStringList() : it->second.lines;
+    }
     // Where the drag outline moved since the last call: the frames it left and took.
     QRegion take_outline_move();
     // The kept pixels within area are no longer what the layer shows.

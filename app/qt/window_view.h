@@ -43,6 +43,8 @@ public:
     void set_overlay(ViewOverlay* overlay);
     // The drawn layer looks different within area: paint it again there.
     void invalidate(const QRegion& area);
+    // The lines a label's wrapped caption was last drawn in.
+    QStringList caption_lines(const tk::Control& label) const { return drawn_.caption_lines(label); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

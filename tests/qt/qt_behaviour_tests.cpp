@@ -237,8 +237,9 @@ private Q_SLOTS:
         const QFontMetrics metrics(view.font());
         const int lines_room =
             (px(dialog.fraDest.top) - px(label.top)) / metrics.lineSpacing();
-        const QStringList lines = padscreen_qt::prompt_lines(
-            caption, prefix.size(), view.font(), px(label.width), lines_room);
+        render(view, 1);
+        const QStringList lines = view.caption_lines(label); // as drawn
+        QVERIFY(!lines.isEmpty());
         QVERIFY(lines.size() <= lines_room);
         const QString shown = lines.join(QString());
         for (const QString& line : lines) {
