@@ -3,8 +3,10 @@
 
 #include "toolkit/picture.h"
 
+#include <new>
 #include <optional>
 #include <string>
+#include <vector>
 
 // The services the handlers call. Tests use fakes; the Qt build supplies the real ones.
 namespace platform {
@@ -48,6 +50,20 @@ public:
     // nullptr when the file cannot be read as a picture, for whatever reason. The
     // picture's pixels count against budget, and a picture that does not fit is refused.
     virtual tk::PicturePtr load(const std::string& path, tk::PictureBudget& budget) = 0;
+    // Several at once (a design opening), in order; a loader may read them side by side.
+    // A picture too large for the memory left comes back as nullptr.
+    virtual std::vector<tk::PicturePtr> load_all(const std::vector<std::string>& paths,
+                                                 tk::PictureBudget& budget) {
+        std::vector<tk::PicturePtr> out;
+        for (const std::string& path : paths) {
+            try {
+                out.push_back(load(path, budget));
+            } catch (const std::bad_alloc&) {
+                out.emplace_back();
+            }
+        }
+        return out;
+    }
 };
 
 class TextFileWriter {

@@ -208,6 +208,40 @@ public:
         }
     }
 
+public:
+    // Puts the pictures read in place of their stand-ins; those that cannot be read
+    // stay stand-ins and are listed as missing.
+    void read_pictures(DesignState& design) {
+        std::vector<std::string> paths;
+        for (const Wanted& w : wanted_) {
+            if (std::find(paths.begin(), paths.end(), w.stand_in->path) == paths.end()) {
+                paths.push_back(w.stand_in->path);
+            }
+        }
+        const std::vector<tk::PicturePtr> pictures = loader_->load_all(paths, *budget_);
+        std::map<const tk::Picture*, tk::PicturePtr> found;
+        for (const Wanted& w : wanted_) {
+            const auto at = std::find(paths.begin(), paths.end(), w.stand_in->path) - paths.begin();
+            const tk::PicturePtr& picture = pictures.at(static_cast<std::size_t>(at));
+            if (picture) {
+                found[w.stand_in.get()] = picture;
+                continue;
+            }
+            std::error_code error;
+            missing.push_back({w.slot, w.stand_in->path,
+                               fs::exists(w.stand_in->path, error) ? "cannot be read as a picture"
+                                                                   : "does not exist"});
+        }
+        for (tk::ControlState& c : design.controls) {
+            if (auto* image = std::get_if<tk::ImageState>(&c.own); image && image->picture) {
+                if (const auto it = found.find(image->picture.get()); it != found.end()) {
+                    image->picture = it->second;
+                }
+            }
+        }
+    }
+
+
 private:
     static double number(const json& in, const std::string& where, double bound) {
         expect(in.is_number(), where, "a number");
@@ -247,40 +281,25 @@ private:
         return (fs::path(folder_) / p).lexically_normal().string();
     }
 
+    // A stand-in for now: every picture of the file is read once the whole file has
+    // passed its checks, side by side (read_pictures).
     tk::PicturePtr read_picture(const std::string& path, int width, int height) {
-        // Two slots of one file share one decode.
-        if (const auto it = read_.find(path); it != read_.end()) {
-            if (it->second && it->second->width == width && it->second->height == height) {
-                return it->second;
-            }
-        }
-        tk::PicturePtr picture;
-        std::string reason = "cannot be read as a picture";
-        try {
-            picture = loader_->load(path, *budget_);
-        } catch (const std::bad_alloc&) {
-            reason = "too large for the memory pictures may take";
-        }
-        if (!picture) {
-            std::error_code error;
-            if (!fs::exists(path, error)) {
-                reason = "does not exist";
-            }
-            missing.push_back({slot, path, reason});
-            auto stand_in = std::make_shared<tk::Picture>();
-            stand_in->width = width;
-            stand_in->height = height;
-            stand_in->path = path;
-            return stand_in;
-        }
-        read_[path] = picture;
-        return picture;
+        auto stand_in = std::make_shared<tk::Picture>();
+        stand_in->width = width;
+        stand_in->height = height;
+        stand_in->path = path;
+        wanted_.push_back({slot, stand_in});
+        return stand_in;
     }
 
     std::string folder_;
     platform::PictureLoader* loader_;
     tk::PictureBudget* budget_;
-    std::map<std::string, tk::PicturePtr> read_;
+    struct Wanted {
+        int slot = 0;
+        std::shared_ptr<tk::Picture> stand_in;
+    };
+    std::vector<Wanted> wanted_;
 };
 
 template <class T> void put_fields(const Codec& codec, const T& value, json& out) {
@@ -504,6 +523,7 @@ std::variant<Opened, Refusal> read_design(const std::string& bytes, const std::s
         const json root = parse(bytes);
         Codec codec(folder, &loader, &budget);
         DesignState design = read_state(root, codec);
+        codec.read_pictures(design);
         return Opened{std::move(design), std::move(codec.missing)};
     } catch (const Refused& r) {
         return r.refusal;

@@ -16,6 +16,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -212,7 +214,8 @@ Helper spawn_helper(const std::string& path) {
                                                      MFD_CLOEXEC | MFD_ALLOW_SEALING))};
     if (theirs[0] >= 0 && theirs[1] >= 0 && theirs[2] >= 0) {
         helper.pid = spawn_process(path, theirs[0], theirs[1], theirs[2]);
-        helper.pixels = ::dup(theirs[2]);
+        // Close-on-exec: a helper started meanwhile by another thread must not keep it.
+        helper.pixels = ::fcntl(theirs[2], F_DUPFD_CLOEXEC, 0);
     }
     for (int& fd : theirs)
         close_fd(fd);
@@ -421,35 +424,52 @@ tk::PicturePtr HelperPictureLoader::load(const std::string& path, tk::PictureBud
     return picture;
 }
 
-std::shared_ptr<tk::Picture> HelperPictureLoader::run(Helper& helper, const std::vector<unsigned char>& file,
-                                        tk::PictureBudget& budget) {
-    if (helper.pid <= 0)
-        return nullptr;
-    Waiter waiter(Clock::now() + timeout_, idle_);
-    // Its own limit, and what the budget has left.
-    const std::size_t room = budget.room(max_pixel_bytes);
-    std::vector<unsigned char> request{'P', 'S', static_cast<unsigned char>(measure_only_ ? 'M' : 'Q'), '1'};
+// What came back from one helper: its answer and how it ended.
+struct Exchange {
+    bool complete = false;
+    int status = -1;
+    unsigned char answer[answer_size] = {};
+};
+
+namespace {
+
+// Hands the file to a started helper and waits for its answer and its end. Touches
+// nothing but the helper: several may run side by side on threads of their own.
+Exchange exchange(HelperPictureLoader::Helper& helper, const std::vector<unsigned char>& file,
+                  std::size_t room, bool measure, std::chrono::milliseconds timeout,
+                  const std::function<void()>& idle) {
+    Exchange ex;
+    Waiter waiter(Clock::now() + timeout, idle);
+    std::vector<unsigned char> request{'P', 'S', static_cast<unsigned char>(measure ? 'M' : 'Q'),
+                                       '1'};
     put_u64(request, room);
     put_u64(request, file.size());
     const bool sent = send_all(helper.request, request.data(), request.size(), waiter) &&
                       send_all(helper.request, file.data(), file.size(), waiter);
     close_fd(helper.request);
-
-    unsigned char answer[answer_size];
-    const bool complete = sent && read_answer(helper.answer, waiter, answer);
-    if (!complete)
+    ex.complete = sent && read_answer(helper.answer, waiter, ex.answer);
+    if (!ex.complete)
         kill_helper(helper.pid);
-    last_status_ = reap_helper(helper.pid, waiter);
+    ex.status = reap_helper(helper.pid, waiter);
     helper.pid = -1;
+    return ex;
+}
+
+} // namespace
+
+std::shared_ptr<tk::Picture> HelperPictureLoader::accept(Helper& helper, const Exchange& ex,
+                                                         std::size_t room,
+                                                         tk::PictureBudget& budget) {
+    last_status_ = ex.status;
     // 127: the loader could not start it, most often for a missing library.
     if (last_status_ >= 0 && WIFEXITED(last_status_) && WEXITSTATUS(last_status_) == 127)
         report_unstartable(helper_path_, "exit status 127");
-    if (!complete || last_status_ < 0 || !WIFEXITED(last_status_) ||
-        WEXITSTATUS(last_status_) != 0 || std::memcmp(answer, "PSD1", 4) != 0)
+    if (!ex.complete || last_status_ < 0 || !WIFEXITED(last_status_) ||
+        WEXITSTATUS(last_status_) != 0 || std::memcmp(ex.answer, "PSD1", 4) != 0)
         return nullptr;
 
-    const std::uint64_t width = u32_at(answer + 4);
-    const std::uint64_t height = u32_at(answer + 8);
+    const std::uint64_t width = u32_at(ex.answer + 4);
+    const std::uint64_t height = u32_at(ex.answer + 8);
     if (width == 0 || height == 0 || width > INT32_MAX || height > INT32_MAX ||
         width * height * 4 > room || !budget.make_room(width * height * 4))
         return nullptr;
@@ -461,6 +481,73 @@ std::shared_ptr<tk::Picture> HelperPictureLoader::run(Helper& helper, const std:
     }
     return map_picture(helper.pixels, static_cast<std::uint32_t>(width),
                        static_cast<std::uint32_t>(height), budget);
+}
+
+std::shared_ptr<tk::Picture> HelperPictureLoader::run(Helper& helper,
+                                                      const std::vector<unsigned char>& file,
+                                                      tk::PictureBudget& budget) {
+    if (helper.pid <= 0)
+        return nullptr;
+    // Its own limit, and what the budget has left.
+    const std::size_t room = budget.room(max_pixel_bytes);
+    const Exchange ex = exchange(helper, file, room, measure_only_, timeout_, idle_);
+    return accept(helper, ex, room, budget);
+}
+
+std::vector<tk::PicturePtr> HelperPictureLoader::load_all(const std::vector<std::string>& paths,
+                                                          tk::PictureBudget& budget) {
+    if (paths.size() < 2 || helper_path_.empty())
+        return PictureLoader::load_all(paths, budget);
+    // Each helper may take what is left now; the budget decides as each answer is taken.
+    const std::size_t room = budget.room(max_pixel_bytes);
+    struct Job {
+        std::vector<unsigned char> file;
+        Helper helper;
+        Exchange ex;
+    };
+    std::vector<Job> jobs(paths.size());
+    for (std::size_t k = 0; k < paths.size(); ++k)
+        jobs[k].file = read_file(paths[k]);
+    // As many helpers at once as there are cores: more would only share them and bring
+    // each nearer its deadline.
+    const unsigned workers =
+        std::clamp(std::thread::hardware_concurrency(), 1U, static_cast<unsigned>(paths.size()));
+    std::atomic<std::size_t> next{0};
+    std::atomic<unsigned> running{workers};
+    const auto work = [&] {
+        for (std::size_t k = next++; k < jobs.size(); k = next++) {
+            Job& job = jobs[k];
+            if (job.file.empty())
+                continue;
+            job.helper = spawn_helper(helper_path_);
+            if (job.helper.pid > 0)
+                job.ex = exchange(job.helper, job.file, room, measure_only_, timeout_, {});
+        }
+        --running;
+    };
+    std::vector<std::thread> threads;
+    for (unsigned w = 0; w < workers; ++w)
+        threads.emplace_back(work);
+    // The window keeps painting meanwhile, as during one load.
+    while (running > 0) {
+        if (idle_)
+            idle_();
+        std::this_thread::sleep_for(idle_interval);
+    }
+    for (std::thread& t : threads)
+        t.join();
+    std::vector<tk::PicturePtr> out;
+    for (std::size_t k = 0; k < jobs.size(); ++k) {
+        Job& job = jobs[k];
+        std::shared_ptr<tk::Picture> picture;
+        if (!job.file.empty() && job.ex.status != -1)
+            picture = accept(job.helper, job.ex, room, budget);
+        if (picture)
+            picture->path = paths[k];
+        discard(job.helper);
+        out.push_back(std::move(picture));
+    }
+    return out;
 }
 
 std::string helper_path_beside(const std::string& exe_dir) {

@@ -12,6 +12,8 @@
 
 namespace picture_decode {
 
+struct Exchange; // what came back from one helper
+
 // Loads pictures by running the padscreen-decode helper on them, so that no decoder
 // ever runs inside the program. The program opens the file and hands its bytes over;
 // the helper needs no file system. Trusts nothing the helper does: a crash, a hang, a
@@ -30,6 +32,9 @@ public:
     // loader goes.
     void prepare() override;
     tk::PicturePtr load(const std::string& path, tk::PictureBudget& budget) override;
+    // Side by side, as many helpers at once as there are cores.
+    std::vector<tk::PicturePtr> load_all(const std::vector<std::string>& paths,
+                                         tk::PictureBudget& budget) override;
 
     // Called at least every idle_interval while a load waits for the helper, so that a
     // window can keep painting. It must not load pictures itself. Default: none.
@@ -54,6 +59,8 @@ public:
     };
 
 private:
+    std::shared_ptr<tk::Picture> accept(Helper& helper, const Exchange& ex,
+                                        std::size_t room, tk::PictureBudget& budget);
     std::shared_ptr<tk::Picture> run(Helper& helper, const std::vector<unsigned char>& file,
                        tk::PictureBudget& budget);
 
