@@ -30,6 +30,7 @@ public:
     // loader goes.
     void prepare() override;
     tk::PicturePtr load(const std::string& path, tk::PictureBudget& budget) override;
+    std::string last_failure() const override { return last_failure_; }
 
     // Called at least every idle_interval while a load waits for the helper, so that a
     // window can keep painting. It must not load pictures itself. Default: none.
@@ -47,21 +48,22 @@ public:
     // A started helper and the program's ends of its descriptors.
     struct Helper {
         pid_t pid = -1;
-        int request = -1; // write end of its fd 0
-        int answer = -1;  // read end of its fd 3
-        int pixels = -1;  // its fd 4, a memory file
+        int request = -1;    // write end of its fd 0
+        int answer = -1;     // read end of its fd 3
+        int pixels = -1;     // its fd 4, a memory file
         int spawn_error = 0; // errno when it could not be started
     };
 
 private:
     std::shared_ptr<tk::Picture> run(Helper& helper, const std::vector<unsigned char>& file,
-                       tk::PictureBudget& budget);
+                                     tk::PictureBudget& budget);
 
     std::string helper_path_;
     std::chrono::milliseconds timeout_;
     std::function<void()> idle_;
     Helper ready_;
     int last_status_ = -1;
+    std::string last_failure_;
     bool measure_only_ = false;
 };
 

@@ -6,10 +6,10 @@
 #include "fakes.h"
 #include "program.h"
 #include "program_view.h"
-#include "view_input.h"
-#include "services.h"
 #include "prompt_text.h"
+#include "services.h"
 #include "slots/status_dialog.h"
+#include "view_input.h"
 
 #include <QApplication>
 #include <QFontInfo>
@@ -58,6 +58,7 @@ class BehaviourTest : public QObject {
             }
             return inner_.load(path, budget);
         }
+        std::string last_failure() const override { return inner_.last_failure(); }
         std::function<void()> during;
 
     private:
@@ -235,10 +236,9 @@ private Q_SLOTS:
         const QString prefix = caption.left(caption.size() - title.size());
         // The label's own lines and the free room down to the frame.
         const QFontMetrics metrics(view.font());
-        const int lines_room =
-            (px(dialog.fraDest.top) - px(label.top)) / metrics.lineSpacing();
-        const QStringList lines = padscreen_qt::prompt_lines(
-            caption, prefix.size(), view.font(), px(label.width), lines_room);
+        const int lines_room = (px(dialog.fraDest.top) - px(label.top)) / metrics.lineSpacing();
+        const QStringList lines = padscreen_qt::prompt_lines(caption, prefix.size(), view.font(),
+                                                             px(label.width), lines_room);
         QVERIFY(lines.size() <= lines_room);
         const QString shown = lines.join(QString());
         for (const QString& line : lines) {
