@@ -22,10 +22,21 @@ std::string numbers_text(const LcdNumbers& n) {
            std::to_string(n.w) + "  h " + std::to_string(n.h);
 }
 
+int next_group(const std::vector<ReadOutLine>& lines) {
+    return lines.empty() ? 0 : lines.back().group + 1;
+}
+
+// One line that goes alone.
+void add_line(std::vector<ReadOutLine>& lines, std::string text, int rank) {
+    const int group = next_group(lines);
+    lines.push_back({std::move(text), rank, group});
+}
+
 void add_rectangle(std::vector<ReadOutLine>& lines, const std::string& title, const LcdNumbers& n,
                    int rank) {
-    lines.push_back({title, rank});
-    lines.push_back({numbers_text(n), rank});
+    const int group = next_group(lines);
+    lines.push_back({title, rank, group});
+    lines.push_back({numbers_text(n), rank, group});
     const Overhang o = overhang(n);
     if (!o.any()) {
         return;
@@ -37,7 +48,7 @@ void add_rectangle(std::vector<ReadOutLine>& lines, const std::string& title, co
     if (o.bottom > 0) {
         off += std::string(o.right > 0 ? "," : "") + " " + std::to_string(o.bottom) + " down";
     }
-    lines.push_back({off, rank});
+    lines.push_back({off, rank, group});
 }
 
 // The band's title: the number its line will carry once made.
@@ -68,10 +79,11 @@ std::vector<ReadOutLine> read_out(const Form1& form, std::optional<std::pair<flo
         add_rectangle(lines, band_title(form), hotspot_numbers(r), kRankPointer);
     } else if (pointer && pointer->first >= 0 && pointer->second >= 0 &&
                pointer->first < Form1::kCanvasRight && pointer->second < Form1::kCanvasBottom) {
-        lines.push_back(
-            {"Pointer  x " + std::to_string(ConvertNumbers(twips_to_int16(pointer->first), true)) +
-                 "  y " + std::to_string(ConvertNumbers(twips_to_int16(pointer->second), false)),
-             kRankPointer});
+        add_line(lines,
+                 "Pointer  x " +
+                     std::to_string(ConvertNumbers(twips_to_int16(pointer->first), true)) + "  y " +
+                     std::to_string(ConvertNumbers(twips_to_int16(pointer->second), false)),
+                 kRankPointer);
     }
     if (const auto n = selected_picture(form)) {
         const tk::Image& image = form.Image(*n);
@@ -84,15 +96,15 @@ std::vector<ReadOutLine> read_out(const Form1& form, std::optional<std::pair<flo
             add_rectangle(
                 lines, "Hotspot " + std::to_string(hotspot_code_number(form, j)) + " in the code",
                 line_numbers(label), kRankSelection);
-            lines.push_back({"Left out of the code while selected", kRankWarning});
+            add_line(lines, "Left out of the code while selected", kRankWarning);
             break;
         }
     }
     for (CodeProblem& problem : code_problems(form)) {
-        lines.push_back({std::move(problem.text), kRankWarning});
+        add_line(lines, std::move(problem.text), kRankWarning);
     }
     if (!notice.empty()) {
-        lines.push_back({notice, kRankNotice});
+        add_line(lines, notice, kRankNotice);
     }
     return lines;
 }
@@ -108,13 +120,18 @@ Fitted fit(const std::vector<ReadOutLine>& lines, const std::vector<int>& rows, 
         std::stable_sort(order.begin(), order.end(), [&lines](std::size_t a, std::size_t b) {
             return lines[a].rank < lines[b].rank;
         });
-        for (const std::size_t k : order) {
+        for (const std::size_t first : order) {
             if (total <= room - 1) {
                 break;
             }
-            keep[k] = false;
-            total -= rows[k];
-            ++fitted.hidden;
+            // The whole group of this line goes.
+            for (std::size_t k = 0; k < lines.size(); ++k) {
+                if (keep[k] && lines[k].group == lines[first].group) {
+                    keep[k] = false;
+                    total -= rows[k];
+                    ++fitted.hidden;
+                }
+            }
         }
     }
     for (std::size_t k = 0; k < lines.size(); ++k) {

@@ -25,6 +25,7 @@ inline constexpr int kRankNotice = 3;    // what an action did not do, offers
 struct ReadOutLine {
     std::string text;
     int rank = kRankPointer;
+    int group = 0; // the lines of one thing (a title, its numbers) go together
     friend bool operator==(const ReadOutLine&, const ReadOutLine&) = default;
 };
 
@@ -38,8 +39,8 @@ std::vector<ReadOutLine> read_out(const Form1& form, std::optional<std::pair<flo
                                   const std::string& notice = {});
 
 // The lines shown in `room` rows, line k taking rows[k]: when they do not all
-// fit, the lowest ranks give way (the topmost first among equals) and the last
-// row tells how many did.
+// fit, whole groups of the lowest rank give way (the topmost first among
+// equals) and the last row tells how many lines did.
 struct Fitted {
     std::vector<std::size_t> shown; // indexes, top to bottom
     std::size_t hidden = 0;

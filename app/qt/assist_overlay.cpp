@@ -148,8 +148,9 @@ void AssistOverlay::follow_read_out() {
         // Above the keys, in two lines: the panel is narrow.
         const std::string offer = recovery_->offer()->text();
         const std::size_t cut = offer.find(" (");
-        lines.push_back({offer.substr(0, cut), assist::kRankNotice});
-        lines.push_back({offer.substr(cut + 1), assist::kRankNotice});
+        const int group = lines.empty() ? 0 : lines.back().group + 1;
+        lines.push_back({offer.substr(0, cut), assist::kRankNotice, group});
+        lines.push_back({offer.substr(cut + 1), assist::kRankNotice, group});
     }
     if (lines == read_out_) {
         return;
