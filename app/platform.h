@@ -42,6 +42,22 @@ public:
     virtual void show(const std::string& text, const std::string& title) = 0;
 };
 
+// Why a load gave no picture, in the words the panel shows after the file's name.
+namespace load_failure {
+inline constexpr const char* kNotAPicture = "is not a picture this program reads";
+inline constexpr const char* kUnreadable = "cannot be read as a picture";
+inline constexpr const char* kCannotOpen = "cannot be opened";
+inline constexpr const char* kNotAFile = "is not a plain file";
+inline constexpr const char* kEmpty = "is empty";
+inline constexpr const char* kFileTooLarge = "is a larger file than a picture may be (256 MiB)";
+inline constexpr const char* kTooLargeForOne = "is too large for one picture (512 MiB of pixels)";
+inline constexpr const char* kOverBudget = "does not fit in the 1 GiB all pictures share";
+inline constexpr const char* kTooSlow = "took the decoder too long";
+inline constexpr const char* kTooMuchMemory = "needs more memory than the decoder may use";
+inline constexpr const char* kDecoderStopped = "stopped the decoder";
+inline constexpr const char* kNoDecoder = "was not read: the picture decoder cannot start";
+} // namespace load_failure
+
 class PictureLoader {
 public:
     virtual ~PictureLoader() = default;
@@ -64,6 +80,9 @@ public:
         }
         return out;
     }
+    // Why the last load gave nullptr, worded to follow the file's name ("notes.png is
+    // not a picture this program reads"); empty after a load that gave a picture.
+    virtual std::string last_failure() const { return load_failure::kUnreadable; }
 };
 
 class TextFileWriter {

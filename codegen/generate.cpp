@@ -34,7 +34,7 @@ std::string generate_code(const Form1& form) {
     int n = -1;
     for (int j = 1; j <= Form1::kHotspots; ++j) {
         const tk::Label& label = form.lbl(j);
-        if (!label.visible || label.back_color != tk::kRed) {
+        if (!has_hotspot_line(label)) {
             continue;
         }
         ++n;

@@ -37,4 +37,8 @@ LcdNumbers line_numbers(const tk::Control& control) {
 
 LcdNumbers hotspot_numbers(const tk::Rect& twips) { return convert(twips); }
 
+bool has_hotspot_line(const tk::Label& label) {
+    return label.visible && label.back_color == tk::kRed;
+}
+
 } // namespace codegen

@@ -25,4 +25,7 @@ LcdNumbers line_numbers(const tk::Control& control);
 // The numbers a hotspot line would carry for a rectangle in twips.
 LcdNumbers hotspot_numbers(const tk::Rect& twips);
 
+// Whether a hotspot label gets a line: shown and red (the selected one is blue).
+bool has_hotspot_line(const tk::Label& label);
+
 } // namespace codegen

@@ -14,10 +14,11 @@ namespace picture_slots {
 namespace {
 
 constexpr const char* kPictureFilter =
-    "All Picture Files|*.bmp;*.dib;*.gif;*.jpg;*.wmf;*.emf;*.ico;*.cur|"
+    "All Picture Files|*.bmp;*.dib;*.gif;*.jpg;*.jpeg;*.png;*.wmf;*.emf;*.ico;*.cur|"
     "Bitmaps (*.bmp;*.dib)|*.bmp;*.dib|"
     "GIF Images (*.gif)|*.gif|"
-    "JPEG Images (*.jpg)|*.jpg|"
+    "JPEG Images (*.jpg;*.jpeg)|*.jpg;*.jpeg|"
+    "PNG Images (*.png)|*.png|"
     "Metafiles (*.wmf;*.emf)|*.wmf;*.emf|"
     "Icons (*.ico;*.cur)|*.ico;*.cur|"
     "All Files (*.*)|*.*";

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "assist_overlay.h"
 
+#include "assist/code_check.h"
 #include "assist/lcd.h"
 #include "assist/nudge.h"
+#include "assist/outcomes.h"
 #include "assist/read_out.h"
 #include "document/designs.h"
 #include "document/recovery.h"
@@ -27,12 +29,33 @@ namespace {
 const QColor kFrame(0, 150, 70);
 const QColor kCentreMark(130, 205, 160);
 const QColor kHatch(0, 110, 50);
+const QColor kWarningMark(230, 110, 0);
 
 // The read-out area on the panel, below "Image Hotspot Enable".
 constexpr float kReadoutLeft = 10035;
 constexpr float kReadoutTop = 2340;
 constexpr float kReadoutBottom = 3960;
 constexpr float kPanelRight = 12480;
+
+// A line in rows no wider than width, broken between words.
+QStringList wrapped(const QString& line, const QFontMetrics& metrics, int width) {
+    if (metrics.horizontalAdvance(line) <= width) {
+        return {line};
+    }
+    QStringList rows;
+    QString row;
+    for (const QString& word : line.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        const QString longer = row.isEmpty() ? word : row + QLatin1Char(' ') + word;
+        if (!row.isEmpty() && metrics.horizontalAdvance(longer) > width) {
+            rows << metrics.elidedText(row, Qt::ElideRight, width);
+            row = word;
+        } else {
+            row = longer;
+        }
+    }
+    rows << metrics.elidedText(row, Qt::ElideRight, width);
+    return rows;
+}
 
 } // namespace
 
@@ -83,6 +106,18 @@ void AssistOverlay::after_action(WindowView* form_view) {
     for (int j = 1; j <= Form1::kHotspots; ++j) {
         add(form_->lbl(j), form_->lbl(j).visible);
     }
+    std::vector<QRect> marks = warning_marks();
+    if (marks != marks_) {
+        QRegion changed;
+        for (const QRect& r : marks_) {
+            changed += r.adjusted(-2, -2, 2, 2);
+        }
+        for (const QRect& r : marks) {
+            changed += r.adjusted(-2, -2, 2, 2);
+        }
+        marks_ = std::move(marks);
+        view_->invalidate(changed);
+    }
     if (places == hatch_places_) {
         return;
     }
@@ -107,32 +142,35 @@ void AssistOverlay::follow_read_out() {
     if (!pointer_inside_) {
         pointer.reset();
     }
-    std::vector<std::string> lines = assist::read_out(*form_, pointer);
+    std::vector<assist::ReadOutLine> lines = assist::read_out(
+        *form_, pointer, outcomes_ != nullptr ? outcomes_->notice() : std::string());
     if (recovery_ != nullptr && recovery_->offer()) {
         // Above the keys, in two lines: the panel is narrow.
         const std::string offer = recovery_->offer()->text();
         const std::size_t cut = offer.find(" (");
-        lines.push_back(offer.substr(0, cut));
-        lines.push_back(offer.substr(cut + 1));
+        const int group = lines.empty() ? 0 : lines.back().group + 1;
+        lines.push_back({offer.substr(0, cut), assist::kRankNotice, group});
+        lines.push_back({offer.substr(cut + 1), assist::kRankNotice, group});
     }
     if (lines == read_out_) {
         return;
     }
-    if (lines.size() != read_out_.size()) {
-        read_out_ = std::move(lines);
+    const QFontMetrics metrics(view_->font());
+    QStringList rows = readout_rows(lines, metrics);
+    read_out_ = std::move(lines);
+    if (rows.size() != rows_.size()) {
+        rows_ = std::move(rows);
         view_->invalidate(readout_rect());
         return;
     }
-    // As many lines as before: only the rows that changed.
-    const QFontMetrics metrics(view_->font());
-    const std::size_t skip = readout_skip(metrics);
+    // As many rows as before: only those that changed.
     QRegion changed;
-    for (std::size_t k = skip; k < lines.size(); ++k) {
-        if (lines[k] != read_out_[k]) {
-            changed += readout_row(metrics, k - skip);
+    for (qsizetype k = 0; k < rows.size(); ++k) {
+        if (rows[k] != rows_[k]) {
+            changed += readout_row(metrics, static_cast<std::size_t>(k));
         }
     }
-    read_out_ = std::move(lines);
+    rows_ = std::move(rows);
     view_->invalidate(changed);
 }
 
@@ -166,7 +204,7 @@ void AssistOverlay::paint_above(QPainter& painter, const QRegion& area) {
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setPen(QPen(kHatch, 1));
     QList<QLine> lines;
-    for (const QRect& r : hatched_ & area) {
+    for (const QRect& r : hatched_& area) {
         // Rising lines 8 pixels apart, on x + y = 8k across the whole canvas, so
         // that the pieces of the region meet; a pattern brush costs several times more.
         painter.setClipRect(r);
@@ -177,6 +215,12 @@ void AssistOverlay::paint_above(QPainter& painter, const QRegion& area) {
         painter.drawLines(lines);
     }
     painter.setClipping(false);
+    painter.setPen(QPen(kWarningMark, 2, Qt::DashLine));
+    for (const QRect& mark : marks_) {
+        if (area.intersects(mark.adjusted(-2, -2, 2, 2))) {
+            painter.drawRect(mark);
+        }
+    }
     const QRect area_rect = readout_rect();
     if (!area.intersects(area_rect)) {
         painter.restore();
@@ -186,8 +230,7 @@ void AssistOverlay::paint_above(QPainter& painter, const QRegion& area) {
     // the area touches: shaping text is the dearest part of a frame.
     painter.setClipRegion(area & area_rect);
     const QFontMetrics metrics(painter.font());
-    const std::size_t skip = readout_skip(metrics);
-    const std::size_t rows = read_out_.size() - skip;
+    const auto rows = static_cast<std::size_t>(rows_.size());
     constexpr std::size_t keys = assist::kKeysLines.size();
     const bool all = static_cast<std::size_t>(painted_.size()) != rows + keys;
     if (all) {
@@ -199,8 +242,7 @@ void AssistOverlay::paint_above(QPainter& painter, const QRegion& area) {
         const QRect row = readout_row(metrics, k);
         if (all || area.intersects(row)) {
             const auto at = static_cast<qsizetype>(k);
-            painted_[at] = metrics.elidedText(QString::fromStdString(read_out_[skip + k]),
-                                              Qt::ElideRight, text.width());
+            painted_[at] = rows_[at];
             painter.drawText(text.left(), row.top() + metrics.ascent(), painted_[at]);
         }
     }
@@ -215,11 +257,40 @@ void AssistOverlay::paint_above(QPainter& painter, const QRegion& area) {
     painter.restore();
 }
 
-std::size_t AssistOverlay::readout_skip(const QFontMetrics& metrics) const {
+QStringList AssistOverlay::readout_rows(const std::vector<assist::ReadOutLine>& lines,
+                                        const QFontMetrics& metrics) const {
     // The keys' lines keep their place; short of room, the pointer goes first.
-    const auto room = static_cast<std::size_t>(std::max(
-        0, readout_rect().height() / metrics.height() - static_cast<int>(assist::kKeysLines.size())));
-    return read_out_.size() > room ? read_out_.size() - room : 0;
+    const int room = std::max(0, readout_rect().height() / metrics.height() -
+                                     static_cast<int>(assist::kKeysLines.size()));
+    const int width = readout_rect().width() - 4;
+    std::vector<QStringList> wrapped_lines;
+    std::vector<int> heights;
+    for (const assist::ReadOutLine& line : lines) {
+        wrapped_lines.push_back(wrapped(QString::fromStdString(line.text), metrics, width));
+        heights.push_back(static_cast<int>(wrapped_lines.back().size()));
+    }
+    const assist::Fitted fitted = assist::fit(lines, heights, room);
+    QStringList rows;
+    for (const std::size_t k : fitted.shown) {
+        rows << wrapped_lines[k];
+    }
+    if (fitted.hidden > 0 && room > 0) {
+        rows << QString::fromStdString(assist::more_line(fitted.hidden));
+    }
+    return rows;
+}
+
+std::vector<QRect> AssistOverlay::warning_marks() const {
+    std::vector<QRect> marks;
+    for (const assist::CodeProblem& problem : assist::code_problems(*form_)) {
+        for (const int k : problem.pictures) {
+            const tk::Image& image = form_->Image(k);
+            if (image.visible) {
+                marks.push_back(px_rect({image.left, image.top, image.width, image.height}));
+            }
+        }
+    }
+    return marks;
 }
 
 QRect AssistOverlay::readout_row(const QFontMetrics& metrics, std::size_t k) const {

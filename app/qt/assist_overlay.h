@@ -19,7 +19,11 @@ class Program;
 namespace document {
 class Designs;
 class Recovery;
-}
+} // namespace document
+namespace assist {
+class Outcomes;
+struct ReadOutLine;
+} // namespace assist
 
 namespace padscreen_qt {
 
@@ -46,8 +50,11 @@ public:
     void set_designs(document::Designs* designs) { designs_ = designs; }
     // Ctrl+R and the line that offers it.
     void set_recovery(document::Recovery* recovery) { recovery_ = recovery; }
+    // The line saying why a load or a hotspot did not come.
+    void set_outcomes(const assist::Outcomes* outcomes) { outcomes_ = outcomes; }
 
-    // The read-out lines as last painted, the keys' lines last.
+    // The read-out rows as last painted (a long line wraps over several), the
+    // keys' lines last.
     const QStringList& painted_lines() const { return painted_; }
 
 protected:
@@ -59,10 +66,12 @@ private:
     bool in_combo_field() const;
     void run(const std::function<void(Form1&)>& action);
     QRect readout_rect() const;
-    // How many of the read-out's first lines give way for want of room, and
-    // where the k-th line shown lies.
-    std::size_t readout_skip(const QFontMetrics& metrics) const;
+    // The rows the lines take in the room there is; where the k-th row lies.
+    QStringList readout_rows(const std::vector<assist::ReadOutLine>& lines,
+                             const QFontMetrics& metrics) const;
     QRect readout_row(const QFontMetrics& metrics, std::size_t k) const;
+    // Where the pictures a warning concerns are marked.
+    std::vector<QRect> warning_marks() const;
     // The read-out's lines for the model as it is now; repaints them when they changed.
     void follow_read_out();
 
@@ -70,6 +79,7 @@ private:
     Dispatcher& dispatcher_;
     document::Designs* designs_ = nullptr;
     document::Recovery* recovery_ = nullptr;
+    const assist::Outcomes* outcomes_ = nullptr;
     Form1* form_ = nullptr;
     QPointer<WindowView> view_;
     // The same view seen as a plain widget: the event filter may run while the view
@@ -77,9 +87,11 @@ private:
     QPointer<QWidget> view_widget_;
     bool pointer_inside_ = false;
     QTimer pointer_left_; // the read-out loses the pointer's line once the event is over
-    QRegion hatched_; // where lines reach past the LCD, as last asked to paint
+    QRegion hatched_;     // where lines reach past the LCD, as last asked to paint
     std::vector<float> hatch_places_; // what hatched_ was worked out from; empty: nothing yet
-    std::vector<std::string> read_out_; // as last asked to paint
+    std::vector<assist::ReadOutLine> read_out_; // as last laid out
+    QStringList rows_;                          // read_out_ in rows, as last asked to paint
+    std::vector<QRect> marks_;                  // as last asked to paint
     QStringList painted_;
 };
 

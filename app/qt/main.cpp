@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "app_icon.h"
+#include "assist/outcomes.h"
+#include "assist_overlay.h"
 #include "program.h"
 #include "program_view.h"
 #include "services.h"
-#include "assist_overlay.h"
 
 #include "decode/client.h"
 #include "document/command_line.h"
@@ -49,8 +50,7 @@ Options parse(int argc, char** argv) {
                                  QStringLiteral("A design (.padscreen) or code file to open."),
                                  QStringLiteral("[FILE]"));
     const auto usage = [&parser](const QString& error) {
-        std::fprintf(stderr, "padscreen: %s\n%s", qPrintable(error),
-                     qPrintable(parser.helpText()));
+        std::fprintf(stderr, "padscreen: %s\n%s", qPrintable(error), qPrintable(parser.helpText()));
         std::exit(2);
     };
     if (!parser.parse(arguments)) {
@@ -113,13 +113,17 @@ int main(int argc, char* argv[]) {
     // The program ends when its model says so, not when a view closes.
     QApplication::setQuitOnLastWindowClosed(false);
     padscreen_qt::QtServices services(picture_decode::default_helper_path());
-    Program program(services.services,
+    // Between the program and its services: what a load or a hotspot did not do.
+    assist::Outcomes outcomes(services.services);
+    Program program(outcomes.services(),
                     static_cast<float>(QApplication::startDragDistance()) * tk::kTwipsPerPixel);
+    outcomes.watch(program);
     document::Designs designs(program, PADSCREEN_VERSION);
     document::Recovery recovery(program, designs, document::recovery_folder(), PADSCREEN_VERSION);
     padscreen_qt::ProgramView view(program, icon);
     view.assist().set_designs(&designs);
     view.assist().set_recovery(&recovery);
+    view.assist().set_outcomes(&outcomes);
     fonts.join();
     view.start();
     if (options.open) {

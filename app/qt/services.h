@@ -53,6 +53,7 @@ public:
         : inner_(std::move(inner)) {}
     void prepare() override { inner_->prepare(); }
     tk::PicturePtr load(const std::string& path, tk::PictureBudget& budget) override;
+    std::string last_failure() const override { return inner_->last_failure(); }
 
 private:
     std::unique_ptr<platform::PictureLoader> inner_;

@@ -209,9 +209,9 @@ Helper spawn_helper(const std::string& path) {
     helper.answer = answer[0];
     // Room for a whole ordinary picture file in one write; the default size is what is left.
     ::fcntl(helper.request, F_SETPIPE_SZ, 1 << 20);
-    int theirs[3] = {above_helper_fds(request[0]), above_helper_fds(answer[1]),
-                     above_helper_fds(::memfd_create("padscreen-picture",
-                                                     MFD_CLOEXEC | MFD_ALLOW_SEALING))};
+    int theirs[3] = {
+        above_helper_fds(request[0]), above_helper_fds(answer[1]),
+        above_helper_fds(::memfd_create("padscreen-picture", MFD_CLOEXEC | MFD_ALLOW_SEALING))};
     if (theirs[0] >= 0 && theirs[1] >= 0 && theirs[2] >= 0) {
         helper.pid = spawn_process(path, theirs[0], theirs[1], theirs[2]);
         // Close-on-exec: a helper started meanwhile by another thread must not keep it.
@@ -219,8 +219,7 @@ Helper spawn_helper(const std::string& path) {
     }
     for (int& fd : theirs)
         close_fd(fd);
-    if (helper.pid < 0 || helper.pixels < 0 ||
-        ::fcntl(helper.request, F_SETFL, O_NONBLOCK) != 0 ||
+    if (helper.pid < 0 || helper.pixels < 0 || ::fcntl(helper.request, F_SETFL, O_NONBLOCK) != 0 ||
         ::fcntl(helper.answer, F_SETFL, O_NONBLOCK) != 0) {
         helper.spawn_error = errno != 0 ? errno : EINVAL;
         discard(helper);
@@ -282,8 +281,8 @@ bool read_answer(int fd, Waiter& waiter, unsigned char (&answer)[answer_size]) {
             return false;
         unsigned char extra;
         const bool complete = got == answer_size;
-        const ssize_t n = complete ? ::read(fd, &extra, 1)
-                                   : ::read(fd, answer + got, answer_size - got);
+        const ssize_t n =
+            complete ? ::read(fd, &extra, 1) : ::read(fd, answer + got, answer_size - got);
         if (n < 0) {
             if (errno == EINTR || errno == EAGAIN)
                 continue;
@@ -331,31 +330,88 @@ int reap_helper(pid_t pid, Waiter& waiter) {
     return status;
 }
 
+std::string with_errno(const char* what, int error) {
+    return std::string(what) + " (" + std::strerror(error) + ")";
+}
+
 // The whole file, read by the program itself; empty when it is not a readable regular
-// file of a size the helper takes.
-std::vector<unsigned char> read_file(const std::string& path) {
+// file of a size the helper takes, and then why is set.
+std::vector<unsigned char> read_file(const std::string& path, std::string& why) {
+    namespace lf = platform::load_failure;
     std::vector<unsigned char> bytes;
     // Non-blocking, so that a FIFO's open cannot hang the program.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0)
+    if (fd < 0) {
+        why = with_errno(lf::kCannotOpen, errno);
         return bytes;
+    }
     struct stat info {};
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 &&
-        static_cast<std::uint64_t>(info.st_size) <= max_file_bytes) {
+    if (::fstat(fd, &info) != 0) {
+        why = with_errno(lf::kCannotOpen, errno);
+    } else if (!S_ISREG(info.st_mode)) {
+        why = lf::kNotAFile;
+    } else if (info.st_size <= 0) {
+        why = lf::kEmpty;
+    } else if (static_cast<std::uint64_t>(info.st_size) > max_file_bytes) {
+        why = lf::kFileTooLarge;
+    } else {
         bytes.resize(static_cast<std::size_t>(info.st_size));
         std::size_t got = 0;
         while (got < bytes.size()) {
             const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
             if (n < 0 && errno == EINTR)
                 continue;
+            if (n < 0)
+                why = with_errno(lf::kCannotOpen, errno);
             if (n <= 0)
                 break;
             got += static_cast<std::size_t>(n);
         }
         bytes.resize(got);
+        if (bytes.empty() && why.empty())
+            why = lf::kEmpty;
     }
     ::close(fd);
     return bytes;
+}
+
+// Too large: for one picture when the request offered a whole picture's room, else for
+// what the budget had left.
+const char* too_large(std::size_t room) {
+    return room < max_pixel_bytes ? platform::load_failure::kOverBudget
+                                  : platform::load_failure::kTooLargeForOne;
+}
+
+// Why a helper that gave no picture gave none, from how it ended.
+std::string helper_failure(int status, bool timed_out, std::size_t room) {
+    namespace lf = platform::load_failure;
+    if (timed_out)
+        return lf::kTooSlow;
+    if (status >= 0 && WIFEXITED(status)) {
+        switch (WEXITSTATUS(status)) {
+        case exit_not_a_picture:
+            return lf::kNotAPicture;
+        case exit_too_large:
+            return too_large(room);
+        case exit_out_of_memory:
+            return lf::kTooMuchMemory;
+        case 127:
+            return lf::kNoDecoder;
+        default:
+            return lf::kUnreadable;
+        }
+    }
+    if (status >= 0 && WIFSIGNALED(status)) {
+        switch (WTERMSIG(status)) {
+        case SIGXCPU: // its CPU limit
+            return lf::kTooSlow;
+        case SIGXFSZ: // its memory file's limit
+            return too_large(room);
+        default:
+            break;
+        }
+    }
+    return lf::kDecoderStopped;
 }
 
 // One line on stderr, the only trace of a broken install: the load itself fails silently.
@@ -403,11 +459,13 @@ void HelperPictureLoader::prepare() {
 
 tk::PicturePtr HelperPictureLoader::load(const std::string& path, tk::PictureBudget& budget) {
     last_status_ = -1;
+    last_failure_.clear();
     if (helper_path_.empty()) {
         std::fprintf(stderr, "padscreen: cannot find the picture decoder: own path unknown\n");
+        last_failure_ = platform::load_failure::kNoDecoder;
         return nullptr;
     }
-    const std::vector<unsigned char> file = read_file(path);
+    const std::vector<unsigned char> file = read_file(path, last_failure_);
     if (file.empty())
         return nullptr;
     prepare();
@@ -415,6 +473,7 @@ tk::PicturePtr HelperPictureLoader::load(const std::string& path, tk::PictureBud
     ready_ = Helper();
     if (helper.pid <= 0) {
         report_unstartable(helper_path_, std::strerror(helper.spawn_error));
+        last_failure_ = platform::load_failure::kNoDecoder;
         return nullptr;
     }
     std::shared_ptr<tk::Picture> picture = run(helper, file, budget);
@@ -427,6 +486,7 @@ tk::PicturePtr HelperPictureLoader::load(const std::string& path, tk::PictureBud
 // What came back from one helper: its answer and how it ended.
 struct Exchange {
     bool complete = false;
+    bool expired = false; // the deadline passed
     int status = -1;
     unsigned char answer[answer_size] = {};
 };
@@ -451,6 +511,7 @@ Exchange exchange(HelperPictureLoader::Helper& helper, const std::vector<unsigne
     if (!ex.complete)
         kill_helper(helper.pid);
     ex.status = reap_helper(helper.pid, waiter);
+    ex.expired = waiter.expired();
     helper.pid = -1;
     return ex;
 }
@@ -465,22 +526,36 @@ std::shared_ptr<tk::Picture> HelperPictureLoader::accept(Helper& helper, const E
     if (last_status_ >= 0 && WIFEXITED(last_status_) && WEXITSTATUS(last_status_) == 127)
         report_unstartable(helper_path_, "exit status 127");
     if (!ex.complete || last_status_ < 0 || !WIFEXITED(last_status_) ||
-        WEXITSTATUS(last_status_) != 0 || std::memcmp(ex.answer, "PSD1", 4) != 0)
+        WEXITSTATUS(last_status_) != 0) {
+        last_failure_ = helper_failure(last_status_, ex.expired, room);
         return nullptr;
-
+    }
     const std::uint64_t width = u32_at(ex.answer + 4);
     const std::uint64_t height = u32_at(ex.answer + 8);
-    if (width == 0 || height == 0 || width > INT32_MAX || height > INT32_MAX ||
-        width * height * 4 > room || !budget.make_room(width * height * 4))
+    if (std::memcmp(ex.answer, "PSD1", 4) != 0 || width == 0 || height == 0 || width > INT32_MAX ||
+        height > INT32_MAX) {
+        last_failure_ = platform::load_failure::kUnreadable;
         return nullptr;
+    }
+    if (width * height * 4 > room) {
+        last_failure_ = too_large(room);
+        return nullptr;
+    }
+    if (!budget.make_room(width * height * 4)) {
+        last_failure_ = platform::load_failure::kOverBudget;
+        return nullptr;
+    }
     if (measure_only_) {
         auto measured = std::make_shared<tk::Picture>();
         measured->width = static_cast<int>(width);
         measured->height = static_cast<int>(height);
         return measured;
     }
-    return map_picture(helper.pixels, static_cast<std::uint32_t>(width),
-                       static_cast<std::uint32_t>(height), budget);
+    auto picture = map_picture(helper.pixels, static_cast<std::uint32_t>(width),
+                               static_cast<std::uint32_t>(height), budget);
+    if (!picture)
+        last_failure_ = platform::load_failure::kUnreadable;
+    return picture;
 }
 
 std::shared_ptr<tk::Picture> HelperPictureLoader::run(Helper& helper,
@@ -506,8 +581,9 @@ std::vector<tk::PicturePtr> HelperPictureLoader::load_all(const std::vector<std:
         Exchange ex;
     };
     std::vector<Job> jobs(paths.size());
+    std::string why;
     for (std::size_t k = 0; k < paths.size(); ++k)
-        jobs[k].file = read_file(paths[k]);
+        jobs[k].file = read_file(paths[k], why);
     // As many helpers at once as there are cores: more would only share them and bring
     // each nearer its deadline.
     const unsigned workers =
@@ -542,6 +618,8 @@ std::vector<tk::PicturePtr> HelperPictureLoader::load_all(const std::vector<std:
         std::shared_ptr<tk::Picture> picture;
         if (!job.file.empty() && job.ex.status != -1)
             picture = accept(job.helper, job.ex, room, budget);
+        else
+            last_failure_ = platform::load_failure::kUnreadable;
         if (picture)
             picture->path = paths[k];
         discard(job.helper);

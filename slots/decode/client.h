@@ -35,6 +35,7 @@ public:
     // Side by side, as many helpers at once as there are cores.
     std::vector<tk::PicturePtr> load_all(const std::vector<std::string>& paths,
                                          tk::PictureBudget& budget) override;
+    std::string last_failure() const override { return last_failure_; }
 
     // Called at least every idle_interval while a load waits for the helper, so that a
     // window can keep painting. It must not load pictures itself. Default: none.
@@ -52,9 +53,9 @@ public:
     // A started helper and the program's ends of its descriptors.
     struct Helper {
         pid_t pid = -1;
-        int request = -1; // write end of its fd 0
-        int answer = -1;  // read end of its fd 3
-        int pixels = -1;  // its fd 4, a memory file
+        int request = -1;    // write end of its fd 0
+        int answer = -1;     // read end of its fd 3
+        int pixels = -1;     // its fd 4, a memory file
         int spawn_error = 0; // errno when it could not be started
     };
 
@@ -62,13 +63,14 @@ private:
     std::shared_ptr<tk::Picture> accept(Helper& helper, const Exchange& ex,
                                         std::size_t room, tk::PictureBudget& budget);
     std::shared_ptr<tk::Picture> run(Helper& helper, const std::vector<unsigned char>& file,
-                       tk::PictureBudget& budget);
+                                     tk::PictureBudget& budget);
 
     std::string helper_path_;
     std::chrono::milliseconds timeout_;
     std::function<void()> idle_;
     Helper ready_;
     int last_status_ = -1;
+    std::string last_failure_;
     bool measure_only_ = false;
 };
 

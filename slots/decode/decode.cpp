@@ -21,8 +21,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <new>
 #include <memory>
+#include <new>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -30,10 +30,17 @@
 namespace picture_decode {
 namespace {
 
-DecodeResult failure(std::string why) {
+DecodeResult failure(std::string why, Refusal refusal = Refusal::unreadable) {
     DecodeResult result;
     result.error = std::move(why);
+    result.refusal = refusal;
     return result;
+}
+
+// A size refused: too large when it has one, unreadable when it is empty or unknown.
+DecodeResult size_failure(double width, double height, std::string why) {
+    return failure(std::move(why),
+                   width >= 1 && height >= 1 ? Refusal::too_large : Refusal::unreadable);
 }
 
 std::uint16_t u16_at(const std::byte* p) {
@@ -81,8 +88,8 @@ bool convert_into(const QImage& image, std::uint32_t* out) {
     const int strip = std::max(1, (1 << 16) / image.width());
     for (int y = 0; y < image.height(); y += strip) {
         const int rows = std::min(strip, image.height() - y);
-        const QImage part = image.copy(0, y, image.width(), rows).convertToFormat(
-            QImage::Format_ARGB32);
+        const QImage part =
+            image.copy(0, y, image.width(), rows).convertToFormat(QImage::Format_ARGB32);
         if (part.isNull())
             return false;
         for (int row = 0; row < rows; ++row)
@@ -94,10 +101,10 @@ bool convert_into(const QImage& image, std::uint32_t* out) {
 
 DecodeResult from_image(QImage image) {
     if (image.isNull() || !size_allowed(image.width(), image.height()))
-        return failure("decoded picture is empty or too large");
+        return size_failure(image.width(), image.height(), "decoded picture is empty or too large");
     std::uint32_t* out = pixels_for(image.width(), image.height());
     if (!out)
-        return failure("no room for the picture");
+        return failure("no room for the picture", Refusal::too_large);
     const auto width = static_cast<std::size_t>(image.width());
     if (image.constBits() == reinterpret_cast<const uchar*>(out)) {
         // Read in place.
@@ -107,7 +114,7 @@ DecodeResult from_image(QImage image) {
             std::memcpy(out + width * static_cast<std::size_t>(y), image.constScanLine(y),
                         width * 4);
     } else if (!convert_into(image, out)) {
-        return failure("out of memory converting the picture");
+        return failure("out of memory converting the picture", Refusal::out_of_memory);
     }
     DecodeResult result;
     result.picture.width = image.width();
@@ -262,7 +269,7 @@ QByteArray qt_format_of(const std::byte* data, std::size_t size) {
 DecodeResult read_with_qt(const std::byte* data, std::size_t size) {
     const QByteArray format = qt_format_of(data, size);
     if (format.isEmpty())
-        return failure("not a picture format the program reads");
+        return failure("not a picture format the program reads", Refusal::not_a_picture);
     // Static, and it also bounds the readers Qt opens internally (a PNG inside an icon).
     QImageReader::setAllocationLimit(int(active_job->max_bytes >> 20) + 1);
     QBuffer buffer;
@@ -277,7 +284,8 @@ DecodeResult read_with_qt(const std::byte* data, std::size_t size) {
         return failure("no readable image in the icon");
     const QSize announced = reader.size();
     if (!announced.isValid() || !size_allowed(announced.width(), announced.height()))
-        return failure("picture size unknown, empty or too large");
+        return size_failure(announced.width(), announced.height(),
+                            "picture size unknown, empty or too large");
     if (!looks_complete(data, size))
         return failure("file is cut short");
     QImage image;
@@ -286,7 +294,7 @@ DecodeResult read_with_qt(const std::byte* data, std::size_t size) {
         // Already the wanted layout: the reader decodes straight into the final buffer.
         std::uint32_t* out = pixels_for(announced.width(), announced.height());
         if (!out)
-            return failure("no room for the picture");
+            return failure("no room for the picture", Refusal::too_large);
         image = QImage(reinterpret_cast<uchar*>(out), announced.width(), announced.height(),
                        qsizetype(announced.width()) * 4, layout);
     }
@@ -312,7 +320,7 @@ DecodeResult render_svg(const QByteArray& svg, int width, int height) {
         return failure("metafile produced no drawable content");
     QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
     if (image.isNull())
-        return failure("out of memory for the metafile");
+        return failure("out of memory for the metafile", Refusal::out_of_memory);
     image.fill(Qt::transparent);
     {
         QPainter painter(&image);
@@ -350,8 +358,8 @@ std::size_t emf_checked_length(const std::byte* data, std::size_t size) {
     const std::uint32_t header_size = u32_at(data + 4);
     const std::uint32_t total = u32_at(data + 48);
     const std::uint32_t records = u32_at(data + 52);
-    if (header_size < emf_header_size || header_size % 4 != 0 || total % 4 != 0 ||
-        total > size || header_size > total)
+    if (header_size < emf_header_size || header_size % 4 != 0 || total % 4 != 0 || total > size ||
+        header_size > total)
         return 0;
     // The description is read from its offset even when its length is 0.
     const std::uint32_t description_at = u32_at(data + 64);
@@ -392,7 +400,7 @@ DecodeResult decode_emf(const std::byte* data, std::size_t size) {
     const double width = std::round(frame_w / 100 / 25.4 * 96);
     const double height = std::round(frame_h / 100 / 25.4 * 96);
     if (!metafile_size_allowed(width, height))
-        return failure("metafile frame is empty or too large");
+        return size_failure(width, height, "metafile frame is empty or too large");
 
     generatorOptions options{};
     char no_namespace[] = "";
@@ -475,10 +483,10 @@ void frame_placeable(std::vector<unsigned char>& contents, double width, double 
         int y;
         int x;
     } setup[] = {
-        {0x020B, top, left},                          // SETWINDOWORG
-        {0x020C, bottom - top, right - left},         // SETWINDOWEXT
-        {0x020D, 0, 0},                               // SETVIEWPORTORG
-        {0x020E, int(height), int(width)},            // SETVIEWPORTEXT
+        {0x020B, top, left},                  // SETWINDOWORG
+        {0x020C, bottom - top, right - left}, // SETWINDOWEXT
+        {0x020D, 0, 0},                       // SETVIEWPORTORG
+        {0x020E, int(height), int(width)},    // SETVIEWPORTEXT
     };
     std::vector<unsigned char> records;
     const auto record = [&records](int words, int function) {
@@ -504,7 +512,8 @@ void frame_placeable(std::vector<unsigned char>& contents, double width, double 
         u32_at(reinterpret_cast<const std::byte*>(contents.data()) + wmf_placeable_size + 6) +
         std::uint32_t(records.size() / 2);
     for (int i = 0; i < 4; ++i)
-        contents[wmf_placeable_size + 6 + std::size_t(i)] = static_cast<unsigned char>(words >> (8 * i));
+        contents[wmf_placeable_size + 6 + std::size_t(i)] =
+            static_cast<unsigned char>(words >> (8 * i));
 }
 
 DecodeResult decode_wmf(const std::byte* data, std::size_t size) {
@@ -519,7 +528,7 @@ DecodeResult decode_wmf(const std::byte* data, std::size_t size) {
         width = std::round(std::abs(double(s16_at(data + 10)) - s16_at(data + 6)) / inch * 96);
         height = std::round(std::abs(double(s16_at(data + 12)) - s16_at(data + 8)) / inch * 96);
         if (!metafile_size_allowed(width, height))
-            return failure("metafile frame is empty or too large");
+            return size_failure(width, height, "metafile frame is empty or too large");
     }
 
     static std::string font_file = find_font_file();
@@ -578,13 +587,13 @@ DecodeResult decode_wmf(const std::byte* data, std::size_t size) {
         width = std::ceil(double(w));
         height = std::ceil(double(h));
         if (!metafile_size_allowed(width, height))
-            return failure("metafile frame is empty or too large");
+            return size_failure(width, height, "metafile frame is empty or too large");
     }
 
     wmf_svg_t* svg_device = WMF_SVG_GetData(api);
     svg_device->out = wmf_stream_create(api, nullptr);
     if (!svg_device->out)
-        return failure("out of memory for the WMF file");
+        return failure("out of memory for the WMF file", Refusal::out_of_memory);
     svg_device->Description = nullptr;
     if (placeable) {
         // libwmf frames the drawing by what it draws; the placeable box is the frame the file
@@ -614,7 +623,7 @@ DecodeResult decode_any(const std::byte* data, std::size_t size) {
     if (!data || size == 0)
         return failure("empty file");
     if (size > max_file_bytes)
-        return failure("file too large");
+        return failure("file too large", Refusal::too_large);
     if (is_emf(data, size))
         return decode_emf(data, size);
     if (is_placeable_wmf(data, size) || is_standard_wmf(data, size))
@@ -667,6 +676,7 @@ Decoded decode_into(const std::byte* data, std::size_t size, std::size_t max_byt
     Decoded decoded;
     decoded.ok = result.ok && job.out;
     decoded.error = decoded.ok || !result.error.empty() ? result.error : "no pixels";
+    decoded.refusal = result.refusal;
     decoded.width = decoded.ok ? job.width : 0;
     decoded.height = decoded.ok ? job.height : 0;
     return decoded;
@@ -686,6 +696,7 @@ DecodeResult decode_bytes(const std::byte* data, std::size_t size) {
         });
     result.ok = decoded.ok;
     result.error = decoded.error;
+    result.refusal = decoded.refusal;
     if (decoded.ok) {
         result.picture.width = decoded.width;
         result.picture.height = decoded.height;

@@ -18,11 +18,15 @@ namespace picture_decode {
 // (non-premultiplied), or nullptr when there is no room. Asked once, with the final size.
 using PixelSink = std::function<std::uint32_t*(int width, int height)>;
 
+// What kind of failure a decode ended in, for the program to tell the user.
+enum class Refusal { unreadable, not_a_picture, too_large, out_of_memory };
+
 struct Decoded {
     bool ok = false;
     std::string error; // set when !ok
     int width = 0;
     int height = 0;
+    Refusal refusal = Refusal::unreadable;
 };
 
 // Opens everything decoding may need from the file system (plugins, fonts), so that
@@ -40,6 +44,7 @@ Decoded decode_into(const std::byte* data, std::size_t size, std::size_t max_byt
 struct DecodeResult {
     bool ok = false;
     std::string error; // set when !ok
+    Refusal refusal = Refusal::unreadable;
     tk::Picture picture;
 };
 

@@ -11,4 +11,10 @@ inline constexpr std::size_t max_pixel_bytes = std::size_t{512} << 20;
 // Larger files are refused before they are read.
 inline constexpr std::size_t max_file_bytes = std::size_t{256} << 20;
 
+// The helper's exit status tells the program why it gave no picture (stderr goes nowhere).
+inline constexpr int exit_unreadable = 1;
+inline constexpr int exit_not_a_picture = 2;
+inline constexpr int exit_too_large = 3; // more pixel bytes than the request allowed
+inline constexpr int exit_out_of_memory = 4;
+
 } // namespace picture_decode

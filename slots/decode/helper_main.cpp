@@ -24,6 +24,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #ifdef PADSCREEN_DECODE_TESTHOOK
@@ -74,9 +75,23 @@ void quiet_messages(QtMsgType, const QMessageLogContext&, const QString& message
 // could make calls the filter kills, and there is nothing left to clean up.
 [[noreturn]] void finish(int code) { ::_exit(code); }
 
-[[noreturn]] void fail(const char* why) {
+[[noreturn]] void fail(const char* why, int status = picture_decode::exit_unreadable) {
     std::fprintf(stderr, "padscreen-decode: %s\n", why);
-    finish(1);
+    finish(status);
+}
+
+int exit_status_for(picture_decode::Refusal refusal) {
+    switch (refusal) {
+    case picture_decode::Refusal::not_a_picture:
+        return picture_decode::exit_not_a_picture;
+    case picture_decode::Refusal::too_large:
+        return picture_decode::exit_too_large;
+    case picture_decode::Refusal::out_of_memory:
+        return picture_decode::exit_out_of_memory;
+    case picture_decode::Refusal::unreadable:
+        break;
+    }
+    return picture_decode::exit_unreadable;
 }
 
 bool read_all(int fd, void* data, std::size_t size) {
@@ -143,7 +158,8 @@ std::uint32_t* map_pixels(int width, int height) {
 // Asks for SIGKILL to pid whenever the program reads from the answer pipe, filled so that
 // the read wakes its writer; stays a while so that the program gets to read.
 bool signal_through_descriptor(pid_t pid) {
-    bool asked = ::fcntl(answer_fd, F_SETOWN, pid) == 0 && ::fcntl(answer_fd, F_SETSIG, SIGKILL) == 0 &&
+    bool asked = ::fcntl(answer_fd, F_SETOWN, pid) == 0 &&
+                 ::fcntl(answer_fd, F_SETSIG, SIGKILL) == 0 &&
                  ::fcntl(answer_fd, F_SETFL, O_ASYNC | O_NONBLOCK) == 0;
     const std::vector<unsigned char> filler(1 << 16, 'x');
     while (asked && ::write(answer_fd, filler.data(), filler.size()) > 0) {
@@ -180,9 +196,8 @@ void test_hook(const std::vector<unsigned char>& file) {
         const rlimit one_second{1, 1};
         let_through(::prlimit(std::stoi(argument), RLIMIT_CPU, &one_second, nullptr) == 0);
     } else if (action == "open-read") {
-        const std::string path = argument == "parent-mem"
-                                     ? "/proc/" + std::to_string(::getppid()) + "/mem"
-                                     : argument;
+        const std::string path =
+            argument == "parent-mem" ? "/proc/" + std::to_string(::getppid()) + "/mem" : argument;
         let_through(::open(path.c_str(), O_RDONLY) >= 0);
     } else if (action == "grow") {
         // One byte just past the largest answer.
@@ -220,7 +235,7 @@ int main(int argc, char** argv) {
     const std::uint64_t max_bytes = le64(request + 4);
     const std::uint64_t size = le64(request + 12);
     if (size > picture_decode::max_file_bytes)
-        fail("file too large");
+        fail("file too large", picture_decode::exit_too_large);
     std::vector<unsigned char> file(static_cast<std::size_t>(size));
     if (!read_all(request_fd, file.data(), file.size()))
         fail("the file's bytes ended short");
@@ -236,14 +251,19 @@ int main(int argc, char** argv) {
         measured_height = height;
         return nullptr;
     };
-    picture_decode::Decoded decoded = picture_decode::decode_into(
-        reinterpret_cast<const std::byte*>(file.data()), file.size(),
-        static_cast<std::size_t>(max_bytes),
-        measure ? picture_decode::PixelSink(measure_only) : picture_decode::PixelSink(map_pixels));
+    picture_decode::Decoded decoded;
+    try {
+        decoded = picture_decode::decode_into(reinterpret_cast<const std::byte*>(file.data()),
+                                              file.size(), static_cast<std::size_t>(max_bytes),
+                                              measure ? picture_decode::PixelSink(measure_only)
+                                                      : picture_decode::PixelSink(map_pixels));
+    } catch (const std::bad_alloc&) {
+        fail("out of memory", picture_decode::exit_out_of_memory);
+    }
     if (measure && measured_width > 0 && measured_height > 0)
         decoded = {true, {}, measured_width, measured_height};
     if (!decoded.ok)
-        fail(decoded.error.c_str());
+        fail(decoded.error.c_str(), exit_status_for(decoded.refusal));
     unsigned char answer[12] = {'P', 'S', 'D', '1'};
     put_le32(answer + 4, static_cast<std::uint32_t>(decoded.width));
     put_le32(answer + 8, static_cast<std::uint32_t>(decoded.height));

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -58,6 +59,16 @@ std::string numbers_text(const LcdNumbers& n) {
            std::to_string(n.w) + "  h " + std::to_string(n.h);
 }
 
+// The read-out's texts; with `first`, only its first lines.
+std::vector<std::string> texts(const std::vector<assist::ReadOutLine>& lines,
+                               std::size_t first = SIZE_MAX) {
+    std::vector<std::string> out;
+    for (std::size_t k = 0; k < lines.size() && k < first; ++k) {
+        out.push_back(lines[k].text);
+    }
+    return out;
+}
+
 class LcdNumbersTest : public CanvasTest {};
 
 // Each placement: its line in the generated code, the numbers of the shared
@@ -100,7 +111,7 @@ TEST_F(LcdNumbersTest, ReadOutAndGeneratedLineCarryTheSameNumbers) {
             control->top = c.top;
             control->width = c.width;
             control->height = c.height;
-            title = "Hotspot 2";
+            title = "Hotspot 0 in the code"; // label 1 is free
         }
         EXPECT_EQ(assist::line_numbers(*control), c.expected);
         EXPECT_EQ(assist::overhang_bands(form).size(), c.bands);
@@ -114,7 +125,7 @@ TEST_F(LcdNumbersTest, ReadOutAndGeneratedLineCarryTheSameNumbers) {
         if (*c.past != '\0') {
             expected.emplace_back(c.past);
         }
-        EXPECT_EQ(assist::read_out(form, std::nullopt), expected);
+        EXPECT_EQ(texts(assist::read_out(form, std::nullopt), expected.size()), expected);
 
         if (!c.picture) {
             gestures::click(form, *control); // red again, so that it is written
@@ -138,20 +149,25 @@ TEST_F(LcdNumbersTest, BandReadOutIsTheHotspotLineToCome) {
         hover(b.x0, b.y0);
         form.mouse_press(tk::kLeftButton, 0, b.x0, b.y0);
         form.mouse_move(tk::kLeftButton, 0, b.x1, b.y1);
-        const std::vector<std::string> shown = assist::read_out(form, std::make_pair(b.x1, b.y1));
+        const auto drawn = texts(assist::read_out(form, std::make_pair(b.x1, b.y1)), 2);
         form.mouse_release(tk::kLeftButton, 0, b.x1, b.y1);
+        // Released, the numbers stay until the hotspot is made.
+        const auto released = texts(assist::read_out(form, std::nullopt), 2);
         form.cmdHotspot.click();
         const std::string code = codegen::generate_code(form);
-        ASSERT_GE(shown.size(), 2U);
-        EXPECT_EQ(shown[0], "New hotspot");
-        EXPECT_EQ(shown[1], numbers_text(numbers_of(code))) << code;
+        const std::vector<std::string> expected = {"New hotspot 0 in the code",
+                                                   numbers_text(numbers_of(code))};
+        EXPECT_EQ(drawn, expected) << code;
+        EXPECT_EQ(released, expected) << code;
+        EXPECT_TRUE(texts(assist::read_out(form, std::nullopt)).empty() ||
+                    texts(assist::read_out(form, std::nullopt))[0] != expected[0]);
     }
 }
 
 TEST_F(LcdNumbersTest, PointerReadOutOnlyOverTheCanvas) {
-    EXPECT_EQ(assist::read_out(form, std::make_pair(3624.0F, 1933.0F)),
+    EXPECT_EQ(texts(assist::read_out(form, std::make_pair(3624.0F, 1933.0F))),
               std::vector<std::string>{"Pointer  x 120  y 64"});
-    EXPECT_EQ(assist::read_out(form, std::make_pair(9719.0F, 0.0F)),
+    EXPECT_EQ(texts(assist::read_out(form, std::make_pair(9719.0F, 0.0F))),
               std::vector<std::string>{"Pointer  x 322  y 0"});
     EXPECT_TRUE(assist::read_out(form, std::make_pair(9720.0F, 100.0F)).empty()); // the panel
     EXPECT_TRUE(assist::read_out(form, std::nullopt).empty());

@@ -6,10 +6,10 @@
 #include "fakes.h"
 #include "program.h"
 #include "program_view.h"
-#include "view_input.h"
-#include "services.h"
 #include "prompt_text.h"
+#include "services.h"
 #include "slots/status_dialog.h"
+#include "view_input.h"
 
 #include <QApplication>
 #include <QFontInfo>
@@ -58,6 +58,7 @@ class BehaviourTest : public QObject {
             }
             return inner_.load(path, budget);
         }
+        std::string last_failure() const override { return inner_.last_failure(); }
         std::function<void()> during;
 
     private:

@@ -60,7 +60,8 @@ bool make_target(const QString& kind, const std::string& p) {
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
         std::strncpy(address.sun_path, p.c_str(), sizeof(address.sun_path) - 1);
-        const bool bound = ::bind(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+        const bool bound =
+            ::bind(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
         ::close(s);
         return bound;
     }
@@ -142,9 +143,10 @@ private:
 };
 
 const char* const kPictureFilter =
-    "All Picture Files|*.bmp;*.dib;*.gif;*.jpg;*.wmf;*.emf;*.ico;*.cur|Bitmaps (*.bmp;*.dib)|"
-    "*.bmp;*.dib|GIF Images (*.gif)|*.gif|JPEG Images (*.jpg)|*.jpg|Metafiles (*.wmf;*.emf)|"
-    "*.wmf;*.emf|Icons (*.ico;*.cur)|*.ico;*.cur|All Files (*.*)|*.*";
+    "All Picture Files|*.bmp;*.dib;*.gif;*.jpg;*.jpeg;*.png;*.wmf;*.emf;*.ico;*.cur|Bitmaps "
+    "(*.bmp;*.dib)|*.bmp;*.dib|GIF Images (*.gif)|*.gif|JPEG Images (*.jpg;*.jpeg)|*.jpg;*.jpeg|"
+    "PNG Images (*.png)|*.png|Metafiles (*.wmf;*.emf)|*.wmf;*.emf|Icons (*.ico;*.cur)|*.ico;*.cur|"
+    "All Files (*.*)|*.*";
 
 } // namespace
 
@@ -196,12 +198,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("refusal"); // empty: saved
         QTest::addColumn<uint>("mode");       // of the saved file, link followed
-        QTest::newRow("fifo") << "fifo" << "a FIFO" << 0U;
-        QTest::newRow("char device") << "char device" << "a character device" << 0U;
-        QTest::newRow("socket") << "socket" << "a socket" << 0U;
-        QTest::newRow("folder") << "folder" << "a folder" << 0U;
-        QTest::newRow("0444 file") << "0444 file" << "" << 0444U;
-        QTest::newRow("symlink") << "symlink" << "" << 0640U;
+        QTest::newRow("fifo") << "fifo"
+                              << "a FIFO" << 0U;
+        QTest::newRow("char device") << "char device"
+                                     << "a character device" << 0U;
+        QTest::newRow("socket") << "socket"
+                                << "a socket" << 0U;
+        QTest::newRow("folder") << "folder"
+                                << "a folder" << 0U;
+        QTest::newRow("0444 file") << "0444 file"
+                                   << "" << 0444U;
+        QTest::newRow("symlink") << "symlink"
+                                 << "" << 0640U;
     }
     void writer_saves_only_onto_regular_files() {
         QFETCH(QString, kind);
@@ -440,10 +448,11 @@ private Q_SLOTS:
 
     void filters_keep_descriptions_and_filter_by_pattern() {
         const QStringList filters = padscreen_qt::name_filters(kPictureFilter);
-        QCOMPARE(filters.size(), 7);
+        QCOMPARE(filters.size(), 8);
         QCOMPARE(filters[1], QStringLiteral("Bitmaps (*.bmp;*.dib) (*.bmp *.dib *.BMP *.DIB)"));
         // "*.*" takes names without a dot too.
-        QCOMPARE(filters[6], QStringLiteral("All Files (*.*) (*)"));
+        QCOMPARE(filters[4], QStringLiteral("PNG Images (*.png) (*.png *.PNG)"));
+        QCOMPARE(filters[7], QStringLiteral("All Files (*.*) (*)"));
         QCOMPARE(padscreen_qt::name_filters("Text Files (*.txt)|*.txt"),
                  QStringList{QStringLiteral("Text Files (*.txt) (*.txt *.TXT)")});
         QVERIFY(padscreen_qt::name_filters("").isEmpty());
@@ -451,11 +460,11 @@ private Q_SLOTS:
 
     // The dialog itself: what it shows and which filter it starts with.
     void dialog_shows_descriptions_as_written() {
-        const QStringList expected = {"All Picture Files",       "Bitmaps (*.bmp;*.dib)",
-                                      "GIF Images (*.gif)",      "JPEG Images (*.jpg)",
-                                      "Metafiles (*.wmf;*.emf)", "Icons (*.ico;*.cur)",
-                                      "All Files (*.*)"};
-        for (const int index : {1, 3, 7}) {
+        const QStringList expected = {"All Picture Files",   "Bitmaps (*.bmp;*.dib)",
+                                      "GIF Images (*.gif)",  "JPEG Images (*.jpg;*.jpeg)",
+                                      "PNG Images (*.png)",  "Metafiles (*.wmf;*.emf)",
+                                      "Icons (*.ico;*.cur)", "All Files (*.*)"};
+        for (const int index : {1, 3, 8}) {
             QStringList shown;
             QString selected;
             QTimer::singleShot(0, [&] {

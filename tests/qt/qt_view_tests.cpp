@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // The views against the real program with scripted dialogs: what they paint,
 // and real mouse and key input reaching the handlers through them.
+#include "assist/outcomes.h"
 #include "assist/read_out.h"
 #include "assist_overlay.h"
 #include "codegen/code_window.h"
@@ -73,8 +74,13 @@ class ViewTest : public QObject {
     Q_OBJECT
 
     struct Running {
+        Running() {
+            outcomes.watch(program);
+            view.assist().set_outcomes(&outcomes);
+        }
         fakes::Platform platform;
-        Program program{platform.services};
+        assist::Outcomes outcomes{platform.services};
+        Program program{outcomes.services()};
         padscreen_qt::ProgramView view{program, QIcon()};
     };
     std::unique_ptr<Running> run_;
@@ -483,12 +489,11 @@ private Q_SLOTS:
 
         image = shot(view);
         QCOMPARE(image.pixel(482, 60), kPictureGrey); // the frame lies beneath
-        // Short of room, the pointer's line gives way to the selections.
-        const QStringList expected = {"Picture 1: a.bmp",
-                                      "x 139  y 20  w 97  h 48",
-                                      "Hotspot 1",
-                                      "x 30  y 149  w 29  h 19",
-                                      "Past LCD: 40 down",
+        // Short of room, the pointer and the selections give way to the warnings.
+        const QStringList expected = {"Left out of the code while",
+                                      "selected",
+                                      "Past the LCD: hotspot 0",
+                                      "+6 more",
                                       QString::fromUtf8(assist::kKeysLines[0]),
                                       QString::fromUtf8(assist::kKeysLines[1])};
         QCOMPARE(run_->view.assist().painted_lines(), expected);
@@ -498,6 +503,69 @@ private Q_SLOTS:
         QVERIFY(count(image, hotspot, kHatch) > 100);
         QVERIFY(count(image, hotspot, kBlue) > 1000);
         QCOMPARE(count(image, QRect(281, 41, 206, 106), kHatch), 0); // the picture
+    }
+
+    // The read-out names hotspots by their code number, warns of what the code
+    // cannot use and says why a load did nothing; what has no room is counted.
+    void read_out_lines_agree_with_the_code() {
+        const auto make_hotspot = [this](int x) {
+            auto& view = form_view();
+            QTest::mousePress(view.windowHandle(), Qt::LeftButton, {}, QPoint(x, 100));
+            send_move(view, QPoint(x + 30, 130), Qt::LeftButton);
+            QTest::mouseRelease(view.windowHandle(), Qt::LeftButton, {}, QPoint(x + 30, 130));
+            click_at(view, centre_of(form().cmdHotspot));
+        };
+        const struct {
+            const char* what;
+            std::function<void()> act;
+            QStringList shown;
+        } cases[] = {
+            {"the code's number, the selected one left out",
+             [&] {
+                 for (const int x : {20, 80, 140}) {
+                     make_hotspot(x);
+                 }
+                 click_at(form_view(), QPoint(35, 115)); // hotspot 1: selected, deleted
+                 click_at(form_view(), centre_of(form().cmdDeleteHS));
+                 click_at(form_view(), QPoint(155, 115)); // label 3, the code's second line
+             },
+             {"Hotspot 1 in the code", "Left out of the code while selected"}},
+            {"the same NAME twice",
+             [&] {
+                 load_picture("/a/logo.bmp", 10, 10);
+                 load_picture("/b/logo.gif", 10, 10);
+             },
+             {"Same NAME twice: logo"}},
+            {"a NAME that is no identifier",
+             [&] { load_picture("/a/2nd.bmp", 10, 10); },
+             {"Not a valid NAME: 2nd"}},
+            {"a load that failed",
+             [&] {
+                 run_->platform.files.choose("/a/notes.png");
+                 click_at(form_view(), centre_of(form().cmdNewPicture));
+             },
+             {"Not loaded: notes.png is not a picture this program reads"}},
+            {"more than there is room for",
+             [&] {
+                 for (const char* name : {"/a/1a.bmp", "/a/2b.bmp", "/a/3c.bmp", "/a/4d.bmp",
+                                          "/a/5e.bmp", "/a/6f.bmp", "/a/7g.bmp"}) {
+                     load_picture(name, 10, 10);
+                 }
+             },
+             {"Not a valid NAME: 4d", "Not a valid NAME: 7g", "+3 more"}},
+        };
+        for (const auto& c : cases) {
+            cleanup();
+            init();
+            c.act();
+            QCoreApplication::processEvents();
+            form_view().repaint();
+            // Wrapped rows joined again, as one reads them.
+            const QString text = run_->view.assist().painted_lines().join(QLatin1Char(' '));
+            for (const QString& line : c.shown) {
+                QVERIFY2(text.contains(line), qPrintable(QString::fromUtf8(c.what) + ": " + text));
+            }
+        }
     }
 
     // Arrows move the selected picture by one LCD pixel (Shift: 8), Ctrl+Z

@@ -58,9 +58,10 @@ protected:
 
 TEST_F(StandIn, WellBehavedHelperGivesItsPixels) {
     // No arguments; the request on stdin ends with the file's bytes, after a 20-byte header.
-    const auto picture = load_with("[ \"$#\" = 0 ] || exit 3\n"
-                                   "[ \"$(tail -c +21)\" = 'not read by the stand-ins' ] || exit 4\n" +
-                                   valid_answer());
+    const auto picture =
+        load_with("[ \"$#\" = 0 ] || exit 3\n"
+                  "[ \"$(tail -c +21)\" = 'not read by the stand-ins' ] || exit 4\n" +
+                  valid_answer());
     ASSERT_NE(picture, nullptr);
     EXPECT_EQ(picture->width, 2);
     EXPECT_EQ(picture->height, 1);
@@ -72,21 +73,22 @@ TEST_F(StandIn, WellBehavedHelperGivesItsPixels) {
 TEST_F(StandIn, HelperSeesOnlyItsOwnDescriptors) {
     const int leaked = ::fcntl(::open("/dev/null", O_RDONLY), F_DUPFD, 20); // no O_CLOEXEC
     ASSERT_GE(leaked, 0);
-    const auto picture =
-        load_with("[ -e /proc/$$/fd/" + std::to_string(leaked) + " ] && exit 4\n" +
-                  "[ -e /proc/$$/fd/5 ] && exit 5\n"
-                  "[ \"$(readlink /proc/$$/fd/1)\" = /dev/null ] || exit 6\n"
-                  "readlink /proc/$$/fd/4 | grep -q memfd: || exit 7\n" +
-                  valid_answer());
+    const auto picture = load_with("[ -e /proc/$$/fd/" + std::to_string(leaked) + " ] && exit 4\n" +
+                                   "[ -e /proc/$$/fd/5 ] && exit 5\n"
+                                   "[ \"$(readlink /proc/$$/fd/1)\" = /dev/null ] || exit 6\n"
+                                   "readlink /proc/$$/fd/4 | grep -q memfd: || exit 7\n" +
+                                   valid_answer());
     ::close(leaked);
     EXPECT_NE(picture, nullptr);
 }
 
 TEST_F(StandIn, AnswerOfWrongLengthIsRefused) {
-    EXPECT_EQ(load_with(std::string(answer_header) + R"(; printf '\001\002\003\004\005\006\007' >&4)"),
-              nullptr)
+    EXPECT_EQ(
+        load_with(std::string(answer_header) + R"(; printf '\001\002\003\004\005\006\007' >&4)"),
+        nullptr)
         << "pixels one byte short";
-    EXPECT_EQ(load_with(valid_answer() + R"(printf '\011' >&4)"), nullptr) << "one pixel byte extra";
+    EXPECT_EQ(load_with(valid_answer() + R"(printf '\011' >&4)"), nullptr)
+        << "one pixel byte extra";
     EXPECT_EQ(load_with(valid_answer() + R"(printf '\011' >&3)"), nullptr) << "answer too long";
     EXPECT_EQ(load_with(answer_header), nullptr) << "header only";
     EXPECT_EQ(load_with(R"(printf 'PSD1\002\000' >&3)"), nullptr) << "cut inside the header";
@@ -245,6 +247,49 @@ TEST(HelperPath, FoundBesideTheExecutable) {
     const std::string found = picture_decode::default_helper_path();
     ASSERT_FALSE(found.empty());
     EXPECT_TRUE(std::filesystem::equivalent(found, PADSCREEN_DECODE_HELPER));
+}
+
+} // namespace
+
+namespace {
+
+// Each way a load ends without a picture gives its reason; a picture gives none.
+TEST_F(StandIn, EveryFailedLoadSaysWhy) {
+    namespace lf = platform::load_failure;
+    const std::string dir_path = dir.file("");
+    const std::string empty = dir.write("empty", "");
+    tk::PictureBudget small(4); // a 2x1 picture takes 8 bytes
+    const struct {
+        std::string body;
+        std::string path;
+        tk::PictureBudget* budget;
+        std::string reason;
+    } cases[] = {
+        {valid_answer(), picture_path, &budget, ""},
+        {"exit 2", picture_path, &budget, lf::kNotAPicture},
+        {"exit 1", picture_path, &budget, lf::kUnreadable},
+        {"exit 3", picture_path, &budget, lf::kTooLargeForOne},
+        {"exit 3", picture_path, &small, lf::kOverBudget},
+        {valid_answer(), picture_path, &small, lf::kOverBudget},
+        {"exit 4", picture_path, &budget, lf::kTooMuchMemory},
+        {"kill -XCPU $$", picture_path, &budget, lf::kTooSlow},
+        {"exec sleep 30", picture_path, &budget, lf::kTooSlow},
+        {"kill -SEGV $$", picture_path, &budget, lf::kDecoderStopped},
+        {"exit 127", picture_path, &budget, lf::kNoDecoder},
+        {valid_answer(), dir.file("missing"), &budget,
+         std::string(lf::kCannotOpen) + " (No such file or directory)"},
+        {valid_answer(), dir_path, &budget, lf::kNotAFile},
+        {valid_answer(), empty, &budget, lf::kEmpty},
+    };
+    for (const auto& c : cases) {
+        const std::string helper = dir.write("helper.sh", "#!/bin/sh\n" + c.body + "\n", true);
+        HelperPictureLoader loader(helper, std::chrono::milliseconds(300));
+        testing::internal::CaptureStderr(); // exit 127 writes its line
+        const auto picture = loader.load(c.path, *c.budget);
+        testing::internal::GetCapturedStderr();
+        EXPECT_EQ(picture != nullptr, c.reason.empty()) << c.body << " " << c.path;
+        EXPECT_EQ(loader.last_failure(), c.reason) << c.body << " " << c.path;
+    }
 }
 
 } // namespace

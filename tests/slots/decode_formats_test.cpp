@@ -223,6 +223,8 @@ TEST_F(HelperLoads, StandardWmfIsSizedByWhatItDraws) {
 TEST_F(HelperLoads, NonPicturesFail) {
     EXPECT_EQ(load("empty.png", {}), nullptr);
     EXPECT_EQ(load("notes.bmp", "BMP files start with BM, this is text\n"), nullptr);
+    EXPECT_EQ(load("notes.png", "plain text\n"), nullptr);
+    EXPECT_EQ(loader.last_failure(), platform::load_failure::kNotAPicture);
     EXPECT_EQ(load("zeros.ico", QByteArray(4096, '\0')), nullptr);
     EXPECT_EQ(loader.load(dir.file("missing.png"), budget), nullptr);
     EXPECT_EQ(loader.load(dir.file(""), budget), nullptr) << "a directory";
@@ -264,6 +266,7 @@ TEST_F(HelperLoads, OversizedPicturesFail) {
     EXPECT_EQ(load("bomb.bmp", bmp(30000, 30000, red, false)), nullptr);
     EXPECT_EQ(load("bomb.png", png_with_size(encoded(solid(8, 8, red), "PNG"), 30000, 30000)),
               nullptr);
+    EXPECT_EQ(loader.last_failure(), platform::load_failure::kTooLargeForOne);
     EXPECT_EQ(load("bomb.jpg", jpeg_with_size(encoded(solid(8, 8, red), "JPEG"), 30000, 30000)),
               nullptr);
     EXPECT_EQ(load("bomb.gif", gif(30000, 30000, {})), nullptr);
@@ -333,7 +336,8 @@ TEST_F(HelperLoads, LockedDownHelperDiesOnWhatDecodingNeverDoes) {
         "fork -",
     };
     for (const std::string& attempt : tries) {
-        EXPECT_EQ(hooked.load(dir.write("hook", "testhook:" + attempt), budget), nullptr) << attempt;
+        EXPECT_EQ(hooked.load(dir.write("hook", "testhook:" + attempt), budget), nullptr)
+            << attempt;
         EXPECT_TRUE(WIFSIGNALED(hooked.last_status()) && WTERMSIG(hooked.last_status()) == SIGSYS)
             << attempt << ": status " << hooked.last_status();
     }
@@ -367,8 +371,10 @@ TEST_F(HelperLoads, TakenOverHelperReachesNothingButItsInputAndAnswer) {
     }
     ASSERT_GT(victim, 0);
     const std::string attacks[] = {
-        "setown " + std::to_string(victim), "prlimit " + std::to_string(victim),
-        "open-read /etc/passwd",            "open-read parent-mem",
+        "setown " + std::to_string(victim),
+        "prlimit " + std::to_string(victim),
+        "open-read /etc/passwd",
+        "open-read parent-mem",
         "grow -",
     };
     for (const std::string& attack : attacks) {

@@ -5,8 +5,8 @@
 
 #include <deque>
 #include <map>
-#include <set>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -56,11 +56,14 @@ public:
     }
 };
 
-// Pictures by path; an unknown path fails to load.
+// Pictures by path; an unknown path fails to load, as a file that is not a picture,
+// unless refusals gives it another reason.
 class PictureLoader : public platform::PictureLoader {
 public:
     std::map<std::string, tk::PicturePtr> pictures;
+    std::map<std::string, std::string> refusals;
     std::vector<std::string> loads;
+    std::string failure; // of the last load
 
     void add(const std::string& path, int width, int height) {
         auto p = std::make_shared<tk::Picture>();
@@ -78,8 +81,11 @@ public:
     // real loader counts them: nullptr when they do not fit, once what can give way has.
     std::map<std::string, std::pair<int, int>> decoded;
 
+    std::string last_failure() const override { return failure; }
+
     tk::PicturePtr load(const std::string& path, tk::PictureBudget& budget) override {
         loads.push_back(path);
+        failure.clear();
         if (too_large.count(path) != 0) {
             auto p = std::make_shared<tk::Picture>();
             p->argb = tk::Pixels(tk::kPictureBudgetBytes / 4 + 1, 0, &budget);
@@ -89,6 +95,7 @@ public:
             const auto count = static_cast<std::size_t>(d->second.first) *
                                static_cast<std::size_t>(d->second.second);
             if (!budget.make_room(count * 4)) {
+                failure = platform::load_failure::kOverBudget;
                 return nullptr;
             }
             auto p = std::make_shared<tk::Picture>();
@@ -99,7 +106,13 @@ public:
             return p;
         }
         const auto it = pictures.find(path);
-        return it == pictures.end() ? nullptr : it->second;
+        if (it == pictures.end()) {
+            const auto refusal = refusals.find(path);
+            failure =
+                refusal == refusals.end() ? platform::load_failure::kNotAPicture : refusal->second;
+            return nullptr;
+        }
+        return it->second;
     }
 };
 

@@ -1,0 +1,143 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "../slots/canvas_fixture.h"
+#include "assist/code_check.h"
+#include "assist/outcomes.h"
+#include "fakes.h"
+#include "program.h"
+#include "slots/status_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace lf = platform::load_failure;
+
+class OutcomesTest : public ::testing::Test {
+protected:
+    OutcomesTest() {
+        outcomes.watch(program);
+        program.start();
+    }
+    Form1& form() { return *program.form1(); }
+    void press(tk::Button& button) {
+        program.run([&button] { button.click(); });
+    }
+    // "&Load Image" with this file chosen; OK in the dialog when one comes.
+    void load(const std::string& path) {
+        p.files.choose(path);
+        press(form().cmdNewPicture);
+        if (auto* dialog = program.status_dialog()) {
+            press(dialog->cmdReturn);
+        }
+    }
+
+    fakes::Platform p;
+    assist::Outcomes outcomes{p.services};
+    Program program{outcomes.services()};
+};
+
+// Each load that gives no picture names its file and the loader's reason; the
+// handler itself does what it always did.
+TEST_F(OutcomesTest, AFailedLoadSaysWhy) {
+    p.pictures.add("/p/logo.bmp", 10, 10);
+    p.pictures.refusals["/p/big.bmp"] = lf::kTooLargeForOne;
+    p.pictures.too_large.insert("/p/huge.bmp");
+    const struct {
+        const char* path;
+        std::string notice;
+    } cases[] = {
+        {"/p/notes.png", "Not loaded: notes.png is not a picture this program reads"},
+        {"/p/big.bmp", std::string("Not loaded: big.bmp ") + lf::kTooLargeForOne},
+        {"/p/huge.bmp", std::string("Not loaded: huge.bmp ") + lf::kOverBudget},
+        {"/p/logo.bmp", ""},
+    };
+    for (const auto& c : cases) {
+        load(c.path);
+        EXPECT_EQ(outcomes.notice(), c.notice) << c.path;
+    }
+    EXPECT_TRUE(form().Image(1).has_picture());
+    EXPECT_FALSE(form().Image(2).has_picture()) << "failed loads filled nothing";
+}
+
+TEST_F(OutcomesTest, FullSlotsAndHotspotsSayWhyAndTheLineGoesAtTheNextStep) {
+    p.pictures.add("/p/logo.bmp", 10, 10);
+    for (int k = 0; k < Form1::kSlots; ++k) {
+        load("/p/logo.bmp");
+    }
+    load("/p/logo.bmp");
+    EXPECT_EQ(outcomes.notice(), "Not loaded: logo.bmp, all ten slots hold a picture");
+    p.files.cancel();
+    press(form().cmdNewPicture);
+    EXPECT_FALSE(outcomes.notice().empty()) << "a cancel is no design step";
+    press(form().cmdReset);
+    EXPECT_EQ(outcomes.notice(), "");
+
+    for (int k = 0; k <= Form1::kHotspots; ++k) {
+        program.run(
+            [this, k] { gestures::drag(form(), 100.0F + 200 * k, 100, 200.0F + 200 * k, 200); });
+        press(form().cmdHotspot);
+        EXPECT_EQ(outcomes.notice().empty(), k < Form1::kHotspots) << k;
+    }
+    EXPECT_EQ(outcomes.notice(), "Hotspot not made: there are ten already");
+    press(form().cmdHotspot); // pressed again: said again
+    EXPECT_EQ(outcomes.notice(), "Hotspot not made: there are ten already");
+    program.run([this] { gestures::click(form(), form().lbl(3)); });
+    EXPECT_EQ(outcomes.notice(), "");
+}
+
+TEST(CodeCheck, NamesTheCodeCannotTake) {
+    const struct {
+        std::string name;
+        bool valid;
+    } names[] = {
+        {"logo", true},
+        {"Logo_2", true},
+        {"x", true},
+        {"2nd", false},
+        {"", false},
+        {"_logo", false},
+        {"my logo", false},
+        {"logo-2", false},
+        {"Dim", false},
+        {"string", false},
+        {"Strings", true},
+        {std::string(255, 'a'), true},
+        {std::string(256, 'a'), false},
+        {"caf\xc3\xa9", false},
+    };
+    for (const auto& n : names) {
+        EXPECT_EQ(assist::is_vb_identifier(n.name), n.valid) << n.name;
+    }
+}
+
+class CodeProblems : public CanvasTest {};
+
+// Warnings, in order, and the pictures each marks.
+TEST_F(CodeProblems, DuplicateAndInvalidNamesAndWhatReachesPastTheLcd) {
+    put_picture(1, 0, 0, 600, 600, "logo.bmp");
+    put_picture(2, 0, 0, 600, 600, "2nd.bmp");
+    put_picture(4, 8000, 0, 600, 600, "LOGO.gif");
+    form.strFileName(1) = "logo";
+    form.strFileName(2) = "2nd";
+    form.strFileName(4) = "LOGO";
+    form.lbl(2).visible = true;
+    form.lbl(2).left = 2000;
+    form.lbl(2).top = 3600;
+    form.lbl(2).width = 600;
+    form.lbl(2).height = 600;
+    std::vector<std::pair<std::string, std::vector<int>>> got;
+    for (const auto& problem : assist::code_problems(form)) {
+        got.emplace_back(problem.text, problem.pictures);
+    }
+    const std::vector<std::pair<std::string, std::vector<int>>> expected = {
+        {"Not a valid NAME: 2nd", {2}},
+        {"Same NAME twice: logo", {1, 4}},
+        {"Past the LCD: LOGO, hotspot 0", {}},
+    };
+    EXPECT_EQ(got, expected);
+}
+
+} // namespace
