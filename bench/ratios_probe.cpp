@@ -10,7 +10,15 @@
 //   ratios_probe paint N              full repaint / blit; the painting of band and outline
 //                                     frames / the whole design drawn again
 //   ratios_probe code N               "&Create Code" with the code window open
+//   ratios_probe design JPEG DIR      writes DIR/design.padscreen of ten copies of the JPEG
+//   ratios_probe open DIR HELPER N    opening that design / decoding the ten in process
+//   ratios_probe sizes FILE...        the ten sizes by QImageReader::size(), on a
+//                                     QCoreApplication (the baseline of --code)
+//   ratios_probe recovery N           a design step with its recovery copy, UI thread
 #include "codegen/code_window.h"
+#include "decode/client.h"
+#include "document/design_file.h"
+#include "document/recovery.h"
 #include "design_scene.h"
 #include "fakes.h"
 #include "program.h"
@@ -19,6 +27,9 @@
 #include "slots/status_dialog.h"
 
 #include <QApplication>
+#include <QCoreApplication>
+#include <QFile>
+#include <QDir>
 #include <QImage>
 #include <QImageReader>
 #include <QMouseEvent>
@@ -276,12 +287,120 @@ int measure_code(int n) {
     return 0;
 }
 
+// Ten copies of the photograph, each a file of its own, placed as a user would.
+int write_design(const std::string& jpeg, const std::string& dir) {
+    Form1 form;
+    form.start_up();
+    for (int n = 1; n <= 10; ++n) {
+        const std::string path = dir + "/photo" + std::to_string(n) + ".jpg";
+        QFile::remove(QString::fromStdString(path));
+        if (!QFile::copy(QString::fromStdString(jpeg), QString::fromStdString(path))) {
+            return 1;
+        }
+        auto picture = std::make_shared<tk::Picture>();
+        picture->width = 4000;
+        picture->height = 3000;
+        picture->path = path;
+        tk::Image& image = form.Image(n);
+        image.picture = picture;
+        image.tag = "photo" + std::to_string(n) + ".jpg";
+        image.visible = true;
+        image.drag_mode = tk::Image::kAutomatic;
+        image.left = 300.0F * static_cast<float>(n);
+        image.width = 120120;
+        image.height = 90120;
+        form.strFileName(n) = Variant("photo" + std::to_string(n));
+        form.set_intIDS(n, 0);
+        form.set_intMode(n, 2);
+        form.cboDisable.items.push_back(image.tag);
+    }
+    QFile out(QString::fromStdString(dir + "/design.padscreen"));
+    const std::string bytes = document::write_design(form, dir, "bench");
+    return out.open(QIODevice::WriteOnly) &&
+                   out.write(bytes.data(), static_cast<qint64>(bytes.size())) ==
+                       static_cast<qint64>(bytes.size())
+               ? 0
+               : 1;
+}
+
+int measure_open(const std::string& dir, const std::string& helper, int n) {
+    QFile file(QString::fromStdString(dir + "/design.padscreen"));
+    if (!file.open(QIODevice::ReadOnly)) {
+        return 1;
+    }
+    const QByteArray bytes = file.readAll();
+    bool ok = true;
+    alternate(
+        n, "open_design_ms",
+        [&] {
+            picture_decode::HelperPictureLoader loader(helper);
+            tk::PictureBudget budget;
+            std::variant<document::Opened, document::Refusal> opened;
+            const double ms = ms_of([&] {
+                opened = document::read_design(bytes.toStdString(), dir, loader, budget);
+            });
+            ok = ok && std::holds_alternative<document::Opened>(opened) &&
+                 std::get<document::Opened>(opened).missing.empty();
+            return ms;
+        },
+        "decode_ten_ms",
+        [&] {
+            return ms_of([&] {
+                for (int k = 1; k <= 10; ++k) {
+                    QImageReader reader(QString::fromStdString(dir + "/photo" + std::to_string(k) +
+                                                               ".jpg"));
+                    const QImage image = reader.read();
+                    ok = ok && image.width() == 4000;
+                }
+            });
+        });
+    if (!ok) {
+        std::fprintf(stderr, "ratios_probe: opening the design failed\n");
+        return 1;
+    }
+    return 0;
+}
+
+// The sizes only, as the least a process reading ten headers does.
+int print_sizes(int argc, char** argv) {
+    const QCoreApplication app(argc, argv);
+    for (int k = 2; k < argc; ++k) {
+        const QSize size = QImageReader(QString::fromLocal8Bit(argv[k])).size();
+        std::printf("%d %d\n", size.width(), size.height());
+    }
+    return 0;
+}
+
+// What a design step costs the UI thread once the program keeps a recovery copy:
+// the step itself and handing the design to the writer; the writing is not on it.
+int measure_recovery(int n) {
+    Scene scene;
+    const QString folder = QDir::tempPath() + QStringLiteral("/padscreen-bench-recovery");
+    QDir(folder).removeRecursively();
+    document::Designs designs(scene.program, "bench");
+    document::Recovery recovery(scene.program, designs, folder.toStdString(), "bench");
+    Form1& form = *scene.program.form1();
+    std::vector<double> v;
+    for (int k = 0; k < n; ++k) {
+        v.push_back(ms_of([&] {
+            scene.program.run([&] { form.Image(1).left += k % 2 == 0 ? 15.0F : -15.0F; });
+        }));
+        recovery.flush(); // the next step finds the writer idle, as a user's pace does
+    }
+    print("recovery_step_ms", median(v));
+    QDir(folder).removeRecursively();
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "sizes") {
+        return print_sizes(argc, argv);
+    }
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "jpeg" && argc == 3) {
         return write_jpeg(argv[2]);
     }
@@ -299,6 +418,16 @@ int main(int argc, char** argv) {
     if (mode == "code" && argc == 3) {
         return measure_code(std::max(1, std::atoi(argv[2])));
     }
-    std::fprintf(stderr, "usage: ratios_probe jpeg PATH | load PATH HELPER N | paint N | code N\n");
+    if (mode == "design" && argc == 4) {
+        return write_design(argv[2], argv[3]);
+    }
+    if (mode == "open" && argc == 5) {
+        return measure_open(argv[2], argv[3], std::max(1, std::atoi(argv[4])));
+    }
+    if (mode == "recovery" && argc == 3) {
+        return measure_recovery(std::max(1, std::atoi(argv[2])));
+    }
+    std::fprintf(stderr, "usage: ratios_probe jpeg PATH | load PATH HELPER N | paint N | code N"
+                         " | design JPEG DIR | open DIR HELPER N | sizes FILE... | recovery N\n");
     return 2;
 }

@@ -22,6 +22,8 @@ namespace document {
 namespace {
 
 constexpr std::size_t kKept = 3;
+// How often the writer looks for a design to copy.
+constexpr std::chrono::milliseconds kLooks{100};
 
 // Loads nothing: a copy is read for what it holds, not for its pixels.
 class NoPictures : public platform::PictureLoader {
@@ -254,15 +256,15 @@ void Recovery::follow() {
 }
 
 void Recovery::post(std::optional<DesignState> design) {
-    {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        pending_ = std::move(design);
-    }
-    wake_.notify_all();
+    // No wake-up call: waking a thread costs the UI thread more than the whole step
+    // (measured); the writer looks on its own, often enough that a copy lags a moment.
+    const std::lock_guard<std::mutex> lock(mutex_);
+    pending_ = std::move(design);
 }
 
 void Recovery::flush() {
     std::unique_lock<std::mutex> lock(mutex_);
+    wake_.notify_all();
     idle_.wait(lock, [this] { return !pending_ && !busy_; });
 }
 
@@ -271,7 +273,10 @@ void Recovery::write_loop() {
     scratch.start_up();
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-        wake_.wait(lock, [this] { return stop_ || pending_; });
+        wake_.wait_for(lock, kLooks, [this] { return stop_ || pending_; });
+        if (!pending_ && !stop_) {
+            continue;
+        }
         if (!pending_) {
             return;
         }
