@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
+#include "toolkit/aggregate.h"
 #include "form1.h"
 
 #include <cstddef>
@@ -87,22 +88,8 @@ template <> struct FieldsOf<DesignVariables> {
                    Field<S, std::array<Variant, S::kSlots>>{"file_names", &S::file_names}};
 };
 
-namespace detail {
-// Converts to any field's type: counts an aggregate's fields by initialising it.
-struct AnyField {
-    template <class U> operator U() const; // NOLINT(google-explicit-constructor)
-};
-template <class T, class... A> constexpr std::size_t field_count() {
-    if constexpr (requires { T{A{}..., AnyField{}}; }) {
-        return field_count<T, A..., AnyField>();
-    } else {
-        return sizeof...(A);
-    }
-}
-} // namespace detail
-
 template <class T> constexpr const auto& fields_of() {
-    static_assert(detail::field_count<T>() == std::tuple_size_v<decltype(FieldsOf<T>::table)>,
+    static_assert(tk::field_count<T>() == std::tuple_size_v<decltype(FieldsOf<T>::table)>,
                   "a field of the design state has no name in the design file");
     return FieldsOf<T>::table;
 }

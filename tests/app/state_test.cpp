@@ -3,6 +3,7 @@
 // state value: taken, everything changed, given back, equal again. The fields are
 // reached generically, so a field added to an aggregate is covered without a word here.
 #include "form1.h"
+#include "toolkit/aggregate.h"
 
 #include <gtest/gtest.h>
 
@@ -16,22 +17,9 @@
 
 namespace {
 
-// Converts to anything: counts an aggregate's fields by what it can be built from.
-struct Any {
-    template <class T> operator T() const; // NOLINT(google-explicit-constructor)
-};
-
-template <class T, class... A> constexpr std::size_t field_count() {
-    if constexpr (requires { T{A{}..., Any{}}; }) {
-        return field_count<T, A..., Any>();
-    } else {
-        return sizeof...(A);
-    }
-}
-
 // The fields of an aggregate as references, in declaration order.
 template <class T> auto fields(T& t) {
-    constexpr std::size_t n = field_count<T>();
+    constexpr std::size_t n = tk::field_count<T>();
     static_assert(n <= 9, "extend fields() for larger aggregates");
     if constexpr (n == 1) {
         auto& [a] = t;
