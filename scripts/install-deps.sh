@@ -7,7 +7,7 @@ packages=(cmake make g++ pkg-config qt6-base-dev qt6-svg-dev qt6-image-formats-p
           libwmf-dev libemf2svg-dev libuemf-dev libseccomp-dev libgtest-dev libgmock-dev libbenchmark-dev
           xvfb xauth xdotool imagemagick libx11-dev libxdamage-dev zlib1g-dev fonts-dejavu-core
           dpkg-dev lintian desktop-file-utils appstream x11-utils man-db
-          openbox fonts-liberation libfontconfig-dev)
+          openbox fonts-liberation fonts-urw-base35 libfontconfig-dev)
 packages+=("$@") # extra ones a CI step needs, e.g. the fuzz build's compiler
 
 missing=()

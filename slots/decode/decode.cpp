@@ -3,6 +3,7 @@
 
 #include <QBuffer>
 #include <QByteArray>
+#include <QFont>
 #include <QImage>
 #include <QImageReader>
 #include <QPainter>
@@ -17,10 +18,11 @@
 #include <iconv.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
+#include <deque>
 #include <new>
 #include <memory>
 #include <string_view>
@@ -429,30 +431,108 @@ bool is_standard_wmf(const std::byte* data, std::size_t size) {
            (version == 0x0100 || version == 0x0300);
 }
 
-// libwmf insists on loading a font file for its default font even when nothing is written;
-// the glyphs are drawn by Qt from the SVG, so any scalable font on the system will do.
-std::string search_font_file() {
-    static const char* const preferred[] = {"/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
-                                            "/usr/share/fonts/TTF/DejaVuSans.ttf"};
-    std::error_code error;
-    for (const char* path : preferred)
-        if (std::filesystem::is_regular_file(path, error))
-            return path;
-    for (const char* root : {"/usr/share/fonts", "/usr/local/share/fonts"}) {
-        std::filesystem::recursive_directory_iterator it(root, error), end;
-        for (; !error && it != end; it.increment(error)) {
-            const auto extension = it->path().extension();
-            if (extension == ".ttf" || extension == ".otf" || extension == ".pfb")
-                return it->path().string();
+// ---- Fonts for metafile text --------------------------------------------------------
+
+// The families metafile text is drawn in, each under the PostScript names libwmf asks for in
+// its four styles (regular, italic, bold, bold italic). Liberation has the widths of Arial,
+// Times New Roman and Courier New. libwmf's SVG names only the families of these PostScript
+// names, so Tahoma and Verdana, which no Debian face matches, are drawn as Arial.
+struct TextFamily {
+    const char* family;
+    std::array<const char*, 4> ps;
+};
+constexpr TextFamily text_families[] = {
+    {"Liberation Sans", {"Helvetica", "Helvetica-Oblique", "Helvetica-Bold", "Helvetica-BoldOblique"}},
+    {"Liberation Serif", {"Times-Roman", "Times-Italic", "Times-Bold", "Times-BoldItalic"}},
+    {"Liberation Mono", {"Courier", "Courier-Oblique", "Courier-Bold", "Courier-BoldOblique"}},
+    {"Standard Symbols PS", {"Symbol", "Symbol-Italic", "Symbol-Bold", "Symbol-BoldItalic"}},
+};
+
+// The faces Windows programs write, and the family (index above) each is drawn in.
+struct WindowsFace {
+    const char* name;
+    std::size_t family;
+};
+constexpr WindowsFace windows_faces[] = {
+    {"Arial", 0},     {"Helvetica", 0},       {"MS Sans Serif", 0}, {"Microsoft Sans Serif", 0},
+    {"Times New Roman", 1}, {"Times", 1},     {"Courier New", 2},   {"Courier", 2},
+    {"Tahoma", 0},    {"Verdana", 0},         {"Symbol", 3},
+};
+
+// The font file of one family in one style, or "" when fontconfig has no such family (its
+// nearest match in another family would not have the widths the text was laid out with).
+std::string font_file_of(const char* family, bool italic, bool bold) {
+    FcPattern* pattern = FcPatternBuild(
+        nullptr, FC_FAMILY, FcTypeString, family, FC_SLANT, FcTypeInteger,
+        italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN, FC_WEIGHT, FcTypeInteger,
+        bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR, FC_SCALABLE, FcTypeBool, FcTrue, nullptr);
+    if (!pattern)
+        return {};
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+    FcPatternDestroy(pattern);
+    std::string file;
+    FcChar8* name = nullptr;
+    for (int i = 0; match && FcPatternGetString(match, FC_FAMILY, i, &name) == FcResultMatch; ++i)
+        if (FcStrCmpIgnoreCase(name, reinterpret_cast<const FcChar8*>(family)) == 0) {
+            FcChar8* path = nullptr;
+            if (FcPatternGetString(match, FC_FILE, 0, &path) == FcResultMatch)
+                file = reinterpret_cast<const char*>(path);
+            break;
         }
-    }
-    return {};
+    if (match)
+        FcPatternDestroy(match);
+    return file;
 }
 
-// Searched once, while the helper may still look at the file system.
-std::string find_font_file() {
-    static const std::string found = search_font_file();
-    return found;
+// libwmf's maps: Windows face to PostScript names, PostScript name to font file.
+struct WmfFontMaps {
+    std::deque<std::string> strings; // the files the map points to; a deque never moves them
+    std::vector<wmfFontMap> faces;
+    std::vector<wmfMapping> files;
+};
+
+// Looked up once, while the helper may still ask fontconfig. libwmf gives up on text when
+// two PostScript names share one file (a family without an italic, say), so each file is
+// listed once and its other styles use the name it is listed under.
+const WmfFontMaps& wmf_font_maps() {
+    static const WmfFontMaps maps = [] {
+        WmfFontMaps m;
+        std::vector<std::array<const char*, 4>> names(std::size(text_families));
+        for (std::size_t f = 0; f < std::size(text_families); ++f) {
+            const TextFamily& family = text_families[f];
+            std::array<std::string, 4> files;
+            for (std::size_t style = 0; style < 4; ++style)
+                files[style] = font_file_of(family.family, style % 2 == 1, style >= 2);
+            for (std::size_t style = 0; style < 4; ++style) {
+                if (files[style].empty())
+                    continue;
+                std::size_t first = 0;
+                while (files[first] != files[style])
+                    ++first;
+                names[f][style] = family.ps[first];
+                if (first == style) {
+                    m.strings.push_back(files[style]);
+                    m.files.push_back({const_cast<char*>(family.ps[style]),
+                                       m.strings.back().data(), FT_ENCODING_NONE});
+                }
+            }
+        }
+        for (const WindowsFace& face : windows_faces) {
+            const auto& ps = names[face.family];
+            if (ps[0])
+                m.faces.push_back({const_cast<char*>(face.name), const_cast<char*>(ps[0]),
+                                   const_cast<char*>(ps[1] ? ps[1] : ps[0]),
+                                   const_cast<char*>(ps[2] ? ps[2] : ps[0]),
+                                   const_cast<char*>(ps[3] ? ps[3] : ps[0])});
+        }
+        m.faces.push_back({nullptr, nullptr, nullptr, nullptr, nullptr});
+        m.files.push_back({nullptr, nullptr, FT_ENCODING_NONE});
+        return m;
+    }();
+    return maps;
 }
 
 void put_u16(std::vector<unsigned char>& out, std::size_t at, int value) {
@@ -522,19 +602,9 @@ DecodeResult decode_wmf(const std::byte* data, std::size_t size) {
             return failure("metafile frame is empty or too large");
     }
 
-    static std::string font_file = find_font_file();
-    if (font_file.empty())
-        return failure("no font file for the WMF reader");
-    // Every name libwmf falls back on maps to that one file.
-    static const char* const ps_names[] = {
-        "Times-Roman", "Times-Italic",      "Times-Bold",     "Times-BoldItalic",
-        "Helvetica",   "Helvetica-Oblique", "Helvetica-Bold", "Helvetica-BoldOblique",
-        "Courier",     "Courier-Oblique",   "Courier-Bold",   "Courier-BoldOblique",
-        "Symbol"};
-    std::vector<wmfMapping> font_map;
-    for (const char* name : ps_names)
-        font_map.push_back({const_cast<char*>(name), font_file.data(), FT_ENCODING_NONE});
-    font_map.push_back({nullptr, nullptr, FT_ENCODING_NONE});
+    const WmfFontMaps& fonts = wmf_font_maps();
+    if (fonts.files.size() < 2)
+        return failure("no font for the WMF reader");
 
     // libwmf allocates the largest record the header announces up front; no record can be
     // longer than the file.
@@ -546,7 +616,8 @@ DecodeResult decode_wmf(const std::byte* data, std::size_t size) {
 
     wmfAPI_Options options{};
     options.function = wmf_svg_function;
-    options.font.ps = font_map.data();
+    options.font.wmf = const_cast<wmfFontMap*>(fonts.faces.data());
+    options.font.ps = const_cast<wmfMapping*>(fonts.files.data());
     wmfAPI* api = nullptr;
     if (wmf_api_create(&api,
                        WMF_OPT_FUNCTION | WMF_OPT_FONTMAP | WMF_OPT_IGNORE_NONFATAL |
@@ -625,7 +696,10 @@ DecodeResult decode_any(const std::byte* data, std::size_t size) {
 } // namespace
 
 void prepare_decoders() {
-    find_font_file();
+    wmf_font_maps();
+    // Text in an SVG (every metafile becomes one) is drawn by Qt in the same families.
+    for (const WindowsFace& face : windows_faces)
+        QFont::insertSubstitution(face.name, text_families[face.family].family);
     // The EMF converter turns text from UTF-16 and UTF-32 through iconv, whose modules are
     // libraries loaded on first use: loaded now, and kept, while code may still be mapped.
     static std::vector<iconv_t> conversions;

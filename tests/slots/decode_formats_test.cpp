@@ -11,6 +11,8 @@
 
 #include <QBuffer>
 #include <QByteArray>
+#include <QFont>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QImage>
 #include <QImageReader>
@@ -218,6 +220,40 @@ TEST_F(HelperLoads, StandardWmfIsSizedByWhatItDraws) {
     EXPECT_NEAR(picture->width, 720, 2);
     EXPECT_NEAR(picture->height, 360, 2);
     EXPECT_EQ(pixel(*picture, picture->width / 2, picture->height / 2), red);
+}
+
+// The columns (first, last) holding any half-opaque pixel; (-1, -1) when there are none.
+std::pair<int, int> inked_columns(const tk::Picture& picture) {
+    std::pair<int, int> ink{-1, -1};
+    for (int x = 0; x < picture.width; ++x)
+        for (int y = 0; y < picture.height; ++y)
+            if (pixel(picture, x, y) >> 24 >= 0x80) {
+                ink = {ink.first < 0 ? x : ink.first, x};
+                break;
+            }
+    return ink;
+}
+
+TEST_F(HelperLoads, WmfTextInWindowsFacesHasTheWidthsOfAFaceOfTheirMetrics) {
+    // Each face Windows programs write, and the installed face with its widths.
+    const struct {
+        const char* face;
+        const char* family;
+    } faces[] = {{"Arial", "Liberation Sans"},         {"MS Sans Serif", "Liberation Sans"},
+                 {"Courier New", "Liberation Mono"},   {"Times New Roman", "Liberation Serif"},
+                 {"Tahoma", "Liberation Sans"},        {"Verdana", "Liberation Sans"},
+                 {"Symbol", "Standard Symbols PS"}};
+    const char* text = "Wide mm, thin il";
+    for (const auto& face : faces) {
+        const auto picture = load("text.wmf", wmf_text(face.face, text));
+        EXPECT_PICTURE(picture, 400, 100);
+        const auto [first, last] = inked_columns(*picture);
+        QFont font(face.family);
+        font.setPixelSize(40);
+        const QRect expected = QFontMetrics(font).tightBoundingRect(text);
+        EXPECT_NEAR(first, 10 + expected.left(), 3) << face.face;
+        EXPECT_NEAR(last - first + 1, expected.width(), expected.width() / 50 + 2) << face.face;
+    }
 }
 
 TEST_F(HelperLoads, NonPicturesFail) {

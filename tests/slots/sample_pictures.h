@@ -53,5 +53,8 @@ QByteArray wmf_record(unsigned function, std::initializer_list<int> params);
 // A WMF whose window is extent_x by extent_y units, with a red rectangle over its middle
 // half. With a placeable header the frame is that window at 1440 units per inch.
 QByteArray wmf(int extent_x, int extent_y, bool placeable);
+// A placeable WMF of 400 x 100 pixels at 96 units per inch that writes text in the face
+// named, 40 pixels high, starting at (10, 20).
+QByteArray wmf_text(const char* face, const char* text);
 
 } // namespace sample_pictures
