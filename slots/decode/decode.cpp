@@ -702,11 +702,12 @@ void prepare_decoders() {
         QFont::insertSubstitution(face.name, text_families[face.family].family);
     // The EMF converter turns text from UTF-16 and UTF-32 through iconv, whose modules are
     // libraries loaded on first use: loaded now, and kept, while code may still be mapped.
-    static std::vector<iconv_t> conversions;
+    // Held from a global, so that they are not taken for leaks when statics go at exit.
+    static auto* const conversions = new std::vector<iconv_t>;
     for (const char* from : {"UTF-16LE", "UTF-32LE", "LATIN1"})
         for (const auto& pair : {std::pair{"UTF-8", from}, std::pair{from, "UTF-8"}})
             if (const iconv_t cd = iconv_open(pair.first, pair.second); cd != iconv_t(-1))
-                conversions.push_back(cd);
+                conversions->push_back(cd);
     // Load the image plugins now: a reader names its plugin, which is opened on first use.
     for (const char* format : {"bmp", "gif", "jpeg", "png", "ico"}) {
         QBuffer empty;
