@@ -540,6 +540,70 @@ void put_u16(std::vector<unsigned char>& out, std::size_t at, int value) {
     out[at + 1] = static_cast<unsigned char>((value >> 8) & 0xFF);
 }
 
+// libwmf's RESTOREDC brings back neither the text's colour nor its alignment: text written
+// after one (as LibreOffice writes every line) comes out black and hung from its top instead
+// of standing on its baseline. Each RESTOREDC is followed by records that state both again,
+// as saved. Records are walked only while their sizes hold; the rest is left as it is.
+void restate_text_after_restores(std::vector<unsigned char>& contents, std::size_t header_at) {
+    constexpr int save_dc = 0x001E;
+    constexpr int restore_dc = 0x0127;
+    constexpr int set_text_align = 0x012E;
+    constexpr int set_text_color = 0x0209;
+    struct TextState {
+        int align = 0;
+        std::uint32_t color = 0;
+    };
+    TextState state;
+    std::vector<TextState> saved;
+    std::vector<unsigned char> out(contents.begin(),
+                                   contents.begin() + std::ptrdiff_t(header_at + 18));
+    std::size_t pos = header_at + 18;
+    const auto* bytes = reinterpret_cast<const std::byte*>(contents.data());
+    while (contents.size() - pos >= 6) {
+        const std::uint64_t length = std::uint64_t{u32_at(bytes + pos)} * 2;
+        const int function = u16_at(bytes + pos + 4);
+        if (length < 6 || length > contents.size() - pos)
+            break;
+        out.insert(out.end(), contents.begin() + std::ptrdiff_t(pos),
+                   contents.begin() + std::ptrdiff_t(pos + length));
+        if (function == set_text_align && length >= 8)
+            state.align = u16_at(bytes + pos + 6);
+        else if (function == set_text_color && length >= 10)
+            state.color = u32_at(bytes + pos + 6);
+        else if (function == save_dc)
+            saved.push_back(state);
+        else if (function == restore_dc && length >= 8) {
+            // Negative: that many back from the last saved; positive: that saved instance.
+            const int which = s16_at(bytes + pos + 6);
+            const auto count = static_cast<std::ptrdiff_t>(saved.size());
+            const std::ptrdiff_t index = which < 0 ? count + which : which - 1;
+            if (index >= 0 && index < count) {
+                state = saved[std::size_t(index)];
+                saved.resize(std::size_t(index));
+            }
+            const std::size_t at = out.size();
+            out.resize(at + 18);
+            put_u16(out, at, 4);
+            put_u16(out, at + 2, 0);
+            put_u16(out, at + 4, set_text_align);
+            put_u16(out, at + 6, state.align);
+            put_u16(out, at + 8, 5);
+            put_u16(out, at + 10, 0);
+            put_u16(out, at + 12, set_text_color);
+            put_u16(out, at + 14, int(state.color & 0xFFFF));
+            put_u16(out, at + 16, int(state.color >> 16));
+        }
+        pos += std::size_t(length);
+    }
+    out.insert(out.end(), contents.begin() + std::ptrdiff_t(pos), contents.end());
+    // The header's size of the whole metafile, in 16-bit words.
+    const std::uint32_t words = u32_at(bytes + header_at + 6) +
+                                std::uint32_t((out.size() - contents.size()) / 2);
+    for (int i = 0; i < 4; ++i)
+        out[header_at + 6 + std::size_t(i)] = static_cast<unsigned char>(words >> (8 * i));
+    contents = std::move(out);
+}
+
 // Plays a placeable metafile as Windows does into a rectangle: before the file's own
 // records, an anisotropic mapping of the placeable box onto width x height device units,
 // whose window the file's own window records may then replace. Without it libwmf maps a
@@ -631,6 +695,7 @@ DecodeResult decode_wmf(const std::byte* data, std::size_t size) {
 
     std::vector<unsigned char> contents(reinterpret_cast<const unsigned char*>(data),
                                         reinterpret_cast<const unsigned char*>(data) + size);
+    restate_text_after_restores(contents, placeable ? wmf_placeable_size : 0);
     if (placeable)
         frame_placeable(contents, width, height);
     wmfD_Rect bbox{};

@@ -256,6 +256,30 @@ TEST_F(HelperLoads, WmfTextInWindowsFacesHasTheWidthsOfAFaceOfTheirMetrics) {
     }
 }
 
+TEST_F(HelperLoads, WmfTextKeepsItsColourAndAlignmentAcrossSavedStates) {
+    // Red text on its baseline at y = 60, saved three deep (as LibreOffice nests them);
+    // blue and hung from its top in between.
+    QByteArray records;
+    records.append(wmf_record(0x0209, {0x00FF, 0}));  // SETTEXTCOLOR red
+    records.append(wmf_record(0x012E, {24}));         // SETTEXTALIGN TA_BASELINE
+    for (int i = 0; i < 3; ++i)
+        records.append(wmf_record(0x001E, {}));       // SAVEDC
+    records.append(wmf_record(0x0209, {0, 0x00FF}));  // SETTEXTCOLOR blue
+    records.append(wmf_record(0x012E, {0}));          // SETTEXTALIGN TA_TOP
+    records.append(wmf_record(0x0127, {0xFFFF}));     // RESTOREDC -1
+    const auto picture = load("text.wmf", wmf_text("Arial", "Hello", records, 60));
+    EXPECT_PICTURE(picture, 400, 100);
+    int inked = 0;
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 400; ++x)
+            if (pixel(*picture, x, y) >> 24 == 0xFF) {
+                ++inked;
+                EXPECT_LE(y, 61) << "below the baseline";
+                EXPECT_EQ(pixel(*picture, x, y), red) << x << ", " << y;
+            }
+    EXPECT_GT(inked, 100);
+}
+
 TEST_F(HelperLoads, NonPicturesFail) {
     EXPECT_EQ(load("empty.png", {}), nullptr);
     EXPECT_EQ(load("notes.bmp", "BMP files start with BM, this is text\n"), nullptr);

@@ -251,7 +251,7 @@ QByteArray wmf_record_bytes(unsigned function, QByteArray params) {
 
 } // namespace
 
-QByteArray wmf_text(const char* face, const char* text) {
+QByteArray wmf_text(const char* face, const char* text, const QByteArray& before, int y) {
     QByteArray records;
     records.append(wmf_record(0x020B, {0, 0}));     // SETWINDOWORG
     records.append(wmf_record(0x020C, {100, 400})); // SETWINDOWEXT
@@ -262,12 +262,13 @@ QByteArray wmf_text(const char* face, const char* text) {
     font.append(QByteArray(face).leftJustified(32, '\0', true));
     records.append(wmf_record_bytes(0x02FB, font)); // CREATEFONTINDIRECT
     records.append(wmf_record(0x012D, {0}));        // SELECTOBJECT
+    records.append(before);
     QByteArray string;
     put16(string, unsigned(qstrlen(text)));
     string.append(text);
     if (string.size() % 2)
         string.append('\0');
-    put16(string, 20); // y, then x
+    put16(string, unsigned(y)); // y, then x
     put16(string, 10);
     records.append(wmf_record_bytes(0x0521, string)); // TEXTOUT
     records.append(wmf_record(0x0000, {}));           // EOF

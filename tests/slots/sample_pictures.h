@@ -54,7 +54,8 @@ QByteArray wmf_record(unsigned function, std::initializer_list<int> params);
 // half. With a placeable header the frame is that window at 1440 units per inch.
 QByteArray wmf(int extent_x, int extent_y, bool placeable);
 // A placeable WMF of 400 x 100 pixels at 96 units per inch that writes text in the face
-// named, 40 pixels high, starting at (10, 20).
-QByteArray wmf_text(const char* face, const char* text);
+// named, 40 pixels high, at (10, y) after the records given.
+QByteArray wmf_text(const char* face, const char* text, const QByteArray& before = {},
+                    int y = 20);
 
 } // namespace sample_pictures
