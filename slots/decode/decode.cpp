@@ -346,7 +346,8 @@ bool inside(std::uint64_t offset, std::uint64_t count, std::uint64_t unit, std::
 // libemf2svg trusts every size in the file and walks off the end of its buffer when one
 // lies. It only gets files whose records chain up exactly: each at least 8 bytes and a
 // multiple of 4, one header first, the last an EOF ending where the header says the file
-// ends, as many as the header counts, and the header's own parts inside the header.
+// ends, as many as the header counts (or one more), and the header's own parts inside the
+// header.
 // Returns the metafile's length (bytes after it are ignored), or 0 when it does not hold.
 std::size_t emf_checked_length(const std::byte* data, std::size_t size) {
     const std::uint32_t header_size = u32_at(data + 4);
@@ -375,7 +376,9 @@ std::size_t emf_checked_length(const std::byte* data, std::size_t size) {
         if (!U_emf_record_safe(reinterpret_cast<const char*>(data + pos)))
             return 0;
         if (type == emr_eof)
-            return length >= emr_eof_size && pos + length == total && count + 1 == records &&
+            // LibreOffice counts one record fewer than it writes.
+            return length >= emr_eof_size && pos + length == total &&
+                           (count + 1 == records || count == records) &&
                            inside(u32_at(data + pos + 12), u32_at(data + pos + 8), 4, 8, length)
                        ? total
                        : 0;
@@ -540,9 +543,9 @@ void put_u16(std::vector<unsigned char>& out, std::size_t at, int value) {
     out[at + 1] = static_cast<unsigned char>((value >> 8) & 0xFF);
 }
 
-// libwmf's RESTOREDC brings back neither the text's colour nor its alignment: text written
-// after one (as LibreOffice writes every line) comes out black and hung from its top instead
-// of standing on its baseline. Each RESTOREDC is followed by records that state both again,
+// Once saves nest, libwmf's RESTOREDC brings back neither the text's colour nor its
+// alignment: text written after one (as LibreOffice writes every line) comes out black and
+// hung from its top instead of standing on its baseline. Each RESTOREDC is followed by records that state both again,
 // as saved. Records are walked only while their sizes hold; the rest is left as it is.
 void restate_text_after_restores(std::vector<unsigned char>& contents, std::size_t header_at) {
     constexpr int save_dc = 0x001E;
