@@ -654,6 +654,22 @@ void frame_placeable(std::vector<unsigned char>& contents, double width, double 
         contents[wmf_placeable_size + 6 + std::size_t(i)] = static_cast<unsigned char>(words >> (8 * i));
 }
 
+// libwmf places a bitmap twice over: by its x, y, width and height, and again by a transform
+// that maps the bitmap's own pixels onto that box, which sends it off the picture. The box
+// alone is right.
+void drop_image_transforms(QByteArray& svg) {
+    constexpr std::string_view attribute = "transform=\"";
+    for (qsizetype at = svg.indexOf("<image"); at >= 0; at = svg.indexOf("<image", at + 1)) {
+        const qsizetype end = svg.indexOf('>', at);
+        if (end < 0)
+            return;
+        const qsizetype from = svg.indexOf(attribute.data(), at);
+        const qsizetype to = from < 0 ? -1 : svg.indexOf('"', from + qsizetype(attribute.size()));
+        if (from >= 0 && to >= 0 && to < end)
+            svg.remove(from, to + 1 - from);
+    }
+}
+
 DecodeResult decode_wmf(const std::byte* data, std::size_t size) {
     double width = 0;
     double height = 0;
@@ -746,6 +762,7 @@ DecodeResult decode_wmf(const std::byte* data, std::size_t size) {
     // libwmf's SVG fills every shape at half opacity; GDI's brushes are opaque.
     QByteArray drawing(svg, qsizetype(svg_size));
     drawing.replace("fill-opacity:0.5;", "");
+    drop_image_transforms(drawing);
     return render_svg(drawing, int(width), int(height));
 }
 

@@ -280,6 +280,21 @@ TEST_F(HelperLoads, WmfTextKeepsItsColourAndAlignmentAcrossSavedStates) {
     EXPECT_GT(inked, 100);
 }
 
+TEST_F(HelperLoads, WmfBitmapFillsTheBoxItIsStretchedOnto) {
+    // A 2 x 2 blue bitmap stretched onto 80 x 40 pixels at (100, 20).
+    QByteArray params;
+    for (int v : {0x0020, 0x00CC, 0, 2, 2, 0, 0, 40, 80, 20, 100}) // SRCCOPY, colours, boxes
+        put16(params, unsigned(v));
+    params.append(bmp(2, 2, blue).mid(14)); // the bitmap without its file header
+    const auto picture = load("bitmap.wmf", wmf_drawing(wmf_record_bytes(0x0F43, params)));
+    EXPECT_PICTURE(picture, 400, 100);
+    EXPECT_EQ(pixel(*picture, 104, 24), blue);
+    EXPECT_EQ(pixel(*picture, 176, 56), blue);
+    EXPECT_EQ(pixel(*picture, 96, 40) >> 24, 0u);
+    EXPECT_EQ(pixel(*picture, 184, 40) >> 24, 0u);
+    EXPECT_EQ(pixel(*picture, 140, 64) >> 24, 0u);
+}
+
 TEST_F(HelperLoads, NonPicturesFail) {
     EXPECT_EQ(load("empty.png", {}), nullptr);
     EXPECT_EQ(load("notes.bmp", "BMP files start with BM, this is text\n"), nullptr);

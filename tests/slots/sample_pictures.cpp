@@ -239,7 +239,8 @@ QByteArray wmf_around(const QByteArray& records, int extent_x, int extent_y, int
     return header + out;
 }
 
-// A record whose parameters are raw bytes (padded to whole words).
+} // namespace
+
 QByteArray wmf_record_bytes(unsigned function, QByteArray params) {
     if (params.size() % 2)
         params.append('\0');
@@ -249,12 +250,17 @@ QByteArray wmf_record_bytes(unsigned function, QByteArray params) {
     return out + params;
 }
 
-} // namespace
-
-QByteArray wmf_text(const char* face, const char* text, const QByteArray& before, int y) {
+QByteArray wmf_drawing(const QByteArray& body) {
     QByteArray records;
     records.append(wmf_record(0x020B, {0, 0}));     // SETWINDOWORG
     records.append(wmf_record(0x020C, {100, 400})); // SETWINDOWEXT
+    records.append(body);
+    records.append(wmf_record(0x0000, {})); // EOF
+    return wmf_around(records, 400, 100, 96, true);
+}
+
+QByteArray wmf_text(const char* face, const char* text, const QByteArray& before, int y) {
+    QByteArray records;
     QByteArray font;                                // LOGFONT
     for (int v : {-40, 0, 0, 0, 400})               // height (em), width, angles, weight
         put16(font, unsigned(v) & 0xFFFF);
@@ -271,8 +277,7 @@ QByteArray wmf_text(const char* face, const char* text, const QByteArray& before
     put16(string, unsigned(y)); // y, then x
     put16(string, 10);
     records.append(wmf_record_bytes(0x0521, string)); // TEXTOUT
-    records.append(wmf_record(0x0000, {}));           // EOF
-    return wmf_around(records, 400, 100, 96, true);
+    return wmf_drawing(records);
 }
 
 QByteArray wmf(int extent_x, int extent_y, bool placeable) {
