@@ -252,7 +252,7 @@ TEST_F(HelperLoads, WmfTextInWindowsFacesHasTheWidthsOfAFaceOfTheirMetrics) {
         font.setPixelSize(40);
         const QRect expected = QFontMetrics(font).tightBoundingRect(text);
         EXPECT_NEAR(first, 10 + expected.left(), 3) << face.face;
-        EXPECT_NEAR(last - first + 1, expected.width(), expected.width() / 50 + 2) << face.face;
+        EXPECT_NEAR(last - first + 1, expected.width(), expected.width() / 50.0 + 2) << face.face;
     }
 }
 
