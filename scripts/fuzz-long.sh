@@ -18,6 +18,7 @@ export QT_QPA_PLATFORM=offscreen LSAN_OPTIONS=suppressions=$PWD/fuzz/lsan.supp
 mkdir -p "$BUILD/findings"
 for family in ${FAMILIES:-qt wmf emf}; do
     fuzzer="$BUILD/decode_${family}_fuzz"
+    status=0
     work="$BUILD/fuzz-long/$family"
     kept="tests/slots/corpus/fuzz-$family"
     mkdir -p "$work" "$kept"
@@ -32,6 +33,9 @@ for family in ${FAMILIES:-qt wmf emf}; do
     merged=$(mktemp -d)
     "$fuzzer" -merge=1 "$merged" "$kept" "$work" >>"$work.log" 2>&1
     rm -rf "$kept" && mv "$merged" "$kept" && chmod 755 "$kept"
-    echo "kept $(ls "$kept" | wc -l) inputs, $(du -sh "$kept" | cut -f1)"
-    [[ ${status:-0} -eq 0 ]] || { echo "decode_${family}_fuzz found something: $BUILD/findings/"; exit 1; }
+    echo "kept $(find "$kept" -type f | wc -l) inputs, $(du -sh "$kept" | cut -f1)"
+    if [[ $status -ne 0 ]]; then
+        echo "decode_${family}_fuzz found something: see $BUILD/findings/"
+        exit 1
+    fi
 done

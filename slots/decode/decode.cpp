@@ -3,6 +3,7 @@
 
 #include <QBuffer>
 #include <QByteArray>
+#include <QFont>
 #include <QImage>
 #include <QImageReader>
 #include <QPainter>
@@ -17,9 +18,11 @@
 #include <iconv.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <memory>
 #include <new>
@@ -352,7 +355,8 @@ bool inside(std::uint64_t offset, std::uint64_t count, std::uint64_t unit, std::
 // libemf2svg trusts every size in the file and walks off the end of its buffer when one
 // lies. It only gets files whose records chain up exactly: each at least 8 bytes and a
 // multiple of 4, one header first, the last an EOF ending where the header says the file
-// ends, as many as the header counts, and the header's own parts inside the header.
+// ends, as many as the header counts (or one more), and the header's own parts inside the
+// header.
 // Returns the metafile's length (bytes after it are ignored), or 0 when it does not hold.
 std::size_t emf_checked_length(const std::byte* data, std::size_t size) {
     const std::uint32_t header_size = u32_at(data + 4);
@@ -381,7 +385,9 @@ std::size_t emf_checked_length(const std::byte* data, std::size_t size) {
         if (!U_emf_record_safe(reinterpret_cast<const char*>(data + pos)))
             return 0;
         if (type == emr_eof)
-            return length >= emr_eof_size && pos + length == total && count + 1 == records &&
+            // LibreOffice counts one record fewer than it writes.
+            return length >= emr_eof_size && pos + length == total &&
+                           (count + 1 == records || count == records) &&
                            inside(u32_at(data + pos + 12), u32_at(data + pos + 8), 4, 8, length)
                        ? total
                        : 0;
@@ -437,35 +443,177 @@ bool is_standard_wmf(const std::byte* data, std::size_t size) {
            (version == 0x0100 || version == 0x0300);
 }
 
-// libwmf insists on loading a font file for its default font even when nothing is written;
-// the glyphs are drawn by Qt from the SVG, so any scalable font on the system will do.
-std::string search_font_file() {
-    static const char* const preferred[] = {"/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
-                                            "/usr/share/fonts/TTF/DejaVuSans.ttf"};
-    std::error_code error;
-    for (const char* path : preferred)
-        if (std::filesystem::is_regular_file(path, error))
-            return path;
-    for (const char* root : {"/usr/share/fonts", "/usr/local/share/fonts"}) {
-        std::filesystem::recursive_directory_iterator it(root, error), end;
-        for (; !error && it != end; it.increment(error)) {
-            const auto extension = it->path().extension();
-            if (extension == ".ttf" || extension == ".otf" || extension == ".pfb")
-                return it->path().string();
+// ---- Fonts for metafile text --------------------------------------------------------
+
+// The families metafile text is drawn in, each under the PostScript names libwmf asks for in
+// its four styles (regular, italic, bold, bold italic). Liberation has the widths of Arial,
+// Times New Roman and Courier New. libwmf's SVG names only the families of these PostScript
+// names, so Tahoma and Verdana, which no Debian face matches, are drawn as Arial.
+struct TextFamily {
+    const char* family;
+    std::array<const char*, 4> ps;
+};
+constexpr TextFamily text_families[] = {
+    {"Liberation Sans", {"Helvetica", "Helvetica-Oblique", "Helvetica-Bold", "Helvetica-BoldOblique"}},
+    {"Liberation Serif", {"Times-Roman", "Times-Italic", "Times-Bold", "Times-BoldItalic"}},
+    {"Liberation Mono", {"Courier", "Courier-Oblique", "Courier-Bold", "Courier-BoldOblique"}},
+    {"Standard Symbols PS", {"Symbol", "Symbol-Italic", "Symbol-Bold", "Symbol-BoldItalic"}},
+};
+
+// The faces Windows programs write, and the family (index above) each is drawn in.
+struct WindowsFace {
+    const char* name;
+    std::size_t family;
+};
+constexpr WindowsFace windows_faces[] = {
+    {"Arial", 0},     {"Helvetica", 0},       {"MS Sans Serif", 0}, {"Microsoft Sans Serif", 0},
+    {"Times New Roman", 1}, {"Times", 1},     {"Courier New", 2},   {"Courier", 2},
+    {"Tahoma", 0},    {"Verdana", 0},         {"Symbol", 3},
+};
+
+// The font file of one family in one style, or "" when fontconfig has no such family (its
+// nearest match in another family would not have the widths the text was laid out with).
+std::string font_file_of(const char* family, bool italic, bool bold) {
+    FcPattern* pattern = FcPatternBuild(
+        nullptr, FC_FAMILY, FcTypeString, family, FC_SLANT, FcTypeInteger,
+        italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN, FC_WEIGHT, FcTypeInteger,
+        bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR, FC_SCALABLE, FcTypeBool, FcTrue, nullptr);
+    if (!pattern)
+        return {};
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+    FcPatternDestroy(pattern);
+    std::string file;
+    FcChar8* name = nullptr;
+    for (int i = 0; match && FcPatternGetString(match, FC_FAMILY, i, &name) == FcResultMatch; ++i)
+        if (FcStrCmpIgnoreCase(name, reinterpret_cast<const FcChar8*>(family)) == 0) {
+            FcChar8* path = nullptr;
+            if (FcPatternGetString(match, FC_FILE, 0, &path) == FcResultMatch)
+                file = reinterpret_cast<const char*>(path);
+            break;
         }
-    }
-    return {};
+    if (match)
+        FcPatternDestroy(match);
+    return file;
 }
 
-// Searched once, while the helper may still look at the file system.
-std::string find_font_file() {
-    static const std::string found = search_font_file();
-    return found;
+// libwmf's maps: Windows face to PostScript names, PostScript name to font file.
+struct WmfFontMaps {
+    std::deque<std::string> strings; // the files the map points to; a deque never moves them
+    std::vector<wmfFontMap> faces;
+    std::vector<wmfMapping> files;
+};
+
+// Looked up once, while the helper may still ask fontconfig. libwmf gives up on text when
+// two PostScript names share one file (a family without an italic, say), so each file is
+// listed once and its other styles use the name it is listed under.
+const WmfFontMaps& wmf_font_maps() {
+    static const WmfFontMaps maps = [] {
+        WmfFontMaps m;
+        std::vector<std::array<const char*, 4>> names(std::size(text_families));
+        for (std::size_t f = 0; f < std::size(text_families); ++f) {
+            const TextFamily& family = text_families[f];
+            std::array<std::string, 4> files;
+            for (std::size_t style = 0; style < 4; ++style)
+                files[style] = font_file_of(family.family, style % 2 == 1, style >= 2);
+            for (std::size_t style = 0; style < 4; ++style) {
+                if (files[style].empty())
+                    continue;
+                std::size_t first = 0;
+                while (files[first] != files[style])
+                    ++first;
+                names[f][style] = family.ps[first];
+                if (first == style) {
+                    m.strings.push_back(files[style]);
+                    m.files.push_back({const_cast<char*>(family.ps[style]),
+                                       m.strings.back().data(), FT_ENCODING_NONE});
+                }
+            }
+        }
+        for (const WindowsFace& face : windows_faces) {
+            const auto& ps = names[face.family];
+            if (ps[0])
+                m.faces.push_back({const_cast<char*>(face.name), const_cast<char*>(ps[0]),
+                                   const_cast<char*>(ps[1] ? ps[1] : ps[0]),
+                                   const_cast<char*>(ps[2] ? ps[2] : ps[0]),
+                                   const_cast<char*>(ps[3] ? ps[3] : ps[0])});
+        }
+        m.faces.push_back({nullptr, nullptr, nullptr, nullptr, nullptr});
+        m.files.push_back({nullptr, nullptr, FT_ENCODING_NONE});
+        return m;
+    }();
+    return maps;
 }
 
 void put_u16(std::vector<unsigned char>& out, std::size_t at, int value) {
     out[at] = static_cast<unsigned char>(value & 0xFF);
     out[at + 1] = static_cast<unsigned char>((value >> 8) & 0xFF);
+}
+
+// Once saves nest, libwmf's RESTOREDC brings back neither the text's colour nor its
+// alignment: text written after one (as LibreOffice writes every line) comes out black and
+// hung from its top instead of standing on its baseline. Each RESTOREDC is followed by records that state both again,
+// as saved. Records are walked only while their sizes hold; the rest is left as it is.
+void restate_text_after_restores(std::vector<unsigned char>& contents, std::size_t header_at) {
+    constexpr int save_dc = 0x001E;
+    constexpr int restore_dc = 0x0127;
+    constexpr int set_text_align = 0x012E;
+    constexpr int set_text_color = 0x0209;
+    struct TextState {
+        int align = 0;
+        std::uint32_t color = 0;
+    };
+    TextState state;
+    std::vector<TextState> saved;
+    std::vector<unsigned char> out(contents.begin(),
+                                   contents.begin() + std::ptrdiff_t(header_at + 18));
+    std::size_t pos = header_at + 18;
+    const auto* bytes = reinterpret_cast<const std::byte*>(contents.data());
+    while (contents.size() - pos >= 6) {
+        const std::uint64_t length = std::uint64_t{u32_at(bytes + pos)} * 2;
+        const int function = u16_at(bytes + pos + 4);
+        if (length < 6 || length > contents.size() - pos)
+            break;
+        out.insert(out.end(), contents.begin() + std::ptrdiff_t(pos),
+                   contents.begin() + std::ptrdiff_t(pos + length));
+        if (function == set_text_align && length >= 8)
+            state.align = u16_at(bytes + pos + 6);
+        else if (function == set_text_color && length >= 10)
+            state.color = u32_at(bytes + pos + 6);
+        else if (function == save_dc)
+            saved.push_back(state);
+        else if (function == restore_dc && length >= 8) {
+            // Negative: that many back from the last saved; positive: that saved instance.
+            const int which = s16_at(bytes + pos + 6);
+            const auto count = static_cast<std::ptrdiff_t>(saved.size());
+            const std::ptrdiff_t index = which < 0 ? count + which : which - 1;
+            if (index >= 0 && index < count) {
+                state = saved[std::size_t(index)];
+                saved.resize(std::size_t(index));
+            }
+            const std::size_t at = out.size();
+            out.resize(at + 18);
+            put_u16(out, at, 4);
+            put_u16(out, at + 2, 0);
+            put_u16(out, at + 4, set_text_align);
+            put_u16(out, at + 6, state.align);
+            put_u16(out, at + 8, 5);
+            put_u16(out, at + 10, 0);
+            put_u16(out, at + 12, set_text_color);
+            put_u16(out, at + 14, int(state.color & 0xFFFF));
+            put_u16(out, at + 16, int(state.color >> 16));
+        }
+        pos += std::size_t(length);
+    }
+    out.insert(out.end(), contents.begin() + std::ptrdiff_t(pos), contents.end());
+    // The header's size of the whole metafile, in 16-bit words.
+    const std::uint32_t words = u32_at(bytes + header_at + 6) +
+                                std::uint32_t((out.size() - contents.size()) / 2);
+    for (int i = 0; i < 4; ++i)
+        out[header_at + 6 + std::size_t(i)] = static_cast<unsigned char>(words >> (8 * i));
+    contents = std::move(out);
 }
 
 // Plays a placeable metafile as Windows does into a rectangle: before the file's own
@@ -516,6 +664,22 @@ void frame_placeable(std::vector<unsigned char>& contents, double width, double 
             static_cast<unsigned char>(words >> (8 * i));
 }
 
+// libwmf places a bitmap twice over: by its x, y, width and height, and again by a transform
+// that maps the bitmap's own pixels onto that box, which sends it off the picture. The box
+// alone is right.
+void drop_image_transforms(QByteArray& svg) {
+    constexpr std::string_view attribute = "transform=\"";
+    for (qsizetype at = svg.indexOf("<image"); at >= 0; at = svg.indexOf("<image", at + 1)) {
+        const qsizetype end = svg.indexOf('>', at);
+        if (end < 0)
+            return;
+        const qsizetype from = svg.indexOf(attribute.data(), at);
+        const qsizetype to = from < 0 ? -1 : svg.indexOf('"', from + qsizetype(attribute.size()));
+        if (from >= 0 && to >= 0 && to < end)
+            svg.remove(from, to + 1 - from);
+    }
+}
+
 DecodeResult decode_wmf(const std::byte* data, std::size_t size) {
     double width = 0;
     double height = 0;
@@ -531,19 +695,9 @@ DecodeResult decode_wmf(const std::byte* data, std::size_t size) {
             return size_failure(width, height, "metafile frame is empty or too large");
     }
 
-    static std::string font_file = find_font_file();
-    if (font_file.empty())
-        return failure("no font file for the WMF reader");
-    // Every name libwmf falls back on maps to that one file.
-    static const char* const ps_names[] = {
-        "Times-Roman", "Times-Italic",      "Times-Bold",     "Times-BoldItalic",
-        "Helvetica",   "Helvetica-Oblique", "Helvetica-Bold", "Helvetica-BoldOblique",
-        "Courier",     "Courier-Oblique",   "Courier-Bold",   "Courier-BoldOblique",
-        "Symbol"};
-    std::vector<wmfMapping> font_map;
-    for (const char* name : ps_names)
-        font_map.push_back({const_cast<char*>(name), font_file.data(), FT_ENCODING_NONE});
-    font_map.push_back({nullptr, nullptr, FT_ENCODING_NONE});
+    const WmfFontMaps& fonts = wmf_font_maps();
+    if (fonts.files.size() < 2)
+        return failure("no font for the WMF reader");
 
     // libwmf allocates the largest record the header announces up front; no record can be
     // longer than the file.
@@ -555,7 +709,8 @@ DecodeResult decode_wmf(const std::byte* data, std::size_t size) {
 
     wmfAPI_Options options{};
     options.function = wmf_svg_function;
-    options.font.ps = font_map.data();
+    options.font.wmf = const_cast<wmfFontMap*>(fonts.faces.data());
+    options.font.ps = const_cast<wmfMapping*>(fonts.files.data());
     wmfAPI* api = nullptr;
     if (wmf_api_create(&api,
                        WMF_OPT_FUNCTION | WMF_OPT_FONTMAP | WMF_OPT_IGNORE_NONFATAL |
@@ -569,6 +724,7 @@ DecodeResult decode_wmf(const std::byte* data, std::size_t size) {
 
     std::vector<unsigned char> contents(reinterpret_cast<const unsigned char*>(data),
                                         reinterpret_cast<const unsigned char*>(data) + size);
+    restate_text_after_restores(contents, placeable ? wmf_placeable_size : 0);
     if (placeable)
         frame_placeable(contents, width, height);
     wmfD_Rect bbox{};
@@ -616,6 +772,7 @@ DecodeResult decode_wmf(const std::byte* data, std::size_t size) {
     // libwmf's SVG fills every shape at half opacity; GDI's brushes are opaque.
     QByteArray drawing(svg, qsizetype(svg_size));
     drawing.replace("fill-opacity:0.5;", "");
+    drop_image_transforms(drawing);
     return render_svg(drawing, int(width), int(height));
 }
 
@@ -634,14 +791,18 @@ DecodeResult decode_any(const std::byte* data, std::size_t size) {
 } // namespace
 
 void prepare_decoders() {
-    find_font_file();
+    wmf_font_maps();
+    // Text in an SVG (every metafile becomes one) is drawn by Qt in the same families.
+    for (const WindowsFace& face : windows_faces)
+        QFont::insertSubstitution(face.name, text_families[face.family].family);
     // The EMF converter turns text from UTF-16 and UTF-32 through iconv, whose modules are
     // libraries loaded on first use: loaded now, and kept, while code may still be mapped.
-    static std::vector<iconv_t> conversions;
+    // Held from a global, so that they are not taken for leaks when statics go at exit.
+    static auto* const conversions = new std::vector<iconv_t>;
     for (const char* from : {"UTF-16LE", "UTF-32LE", "LATIN1"})
         for (const auto& pair : {std::pair{"UTF-8", from}, std::pair{from, "UTF-8"}})
             if (const iconv_t cd = iconv_open(pair.first, pair.second); cd != iconv_t(-1))
-                conversions.push_back(cd);
+                conversions->push_back(cd);
     // Load the image plugins now: a reader names its plugin, which is opened on first use.
     for (const char* format : {"bmp", "gif", "jpeg", "png", "ico"}) {
         QBuffer empty;

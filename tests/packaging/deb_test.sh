@@ -25,12 +25,14 @@ for package in libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6 libwmf-0.2-7 lib
     depends_on "$package" library
 done
 # What is loaded at run time: the image-format plugins of the formats the helper
-# reads, the platform plugins, the metafile reader's font, the captions' font. Whichever package
+# reads, the platform plugins, the metafile reader's font, the captions' font, the faces
+# metafile text in Arial, Times New Roman, Courier New and Symbol is drawn in. Whichever package
 # holds them on this system must be depended on.
 for file in '*/qt6/plugins/imageformats/libqgif.so' '*/qt6/plugins/imageformats/libqjpeg.so' \
             '*/qt6/plugins/imageformats/libqico.so' '*/qt6/plugins/platforms/libqxcb.so' \
             '*/qt6/plugins/platforms/libqoffscreen.so' '*/dejavu/DejaVuSans.ttf' \
-            '*/LiberationSansNarrow-Regular.ttf'; do
+            '*/LiberationSansNarrow-Regular.ttf' '*/LiberationSans-Regular.ttf' \
+            '*/LiberationSerif-Regular.ttf' '*/LiberationMono-Regular.ttf' '*/StandardSymbolsPS.*'; do
     owner=$(dpkg -S "$file" | sed -n '1s/:.*//p')
     [ -n "$owner" ] || fail "no package holds $file"
     depends_on "$owner" "$file"

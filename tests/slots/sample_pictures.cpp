@@ -3,6 +3,8 @@
 
 #include <QBuffer>
 
+#include <algorithm>
+
 namespace sample_pictures {
 namespace {
 
@@ -202,6 +204,82 @@ QByteArray wmf_record(unsigned function, std::initializer_list<int> params) {
     return out;
 }
 
+namespace {
+
+// Header and placeable box of a WMF around its records (which end with EOF).
+QByteArray wmf_around(const QByteArray& records, int extent_x, int extent_y, int units_per_inch,
+                      bool placeable) {
+    std::uint32_t longest = 0; // in words, as the header counts it
+    for (qsizetype at = 0; at + 4 <= records.size();) {
+        std::uint32_t words = 0;
+        for (int i = 3; i >= 0; --i)
+            words = words << 8 | std::uint8_t(records[at + i]);
+        longest = std::max(longest, words);
+        at += qsizetype(words) * 2;
+    }
+    QByteArray out;
+    put16(out, 1);
+    put16(out, 9);
+    put16(out, 0x0300);
+    put32(out, std::uint32_t((18 + records.size()) / 2));
+    put16(out, 1);
+    put32(out, longest);
+    put16(out, 0);
+    out.append(records);
+    if (!placeable)
+        return out;
+    QByteArray header;
+    put32(header, 0x9AC6CDD7);
+    for (int v : {0, 0, 0, extent_x, extent_y, units_per_inch, 0, 0})
+        put16(header, unsigned(v) & 0xFFFF);
+    unsigned checksum = 0;
+    for (int i = 0; i < 20; i += 2)
+        checksum ^= std::uint8_t(header[i]) | std::uint8_t(header[i + 1]) << 8;
+    put16(header, checksum);
+    return header + out;
+}
+
+} // namespace
+
+QByteArray wmf_record_bytes(unsigned function, QByteArray params) {
+    if (params.size() % 2)
+        params.append('\0');
+    QByteArray out;
+    put32(out, std::uint32_t(3 + params.size() / 2));
+    put16(out, function);
+    return out + params;
+}
+
+QByteArray wmf_drawing(const QByteArray& body) {
+    QByteArray records;
+    records.append(wmf_record(0x020B, {0, 0}));     // SETWINDOWORG
+    records.append(wmf_record(0x020C, {100, 400})); // SETWINDOWEXT
+    records.append(body);
+    records.append(wmf_record(0x0000, {})); // EOF
+    return wmf_around(records, 400, 100, 96, true);
+}
+
+QByteArray wmf_text(const char* face, const char* text, const QByteArray& before, int y) {
+    QByteArray records;
+    QByteArray font;                                // LOGFONT
+    for (int v : {-40, 0, 0, 0, 400})               // height (em), width, angles, weight
+        put16(font, unsigned(v) & 0xFFFF);
+    font.append(8, '\0'); // italic, underline, strike-out, charset, precision, quality, pitch
+    font.append(QByteArray(face).leftJustified(32, '\0', true));
+    records.append(wmf_record_bytes(0x02FB, font)); // CREATEFONTINDIRECT
+    records.append(wmf_record(0x012D, {0}));        // SELECTOBJECT
+    records.append(before);
+    QByteArray string;
+    put16(string, unsigned(qstrlen(text)));
+    string.append(text);
+    if (string.size() % 2)
+        string.append('\0');
+    put16(string, unsigned(y)); // y, then x
+    put16(string, 10);
+    records.append(wmf_record_bytes(0x0521, string)); // TEXTOUT
+    return wmf_drawing(records);
+}
+
 QByteArray wmf(int extent_x, int extent_y, bool placeable) {
     QByteArray records;
     records.append(wmf_record(0x020B, {0, 0}));                 // SETWINDOWORG
@@ -211,26 +289,7 @@ QByteArray wmf(int extent_x, int extent_y, bool placeable) {
     records.append(wmf_record(
         0x041B, {extent_y * 3 / 4, extent_x * 3 / 4, extent_y / 4, extent_x / 4})); // RECTANGLE
     records.append(wmf_record(0x0000, {}));                                         // EOF
-    QByteArray out;
-    put16(out, 1);
-    put16(out, 9);
-    put16(out, 0x0300);
-    put32(out, std::uint32_t((18 + records.size()) / 2));
-    put16(out, 1);
-    put32(out, 7);
-    put16(out, 0);
-    out.append(records);
-    if (!placeable)
-        return out;
-    QByteArray header;
-    put32(header, 0x9AC6CDD7);
-    for (int v : {0, 0, 0, extent_x, extent_y, 1440, 0, 0})
-        put16(header, unsigned(v) & 0xFFFF);
-    unsigned checksum = 0;
-    for (int i = 0; i < 20; i += 2)
-        checksum ^= std::uint8_t(header[i]) | std::uint8_t(header[i + 1]) << 8;
-    put16(header, checksum);
-    return header + out;
+    return wmf_around(records, extent_x, extent_y, 1440, placeable);
 }
 
 } // namespace sample_pictures

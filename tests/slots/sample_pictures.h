@@ -50,8 +50,16 @@ QByteArray emf_file(std::int32_t frame_right, std::int32_t frame_bottom, const Q
 QByteArray emf(std::int32_t frame_right, std::int32_t frame_bottom);
 
 QByteArray wmf_record(unsigned function, std::initializer_list<int> params);
+// A record whose parameters are raw bytes (padded to whole words).
+QByteArray wmf_record_bytes(unsigned function, QByteArray params);
 // A WMF whose window is extent_x by extent_y units, with a red rectangle over its middle
 // half. With a placeable header the frame is that window at 1440 units per inch.
 QByteArray wmf(int extent_x, int extent_y, bool placeable);
+// A placeable WMF of 400 x 100 pixels at 96 units per inch with the records given.
+QByteArray wmf_drawing(const QByteArray& records);
+// Such a WMF that writes text in the face
+// named, 40 pixels high, at (10, y) after the records given.
+QByteArray wmf_text(const char* face, const char* text, const QByteArray& before = {},
+                    int y = 20);
 
 } // namespace sample_pictures
