@@ -293,11 +293,13 @@ DecodeResult read_with_qt(const std::byte* data, std::size_t size) {
         return failure("file is cut short");
     QImage image;
     const QImage::Format layout = reader.imageFormat();
+    // The buffer is asked for before any pixel is decoded: one that cannot be had (no
+    // room, or only the size was wanted) costs no decoding.
+    std::uint32_t* out = icon ? nullptr : pixels_for(announced.width(), announced.height());
+    if (!icon && !out)
+        return failure("no room for the picture", Refusal::too_large);
     if (!icon && (layout == QImage::Format_RGB32 || layout == QImage::Format_ARGB32)) {
         // Already the wanted layout: the reader decodes straight into the final buffer.
-        std::uint32_t* out = pixels_for(announced.width(), announced.height());
-        if (!out)
-            return failure("no room for the picture", Refusal::too_large);
         image = QImage(reinterpret_cast<uchar*>(out), announced.width(), announced.height(),
                        qsizetype(announced.width()) * 4, layout);
     }
