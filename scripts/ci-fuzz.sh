@@ -11,7 +11,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-FUZZ_SECONDS=${FUZZ_SECONDS:-60}
+FUZZ_SECONDS=${FUZZ_SECONDS:-40}
 BUILD=build-fuzz
 
 # clang, and libFuzzer's runtime (libclang-rt-dev; clang only recommends it).
