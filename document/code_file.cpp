@@ -168,7 +168,9 @@ public:
         }
     }
 
-    Rebuilt result() { return {form_.design(), std::move(problems_)}; }
+    Rebuilt result() {
+        return {form_.design(), std::move(problems_), slot_ - 1 + hotspots_};
+    }
 
 private:
     void problem(std::string reason) { problems_.push_back({number_, std::move(reason)}); }

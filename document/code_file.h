@@ -19,6 +19,7 @@ struct LineProblem {
 struct Rebuilt {
     DesignState design; // for Form1::set_design
     std::vector<LineProblem> problems;
+    int lines = 0; // lines rebuilt
 };
 
 // True when bytes look like a code file rather than a design file: its first

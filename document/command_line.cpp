@@ -20,13 +20,16 @@ CodeRun code_of_file(const std::string& path, platform::PictureLoader& loader) {
     if (!bytes) {
         return refuse(reason);
     }
-    const std::string folder = std::filesystem::path(path).parent_path().string();
+    const std::string folder = folder_of(path);
     tk::PictureBudget budget;
     Form1 form;
     form.start_up();
     if (looks_like_code(*bytes)) {
         const Rebuilt rebuilt = rebuild_from_code(*bytes, folder, loader, budget);
-        if (!rebuilt.problems.empty()) {
+        if (!rebuilt.problems.empty() || rebuilt.lines == 0) {
+            if (rebuilt.problems.empty()) {
+                return refuse("no line to rebuild");
+            }
             const LineProblem& p = rebuilt.problems.front();
             return refuse("line " + std::to_string(p.line) + ": " + p.reason);
         }
@@ -43,6 +46,12 @@ CodeRun code_of_file(const std::string& path, platform::PictureLoader& loader) {
         if (!opened.missing.empty()) {
             const MissingPicture& m = opened.missing.front();
             return refuse("picture " + m.path + ": " + m.reason);
+        }
+        for (const PictureEntry& p : opened.file.pictures) {
+            if (!p.status || !p.mode) {
+                return refuse("the picture in slot " + std::to_string(p.slot) +
+                              " has no display status and mode yet");
+            }
         }
         form.set_design(opened.design);
     }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "document/design_file.h"
 
-#include "document/fields.h"
+#include "slots/decode/decode_limits.h"
 
 #include <nlohmann/json.hpp>
 
@@ -13,24 +13,27 @@
 #include <iterator>
 #include <limits>
 #include <map>
-#include <new>
 #include <set>
-#include <string_view>
 
 namespace document {
 
 namespace {
 
 using nlohmann::json;
+using ordered = nlohmann::ordered_json;
 namespace fs = std::filesystem;
 
 constexpr const char* kFormat = "padscreen-design";
-// Root, controls, one control, its picture or list: a design needs no deeper.
-constexpr int kMaxDepth = 4;
-// Far past anything a drag or a picture can reach, yet well inside a float.
-constexpr double kMaxTwips = 1e6;
-// Pictures wider or taller than this cannot be decoded within the picture budget.
-constexpr std::uint64_t kMaxPicturePixels = std::uint64_t{1} << 20;
+// A design needs three levels; members of newer versions may need a few more.
+constexpr int kMaxDepth = 8;
+// Pointer positions reach this far past the window at most (a screen's width in twips).
+constexpr double kFarTwips = 1e6;
+// A title of a file: longer ones no file system holds.
+constexpr std::size_t kMaxText = 255;
+// "None" and one entry per picture: the enable list never holds more.
+constexpr std::size_t kMaxListEntries = Form1::kSlots + 1;
+constexpr std::int64_t kMaxPixels =
+    static_cast<std::int64_t>(picture_decode::max_pixel_bytes / sizeof(std::uint32_t));
 
 struct Refused {
     Refusal refusal;
@@ -40,7 +43,6 @@ struct Refused {
     throw Refused{{std::move(reason), line, column}};
 }
 
-// Line and column (from 1) of the byte at offset.
 std::pair<int, int> line_column(const std::string& bytes, std::size_t offset) {
     offset = std::min(offset, bytes.size());
     int line = 1;
@@ -54,8 +56,13 @@ std::pair<int, int> line_column(const std::string& bytes, std::size_t offset) {
     return {line, static_cast<int>(offset - start) + 1};
 }
 
-// The shortest decimal that reads back to exactly this float, as the double JSON holds.
-double exact_double(float value) {
+std::string quoted(const std::string& key) { return "\"" + key + "\""; }
+
+// Whole twips as integers, others as the shortest decimal that reads back to the float.
+ordered twips(float value) {
+    if (value == std::trunc(value) && std::fabs(value) < 1e9F && !std::signbit(value)) {
+        return static_cast<std::int64_t>(value);
+    }
     const std::string text = float_text(value);
     double d = 0;
     std::from_chars(text.data(), text.data() + text.size(), d);
@@ -63,294 +70,127 @@ double exact_double(float value) {
     return std::memcmp(&back, &value, sizeof value) == 0 ? d : static_cast<double>(value);
 }
 
-std::string quoted(const std::string& key) { return "\"" + key + "\""; }
-
-// Reading and writing each kind of value a design holds; `where` names the
-// value in a refusal.
-class Codec {
-public:
-    Codec(std::string folder, platform::PictureLoader* loader, tk::PictureBudget* budget)
-        : folder_(std::move(folder)), loader_(loader), budget_(budget) {}
-
-    std::vector<MissingPicture> missing;
-    int slot = 0; // of the picture being read, for the missing list
-
-    json put(float v) const { return exact_double(v); }
-    json put(bool v) const { return v; }
-    json put(std::int16_t v) const { return v; }
-    json put(tk::Color v) const { return v; }
-    json put(std::size_t v) const { return v == std::string::npos ? json(nullptr) : json(v); }
-    json put(const std::string& v) const { return v; }
-    json put(const std::vector<std::string>& v) const { return v; }
-    template <class T, std::size_t N> json put(const std::array<T, N>& v) const {
-        json out = json::array();
-        for (const T& e : v) {
-            out.push_back(put(e));
-        }
-        return out;
-    }
-    json put(const Variant& v) const {
-        if (v.is_integer()) {
-            return static_cast<std::int16_t>(*v.number());
-        }
-        if (v.is_float()) {
-            return exact_double(static_cast<float>(*v.number()));
-        }
-        if (v.is_text()) {
-            return v.text();
-        }
-        return nullptr;
-    }
-    json put(const tk::PicturePtr& v) const {
-        if (!v) {
-            return nullptr;
-        }
-        return {{"path", relative_path(v->path)}, {"width", v->width}, {"height", v->height}};
-    }
-
-    void get(const json& in, float& v, const std::string& where) {
-        v = static_cast<float>(number(in, where, kMaxTwips));
-    }
-    void get(const json& in, bool& v, const std::string& where) {
-        expect(in.is_boolean(), where, "true or false");
-        v = in.get<bool>();
-    }
-    void get(const json& in, std::int16_t& v, const std::string& where) {
-        v = static_cast<std::int16_t>(integer(in, where, std::numeric_limits<std::int16_t>::min(),
-                                              std::numeric_limits<std::int16_t>::max()));
-    }
-    void get(const json& in, int& v, const std::string& where) {
-        v = static_cast<int>(integer(in, where, 0, kMaxPicturePixels));
-    }
-    void get(const json& in, tk::Color& v, const std::string& where) {
-        v = static_cast<tk::Color>(integer(in, where, 0, 0xFFFFFF));
-    }
-    void get(const json& in, std::size_t& v, const std::string& where) {
-        v = in.is_null() ? std::string::npos
-                         : static_cast<std::size_t>(integer(in, where, 0, kMaxDesignFileBytes));
-    }
-    void get(const json& in, std::string& v, const std::string& where) {
-        expect(in.is_string(), where, "a text");
-        v = in.get<std::string>();
-    }
-    void get(const json& in, std::vector<std::string>& v, const std::string& where) {
-        expect(in.is_array(), where, "a list");
-        v.clear();
-        for (const json& e : in) {
-            get(e, v.emplace_back(), where);
-        }
-    }
-    template <class T, std::size_t N>
-    void get(const json& in, std::array<T, N>& v, const std::string& where) {
-        expect(in.is_array() && in.size() == N, where, "a list of " + std::to_string(N));
-        for (std::size_t k = 0; k < N; ++k) {
-            get(in[k], v[k], where);
-        }
-    }
-    void get(const json& in, Variant& v, const std::string& where) {
-        if (in.is_null()) {
-            v.clear();
-        } else if (in.is_number_integer()) {
-            std::int16_t n = 0;
-            get(in, n, where);
-            v = n;
-        } else if (in.is_number_float()) {
-            v = static_cast<float>(number(in, where, kMaxTwips));
-        } else if (in.is_string()) {
-            v = in.get<std::string>();
-        } else {
-            expect(false, where, "a number, a text or null");
-        }
-    }
-    void get(const json& in, tk::PicturePtr& v, const std::string& where) {
-        if (in.is_null()) {
-            v.reset();
-            return;
-        }
-        expect(in.is_object(), where, "a picture or null");
-        std::string path;
-        int width = 0;
-        int height = 0;
-        get(member(in, "path", where), path, where + ".path");
-        get(member(in, "width", where), width, where + ".width");
-        get(member(in, "height", where), height, where + ".height");
-        only_keys(in, 3, where);
-        if (width < 1 || height < 1) {
-            refuse(where + ": a picture of no size");
-        }
-        v = read_picture(resolve(path), width, height);
-    }
-
-    // A member that must be there.
-    static const json& member(const json& in, const std::string& key, const std::string& where) {
-        const auto it = in.find(key);
-        if (it == in.end()) {
-            refuse(where + ": missing key " + quoted(key));
-        }
-        return *it;
-    }
-    // All expected members were found: any more is one not known.
-    static void only_keys(const json& in, std::size_t expected, const std::string& where,
-                          const std::set<std::string>& known = {}) {
-        if (in.size() == expected) {
-            return;
-        }
-        for (const auto& [key, value] : in.items()) {
-            if (known.count(key) == 0) {
-                refuse(where + ": unknown key " + quoted(key));
-            }
-        }
-        refuse(where + ": unknown key");
-    }
-    static void expect(bool ok, const std::string& where, const std::string& what) {
-        if (!ok) {
-            refuse(where + ": not " + what);
-        }
-    }
-
-public:
-    // Puts the pictures read in place of their stand-ins; those that cannot be read
-    // stay stand-ins and are listed as missing.
-    void read_pictures(DesignState& design) {
-        std::vector<std::string> paths;
-        for (const Wanted& w : wanted_) {
-            if (std::find(paths.begin(), paths.end(), w.stand_in->path) == paths.end()) {
-                paths.push_back(w.stand_in->path);
-            }
-        }
-        const std::vector<tk::PicturePtr> pictures = loader_->load_all(paths, *budget_);
-        std::map<const tk::Picture*, tk::PicturePtr> found;
-        for (const Wanted& w : wanted_) {
-            const auto at = std::find(paths.begin(), paths.end(), w.stand_in->path) - paths.begin();
-            const tk::PicturePtr& picture = pictures.at(static_cast<std::size_t>(at));
-            if (picture) {
-                found[w.stand_in.get()] = picture;
-                continue;
-            }
-            std::error_code error;
-            missing.push_back({w.slot, w.stand_in->path,
-                               fs::exists(w.stand_in->path, error) ? "cannot be read as a picture"
-                                                                   : "does not exist"});
-        }
-        for (tk::ControlState& c : design.controls) {
-            if (auto* image = std::get_if<tk::ImageState>(&c.own); image && image->picture) {
-                if (const auto it = found.find(image->picture.get()); it != found.end()) {
-                    image->picture = it->second;
-                }
-            }
-        }
-    }
-
-
-private:
-    static double number(const json& in, const std::string& where, double bound) {
-        expect(in.is_number(), where, "a number");
-        const double d = in.get<double>();
-        if (!std::isfinite(d) || std::fabs(d) > bound) {
-            refuse(where + ": out of range");
-        }
-        return d;
-    }
-    static std::int64_t integer(const json& in, const std::string& where, std::int64_t low,
-                                std::uint64_t high) {
-        expect(in.is_number_integer(), where, "a whole number");
-        if (in.is_number_unsigned()
-                ? in.get<std::uint64_t>() > high
-                : in.get<std::int64_t>() < low ||
-                      in.get<std::int64_t>() > static_cast<std::int64_t>(high)) {
-            refuse(where + ": out of range");
-        }
-        return in.is_number_unsigned() ? static_cast<std::int64_t>(in.get<std::uint64_t>())
-                                       : in.get<std::int64_t>();
-    }
-
-    std::string relative_path(const std::string& path) const {
-        const fs::path p(path);
-        if (folder_.empty() || !p.is_absolute()) {
-            return p.generic_string();
-        }
-        const fs::path rel =
-            p.lexically_normal().lexically_relative(fs::path(folder_).lexically_normal());
-        return rel.empty() ? p.generic_string() : rel.generic_string();
-    }
-    std::string resolve(const std::string& path) const {
-        const fs::path p(path);
-        if (p.is_absolute() || folder_.empty()) {
-            return p.lexically_normal().string();
-        }
-        return (fs::path(folder_) / p).lexically_normal().string();
-    }
-
-    // A stand-in for now: every picture of the file is read once the whole file has
-    // passed its checks, side by side (read_pictures).
-    tk::PicturePtr read_picture(const std::string& path, int width, int height) {
-        auto stand_in = std::make_shared<tk::Picture>();
-        stand_in->width = width;
-        stand_in->height = height;
-        stand_in->path = path;
-        wanted_.push_back({slot, stand_in});
-        return stand_in;
-    }
-
-    std::string folder_;
-    platform::PictureLoader* loader_;
-    tk::PictureBudget* budget_;
-    struct Wanted {
-        int slot = 0;
-        std::shared_ptr<tk::Picture> stand_in;
-    };
-    std::vector<Wanted> wanted_;
-};
-
-template <class T> void put_fields(const Codec& codec, const T& value, json& out) {
-    std::apply([&](const auto&... f) { ((out[f.key] = codec.put(value.*(f.member))), ...); },
-               fields_of<T>());
+// The image's size in twips for a picture of this natural size, as a load leaves it.
+std::pair<float, float> image_size(int width, int height) {
+    tk::PictureBox box("size");
+    auto p = std::make_shared<tk::Picture>();
+    p->width = width;
+    p->height = height;
+    box.set_picture(p);
+    return {box.width * 2, box.height * 2};
 }
 
-template <class T>
-void get_fields(Codec& codec, const json& in, T& value, const std::string& where) {
-    std::apply(
-        [&](const auto&... f) {
-            (codec.get(Codec::member(in, f.key, where), value.*(f.member), where + "." + f.key),
-             ...);
-        },
-        fields_of<T>());
+// ---- reading, with every value checked against what the program can reach ----
+
+const json& member(const json& in, const char* key, const std::string& where) {
+    const auto it = in.find(key);
+    if (it == in.end()) {
+        refuse(where + ": missing " + quoted(key));
+    }
+    return *it;
 }
 
-template <class T> std::set<std::string> keys_of() {
-    return std::apply([](const auto&... f) { return std::set<std::string>{f.key...}; },
-                      fields_of<T>());
+void expect(bool ok, const std::string& where, const std::string& what) {
+    if (!ok) {
+        refuse(where + ": not " + what);
+    }
 }
 
-std::vector<const tk::Control*> design_controls(const Form1& form) {
-    std::vector<const tk::Control*> out;
-    for (const auto& c : form.controls()) {
-        if (form.part_of(*c) == StatePart::Design) {
-            out.push_back(c.get());
+double number(const json& in, const std::string& where, double low, double high) {
+    expect(in.is_number(), where, "a number");
+    const double d = in.get<double>();
+    if (!std::isfinite(d) || d < low || d > high) {
+        refuse(where + ": out of range");
+    }
+    return d;
+}
+
+std::int64_t whole(const json& in, const std::string& where, std::int64_t low, std::int64_t high) {
+    expect(in.is_number_integer(), where, "a whole number");
+    if (in.is_number_unsigned() ? in.get<std::uint64_t>() > static_cast<std::uint64_t>(high) ||
+                                      static_cast<std::int64_t>(in.get<std::uint64_t>()) < low
+                                : in.get<std::int64_t>() < low || in.get<std::int64_t>() > high) {
+        refuse(where + ": out of range");
+    }
+    return in.get<std::int64_t>();
+}
+
+// One line of text, no control characters: it goes into code lines and captions.
+std::string line_text(const json& in, const std::string& where) {
+    expect(in.is_string(), where, "a text");
+    std::string s = in.get<std::string>();
+    if (s.size() > kMaxText) {
+        refuse(where + ": longer than " + std::to_string(kMaxText) + " bytes");
+    }
+    if (std::any_of(s.begin(), s.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; })) {
+        refuse(where + ": holds a control character");
+    }
+    return s;
+}
+
+std::optional<std::int16_t> code(const json& in, const std::string& where, int high) {
+    if (in.is_null()) {
+        return std::nullopt;
+    }
+    return static_cast<std::int16_t>(whole(in, where, 0, high));
+}
+
+void only(const json& in, std::initializer_list<const char*> keys, const std::string& where) {
+    for (const auto& [key, value] : in.items()) {
+        if (std::none_of(keys.begin(), keys.end(), [&](const char* k) { return key == k; })) {
+            refuse(where + ": unknown member " + quoted(key));
         }
     }
-    return out;
 }
 
-// "Image11" or "lbl12": a member of a family past its end.
-std::string unknown_control(const std::string& name) {
-    for (const auto& [family, what] : {std::pair{"Image", "slot"}, std::pair{"lbl", "hotspot"}}) {
-        const std::string_view f(family);
-        if (name.size() > f.size() && name.compare(0, f.size(), f) == 0 &&
-            std::all_of(name.begin() + static_cast<std::ptrdiff_t>(f.size()), name.end(),
-                        [](char c) { return c >= '0' && c <= '9'; })) {
-            return std::string(what) + " " + name.substr(f.size()) + " is outside 1 to 10";
-        }
+PictureEntry read_picture(const json& in, const std::string& where) {
+    expect(in.is_object(), where, "a picture");
+    only(in, {"slot", "path", "left", "top", "width", "height", "tag", "name", "status", "mode"},
+         where);
+    PictureEntry p;
+    p.slot = static_cast<int>(whole(member(in, "slot", where), where + ".slot", 1, Form1::kSlots));
+    const std::string at = "picture in slot " + std::to_string(p.slot);
+    expect(member(in, "path", at).is_string(), at + ".path", "a text");
+    p.path = in["path"].get<std::string>();
+    if (p.path.empty() || p.path.find('\0') != std::string::npos) {
+        refuse(at + ".path: not a file's path");
     }
-    return "unknown control " + quoted(name);
+    p.width = static_cast<int>(whole(member(in, "width", at), at + ".width", 1, kMaxPixels));
+    p.height = static_cast<int>(whole(member(in, "height", at), at + ".height", 1, kMaxPixels));
+    if (static_cast<std::int64_t>(p.width) * p.height > kMaxPixels) {
+        refuse(at + ": larger than a picture may be");
+    }
+    // A drop keeps a picture on the canvas; one wider than it ends with its far edge there.
+    const auto [w, h] = image_size(p.width, p.height);
+    p.left = static_cast<float>(number(member(in, "left", at), at + ".left",
+                                       std::min(0.0, double{Form1::kCanvasRight} - w),
+                                       Form1::kCanvasRight));
+    p.top = static_cast<float>(number(member(in, "top", at), at + ".top",
+                                      std::min(0.0, double{Form1::kCanvasBottom} - h),
+                                      Form1::kCanvasBottom));
+    p.tag = in.contains("tag") ? line_text(in["tag"], at + ".tag") : std::string();
+    p.name = in.contains("name") ? line_text(in["name"], at + ".name") : std::string();
+    p.status = code(member(in, "status", at), at + ".status", 1);
+    p.mode = code(member(in, "mode", at), at + ".mode", 3);
+    return p;
 }
 
-// A selection names a slot or hotspot 1 to 10; 0 or empty names none.
-void check_selection(const Variant& v, const char* what) {
-    const auto n = v.number();
-    if (!v.empty() && n && (*n < 0 || *n > DesignVariables::kSlots)) {
-        refuse(std::string(what) + " " + v.text() + " is outside 1 to 10");
-    }
+HotspotEntry read_hotspot(const json& in, const std::string& where) {
+    expect(in.is_object(), where, "a hotspot");
+    only(in, {"number", "left", "top", "width", "height"}, where);
+    HotspotEntry h;
+    h.number = static_cast<int>(
+        whole(member(in, "number", where), where + ".number", 1, Form1::kHotspots));
+    const std::string at = "hotspot " + std::to_string(h.number);
+    // Only the right and bottom edges are held to the canvas; a band may start off it.
+    h.left = static_cast<float>(
+        number(member(in, "left", at), at + ".left", -kFarTwips, Form1::kClientWidth));
+    h.top = static_cast<float>(
+        number(member(in, "top", at), at + ".top", -kFarTwips, Form1::kClientHeight));
+    h.width = static_cast<float>(number(member(in, "width", at), at + ".width", 0, kFarTwips));
+    h.height = static_cast<float>(number(member(in, "height", at), at + ".height", 0, kFarTwips));
+    return h;
 }
 
 // Counts how far the parser has read, so that a key it rejects has a place.
@@ -386,9 +226,10 @@ private:
     std::size_t* read_ = nullptr;
 };
 
-json parse(const std::string& bytes) {
+// JSON with no duplicate key and no deeper nesting than a design could use.
+json parse_json(const std::string& bytes) {
     std::size_t read = 0;
-    std::vector<std::set<std::string>> open; // keys of each open object or array
+    std::vector<std::set<std::string>> open;
     const auto place = [&] { return line_column(bytes, read); };
     const json::parser_callback_t guard = [&](int /*depth*/, json::parse_event_t event,
                                               json& parsed) {
@@ -423,111 +264,416 @@ json parse(const std::string& bytes) {
     } catch (const json::parse_error& e) {
         const auto [line, column] = line_column(bytes, e.byte == 0 ? 0 : e.byte - 1);
         refuse("not JSON", line, column);
+    } catch (const json::exception&) {
+        // A number no double holds, among others.
+        const auto [line, column] = place();
+        refuse("a value out of range", line, column);
     }
 }
 
-DesignState read_state(const json& root, Codec& codec) {
-    Codec::expect(root.is_object(), "the file", "a design");
-    const auto format = root.find("format");
-    if (format == root.end() || !format->is_string() || format->get<std::string>() != kFormat) {
-        refuse("not a padscreen design");
-    }
-    std::int16_t version = 0;
-    codec.get(Codec::member(root, "version", "the file"), version, "version");
-    if (version > kFormatVersion) {
-        refuse("made by a newer padscreen (version " + std::to_string(version) + ")");
-    }
-    if (version < 1) {
-        refuse("unknown version " + std::to_string(version));
-    }
-    std::string program;
-    codec.get(Codec::member(root, "program", "the file"), program, "program");
+// ---- version 1: a dump of the window; only its design is taken ----
 
-    Form1 fresh;
-    fresh.start_up();
-    DesignState design = fresh.design();
-    const auto names = design_controls(fresh);
-    const json& controls = Codec::member(root, "controls", "the file");
-    Codec::expect(controls.is_object(), "controls", "an object");
-    std::set<std::string> known;
-    for (std::size_t k = 0; k < names.size(); ++k) {
-        const std::string& name = names[k]->name();
-        known.insert(name);
-        const json& entry = Codec::member(controls, name, "controls");
-        Codec::expect(entry.is_object(), name, "an object");
-        tk::ControlState& state = design.controls[k];
-        get_fields(codec, entry, state.place, name);
-        std::visit(
-            [&](auto& own) {
-                using Own = std::decay_t<decltype(own)>;
-                codec.slot = names[k]->kind() == tk::Kind::Image
-                                 ? static_cast<int>(std::stoi(name.substr(5)))
-                                 : 0;
-                get_fields(codec, entry, own, name);
-                std::set<std::string> keys = keys_of<tk::Placement>();
-                keys.merge(keys_of<Own>());
-                Codec::only_keys(entry, keys.size(), name, keys);
-            },
-            state.own);
+// A v1 variable as a v2 code: whole numbers stay, empty is "no answer yet",
+// anything else is left for the checks to refuse.
+json v1_code(const json& v) { return v.is_null() ? json(nullptr) : v; }
+
+std::string v1_text(const json& v) {
+    if (v.is_string()) {
+        return v.get<std::string>();
     }
-    if (controls.size() != names.size()) {
-        for (const auto& [name, value] : controls.items()) {
-            if (known.count(name) == 0) {
-                refuse(unknown_control(name));
-            }
+    if (v.is_number_integer()) {
+        return std::to_string(v.get<std::int64_t>());
+    }
+    return v.is_number() ? float_text(v.get<float>()) : std::string();
+}
+
+const json* find(const json& in, const char* key) {
+    if (!in.is_object()) {
+        return nullptr;
+    }
+    const auto it = in.find(key);
+    return it == in.end() ? nullptr : &*it;
+}
+
+json migrate_v1(const json& root) {
+    static const json kNone;
+    const json* controls = find(root, "controls");
+    const json* variables = find(root, "variables");
+    const auto control = [&](const std::string& name) -> const json& {
+        const json* c = controls != nullptr ? find(*controls, name.c_str()) : nullptr;
+        return c != nullptr ? *c : kNone;
+    };
+    const auto variable = [&](const char* name, int index) -> json {
+        const json* v = variables != nullptr ? find(*variables, name) : nullptr;
+        if (v == nullptr) {
+            return nullptr;
+        }
+        if (index < 0) {
+            return *v;
+        }
+        return v->is_array() && static_cast<std::size_t>(index) < v->size() ? (*v)[index] : json();
+    };
+    const auto get = [](const json& in, const char* key, json fallback) {
+        const json* v = find(in, key);
+        return v != nullptr ? *v : fallback;
+    };
+    json out = {{"format", kFormat}, {"version", 2}};
+    if (const json* program = find(root, "program")) {
+        out["program"] = *program;
+    }
+    json pictures = json::array();
+    int disabled = 0;
+    for (int n = 1; n <= Form1::kSlots; ++n) {
+        const json& image = control("Image" + std::to_string(n));
+        if (disabled == 0 && get(image, "enabled", true) == false) {
+            disabled = n;
+        }
+        const json* picture = find(image, "picture");
+        if (picture == nullptr || !picture->is_object()) {
+            continue;
+        }
+        const int k = n - 1;
+        pictures.push_back(
+            {{"slot", n},
+             {"path", get(*picture, "path", "")},
+             {"left", get(image, "left", 0)},
+             {"top", get(image, "top", 0)},
+             {"width", get(*picture, "width", 0)},
+             {"height", get(*picture, "height", 0)},
+             {"tag", get(image, "tag", "")},
+             {"name", v1_text(variable("file_names", k))},
+             {"status", v1_code(n == Form1::kSlots ? variable("status_10", -1)
+                                                   : variable("status_1_to_9", k))},
+             {"mode", v1_code(n == Form1::kSlots ? variable("mode_10", -1)
+                                                 : variable("mode_1_to_9", k))}});
+    }
+    json hotspots = json::array();
+    for (int k = 1; k <= Form1::kHotspots; ++k) {
+        const json& label = control("lbl" + std::to_string(k));
+        if (get(label, "visible", false) == true) {
+            hotspots.push_back({{"number", k},
+                                {"left", get(label, "left", 0)},
+                                {"top", get(label, "top", 0)},
+                                {"width", get(label, "width", 0)},
+                                {"height", get(label, "height", 0)}});
         }
     }
-    const json& variables = Codec::member(root, "variables", "the file");
-    Codec::expect(variables.is_object(), "variables", "an object");
-    get_fields(codec, variables, design.variables, "variables");
-    Codec::only_keys(variables, keys_of<DesignVariables>().size(), "variables",
-                     keys_of<DesignVariables>());
-    check_selection(design.variables.intPic, "slot");
-    check_selection(design.variables.hsi, "hotspot");
-    Codec::only_keys(root, 5, "the file",
-                     {"controls", "format", "program", "variables", "version"});
-    return design;
+    out["pictures"] = std::move(pictures);
+    out["hotspots"] = std::move(hotspots);
+    out["enable"] = {{"list", get(control("cboDisable"), "items", json::array({"None"}))},
+                     {"disabled", disabled}};
+    return out;
+}
+
+// ---- version 2 ----
+
+Parsed read_v2(const json& root) {
+    Parsed parsed;
+    for (const auto& [key, value] : root.items()) {
+        if (key == "format" || key == "version" || key == "program") {
+            continue;
+        }
+        if (key == "pictures") {
+            expect(value.is_array(), "pictures", "a list");
+            std::set<int> seen;
+            for (std::size_t k = 0; k < value.size(); ++k) {
+                PictureEntry p = read_picture(value[k], "pictures[" + std::to_string(k) + "]");
+                if (!seen.insert(p.slot).second) {
+                    refuse("two pictures in slot " + std::to_string(p.slot));
+                }
+                parsed.design.pictures.push_back(std::move(p));
+            }
+        } else if (key == "hotspots") {
+            expect(value.is_array(), "hotspots", "a list");
+            std::set<int> seen;
+            for (std::size_t k = 0; k < value.size(); ++k) {
+                HotspotEntry h = read_hotspot(value[k], "hotspots[" + std::to_string(k) + "]");
+                if (!seen.insert(h.number).second) {
+                    refuse("two hotspots numbered " + std::to_string(h.number));
+                }
+                parsed.design.hotspots.push_back(h);
+            }
+        } else if (key == "enable") {
+            expect(value.is_object(), "enable", "an object");
+            only(value, {"list", "disabled"}, "enable");
+            if (const json* list = find(value, "list")) {
+                expect(list->is_array() && list->size() <= kMaxListEntries, "enable.list",
+                       "a list of at most " + std::to_string(kMaxListEntries));
+                parsed.design.enable_list.clear();
+                for (const json& e : *list) {
+                    parsed.design.enable_list.push_back(line_text(e, "enable.list"));
+                }
+            }
+            if (const json* d = find(value, "disabled")) {
+                parsed.design.disabled =
+                    static_cast<int>(whole(*d, "enable.disabled", 0, Form1::kSlots));
+            }
+        } else if (key == "recovery") {
+            expect(value.is_object(), "recovery", "an object");
+            only(value, {"file", "kind", "modified"}, "recovery");
+            Belonging b;
+            if (const json* f = find(value, "file")) {
+                expect(f->is_string(), "recovery.file", "a text");
+                b.file = f->get<std::string>();
+            }
+            if (const json* k = find(value, "kind")) {
+                expect(k->is_string() && (*k == "none" || *k == "design" || *k == "code"),
+                       "recovery.kind", "none, design or code");
+                b.kind = k->get<std::string>();
+            }
+            if (const json* m = find(value, "modified")) {
+                expect(m->is_boolean(), "recovery.modified", "true or false");
+                b.modified = m->get<bool>();
+            }
+            parsed.belonging = b;
+        } else {
+            parsed.unknown[key] = value.dump();
+        }
+    }
+    const auto pending = std::count_if(
+        parsed.design.pictures.begin(), parsed.design.pictures.end(),
+        [](const PictureEntry& p) { return !p.status || !p.mode; });
+    if (pending > 1) {
+        refuse("more than one picture waits for its display status");
+    }
+    std::sort(parsed.design.pictures.begin(), parsed.design.pictures.end(),
+              [](const PictureEntry& a, const PictureEntry& b) { return a.slot < b.slot; });
+    std::sort(parsed.design.hotspots.begin(), parsed.design.hotspots.end(),
+              [](const HotspotEntry& a, const HotspotEntry& b) { return a.number < b.number; });
+    return parsed;
+}
+
+std::string relative_path(const std::string& path, const std::string& folder) {
+    const fs::path p(path);
+    if (folder.empty() || !p.is_absolute()) {
+        return p.generic_string();
+    }
+    const fs::path rel =
+        p.lexically_normal().lexically_relative(fs::path(folder).lexically_normal());
+    return rel.empty() ? p.generic_string() : rel.generic_string();
 }
 
 } // namespace
 
+std::string resolve_path(const std::string& path, const std::string& folder) {
+    fs::path p(path);
+    if (p.is_relative()) {
+        p = fs::path(folder.empty() ? "." : folder) / p;
+    }
+    std::error_code error;
+    const fs::path absolute = fs::absolute(p, error);
+    return (error ? p : absolute).lexically_normal().string();
+}
+
+FileDesign design_of(const Form1& form, int pending_slot) {
+    FileDesign d;
+    for (int n = 1; n <= Form1::kSlots; ++n) {
+        const tk::Image& image = form.Image(n);
+        if (!image.enabled && d.disabled == 0) {
+            d.disabled = n;
+        }
+        if (!image.picture) {
+            continue;
+        }
+        PictureEntry p{n,
+                       image.picture->path,
+                       image.left,
+                       image.top,
+                       image.picture->width,
+                       image.picture->height,
+                       image.tag,
+                       form.strFileName(n).text(),
+                       std::nullopt,
+                       std::nullopt};
+        const auto status = form.intIDS(n).number();
+        const auto mode = form.intMode(n).number();
+        // Only the dialog's answers are codes; anything else asks again.
+        if (n != pending_slot && status && mode && form.intIDS(n).is_integer() &&
+            form.intMode(n).is_integer() && *status >= 0 && *status <= 1 && *mode >= 0 &&
+            *mode <= 3) {
+            p.status = static_cast<std::int16_t>(*status);
+            p.mode = static_cast<std::int16_t>(*mode);
+        }
+        d.pictures.push_back(std::move(p));
+    }
+    for (int k = 1; k <= Form1::kHotspots; ++k) {
+        const tk::Label& label = form.lbl(k);
+        if (label.visible) {
+            d.hotspots.push_back({k, label.left, label.top, label.width, label.height});
+        }
+    }
+    d.enable_list = form.cboDisable.items;
+    return d;
+}
+
+DesignState state_of(const FileDesign& design, const std::vector<tk::PicturePtr>& pictures) {
+    Form1 form;
+    form.start_up();
+    for (std::size_t k = 0; k < design.pictures.size(); ++k) {
+        const PictureEntry& p = design.pictures[k];
+        tk::Image& image = form.Image(p.slot);
+        // Sized as a load sizes it, then placed.
+        form.picHold.set_picture(pictures.at(k));
+        image.height = form.picHold.height * 2;
+        image.width = form.picHold.width * 2;
+        form.picHold.clear_picture();
+        image.picture = pictures[k];
+        image.left = p.left;
+        image.top = p.top;
+        image.tag = p.tag;
+        image.drag_mode = tk::Image::kAutomatic;
+        image.visible = true;
+        form.strFileName(p.slot) = p.name;
+        if (p.status) {
+            form.set_intIDS(p.slot, *p.status);
+        }
+        if (p.mode) {
+            form.set_intMode(p.slot, *p.mode);
+        }
+    }
+    for (const HotspotEntry& h : design.hotspots) {
+        tk::Label& label = form.lbl(h.number);
+        label.left = h.left;
+        label.top = h.top;
+        label.width = h.width;
+        label.height = h.height;
+        label.visible = true;
+    }
+    form.cboDisable.items = design.enable_list;
+    if (design.disabled != 0) {
+        form.Image(design.disabled).enabled = false;
+    }
+    form.cmdDelete.enabled = !design.pictures.empty();
+    form.cmdDeleteHS.enabled = !design.hotspots.empty();
+    return form.design();
+}
+
+std::string write_design(const FileDesign& design, const std::string& folder,
+                         const std::string& program_version, const Unknown& unknown,
+                         const std::optional<Belonging>& belonging) {
+    ordered pictures = ordered::array();
+    for (const PictureEntry& p : design.pictures) {
+        const auto code_or_null = [](const std::optional<std::int16_t>& c) {
+            return c ? ordered(*c) : ordered(nullptr);
+        };
+        pictures.push_back({{"slot", p.slot},
+                            {"path", relative_path(p.path, folder)},
+                            {"left", twips(p.left)},
+                            {"top", twips(p.top)},
+                            {"width", p.width},
+                            {"height", p.height},
+                            {"tag", p.tag},
+                            {"name", p.name},
+                            {"status", code_or_null(p.status)},
+                            {"mode", code_or_null(p.mode)}});
+    }
+    ordered hotspots = ordered::array();
+    for (const HotspotEntry& h : design.hotspots) {
+        hotspots.push_back({{"number", h.number},
+                            {"left", twips(h.left)},
+                            {"top", twips(h.top)},
+                            {"width", twips(h.width)},
+                            {"height", twips(h.height)}});
+    }
+    // format and version first: the content type is told from the first bytes.
+    ordered root = {{"format", kFormat}, {"version", kFormatVersion}, {"program", program_version}};
+    root["pictures"] = std::move(pictures);
+    root["hotspots"] = std::move(hotspots);
+    root["enable"] = {{"list", design.enable_list}, {"disabled", design.disabled}};
+    if (belonging) {
+        root["recovery"] = {
+            {"file", belonging->file}, {"kind", belonging->kind}, {"modified", belonging->modified}};
+    }
+    for (const auto& [key, text] : unknown) {
+        root[key] = ordered::parse(text);
+    }
+    // Paths from the file system that are not UTF-8 cannot be held by JSON.
+    return root.dump(2, ' ', false, ordered::error_handler_t::replace) + "\n";
+}
+
 std::string write_design(const Form1& form, const std::string& folder,
                          const std::string& program_version) {
-    const Codec codec(folder, nullptr, nullptr);
-    json controls = json::object();
-    for (const tk::Control* c : design_controls(form)) {
-        const tk::ControlState state = c->state();
-        json entry = json::object();
-        put_fields(codec, state.place, entry);
-        std::visit([&](const auto& own) { put_fields(codec, own, entry); }, state.own);
-        controls[c->name()] = std::move(entry);
+    return write_design(design_of(form), folder, program_version);
+}
+
+std::string migrate_1_to_2(const std::string& bytes) {
+    return migrate_v1(json::parse(bytes)).dump(2);
+}
+
+std::variant<Parsed, Refusal> parse_design(const std::string& bytes) {
+    try {
+        if (bytes.size() > kMaxDesignFileBytes) {
+            refuse("over 1 MiB");
+        }
+        json root = parse_json(bytes);
+        expect(root.is_object(), "the file", "a design");
+        const json* format = find(root, "format");
+        if (format == nullptr || *format != kFormat) {
+            refuse("not a padscreen design");
+        }
+        const auto version = static_cast<int>(whole(member(root, "version", "the file"),
+                                                    "version", 1, std::numeric_limits<int>::max()));
+        if (version > kFormatVersion) {
+            refuse("made by a newer version of padscreen");
+        }
+        if (const json* program = find(root, "program"); program != nullptr) {
+            expect(program->is_string(), "program", "a text");
+        }
+        // One step per version, in turn.
+        if (version == 1) {
+            root = migrate_v1(root);
+        }
+        Parsed parsed = read_v2(root);
+        parsed.version = version;
+        return parsed;
+    } catch (const Refused& r) {
+        return r.refusal;
+    } catch (const json::exception& e) {
+        return Refusal{std::string("cannot be read: ") + e.what()};
     }
-    json variables = json::object();
-    put_fields(codec, static_cast<const DesignVariables&>(form), variables);
-    const json root = {{"format", kFormat},
-                       {"version", kFormatVersion},
-                       {"program", program_version},
-                       {"controls", std::move(controls)},
-                       {"variables", std::move(variables)}};
-    // Paths from the file system that are not UTF-8 cannot be held by JSON.
-    return root.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }
 
 std::variant<Opened, Refusal> read_design(const std::string& bytes, const std::string& folder,
                                           platform::PictureLoader& loader,
                                           tk::PictureBudget& budget) {
-    try {
-        if (bytes.size() > kMaxDesignFileBytes) {
-            refuse("over 1 MiB");
-        }
-        const json root = parse(bytes);
-        Codec codec(folder, &loader, &budget);
-        DesignState design = read_state(root, codec);
-        codec.read_pictures(design);
-        return Opened{std::move(design), std::move(codec.missing)};
-    } catch (const Refused& r) {
-        return r.refusal;
+    auto parsed = parse_design(bytes);
+    if (auto* refusal = std::get_if<Refusal>(&parsed)) {
+        return *refusal;
     }
+    Parsed& p = std::get<Parsed>(parsed);
+    Opened opened;
+    opened.file = std::move(p.design);
+    opened.unknown = std::move(p.unknown);
+    opened.belonging = std::move(p.belonging);
+    // Every picture once, side by side, after the whole file passed its checks.
+    std::vector<std::string> paths;
+    for (PictureEntry& e : opened.file.pictures) {
+        e.path = resolve_path(e.path, folder);
+        if (std::find(paths.begin(), paths.end(), e.path) == paths.end()) {
+            paths.push_back(e.path);
+        }
+    }
+    const std::vector<tk::PicturePtr> loaded = loader.load_all(paths, budget);
+    std::vector<tk::PicturePtr> pictures;
+    for (const PictureEntry& e : opened.file.pictures) {
+        const auto at = static_cast<std::size_t>(
+            std::find(paths.begin(), paths.end(), e.path) - paths.begin());
+        tk::PicturePtr picture = at < loaded.size() ? loaded[at] : nullptr;
+        if (!picture) {
+            auto stand_in = std::make_shared<tk::Picture>();
+            stand_in->width = e.width;
+            stand_in->height = e.height;
+            stand_in->path = e.path;
+            std::error_code error;
+            opened.missing.push_back({e.slot, e.path,
+                                      fs::exists(e.path, error) ? "cannot be read as a picture"
+                                                                : "does not exist"});
+            picture = std::move(stand_in);
+        }
+        pictures.push_back(std::move(picture));
+    }
+    opened.design = state_of(opened.file, pictures);
+    return opened;
 }
 
 } // namespace document

@@ -2,6 +2,7 @@
 #include "document/recovery.h"
 
 #include "document/design_file.h"
+#include "document/document.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -25,12 +26,6 @@ constexpr std::size_t kKept = 3;
 // How often the writer looks for a design to copy.
 constexpr std::chrono::milliseconds kLooks{100};
 
-// Loads nothing: a copy is read for what it holds, not for its pixels.
-class NoPictures : public platform::PictureLoader {
-public:
-    tk::PicturePtr load(const std::string&, tk::PictureBudget&) override { return nullptr; }
-};
-
 // Whether the program that wrote a copy still runs: it holds the lock file's lock.
 bool owner_alive(const fs::path& lock) {
     const int fd = ::open(lock.c_str(), O_RDWR | O_CLOEXEC);
@@ -42,19 +37,6 @@ bool owner_alive(const fs::path& lock) {
     return held;
 }
 
-bool empty_canvas(const Form1& form) {
-    for (int n = 1; n <= Form1::kSlots; ++n) {
-        if (form.Image(n).has_picture()) {
-            return false;
-        }
-    }
-    for (int n = 1; n <= Form1::kHotspots; ++n) {
-        if (form.lbl(n).visible) {
-            return false;
-        }
-    }
-    return true;
-}
 
 // Replaces path with bytes: a temporary file beside it, flushed, renamed over it,
 // the folder flushed. False on any failure, the old copy then whole.
@@ -119,9 +101,8 @@ std::string Offer::text() const {
            (hotspots == 1 ? " hotspot, " : " hotspots, ") + time + ")";
 }
 
-Recovery::Recovery(Program& program, Designs& designs, std::string folder, std::string version)
-    : program_(program), designs_(designs), folder_(std::move(folder)),
-      version_(std::move(version)) {
+Recovery::Recovery(Document& document, std::string folder, std::string version)
+    : document_(document), folder_(std::move(folder)), version_(std::move(version)) {
     std::error_code error;
     fs::create_directories(folder_, error);
     find_offer();
@@ -136,7 +117,7 @@ Recovery::Recovery(Program& program, Designs& designs, std::string folder, std::
         lock_fd_ = -1;
     }
     writer_ = std::thread([this] { write_loop(); });
-    program_.on_rest([this] { follow(); });
+    document_.program().on_rest([this] { follow(); });
 }
 
 Recovery::~Recovery() {
@@ -181,81 +162,69 @@ void Recovery::find_offer() {
         fs::remove(left[k].copy, error);
         fs::remove(fs::path(left[k].copy).replace_extension(".lock"), error);
     }
-    NoPictures none;
-    tk::PictureBudget budget;
     for (std::size_t k = 0; k < std::min(kKept, left.size()); ++k) {
         std::string reason;
         const auto bytes = read_file(left[k].copy.string(), kMaxDesignFileBytes, reason);
         if (!bytes) {
             continue;
         }
-        auto result = read_design(*bytes, "", none, budget);
-        if (const auto* opened = std::get_if<Opened>(&result)) {
-            Form1 scratch;
-            scratch.start_up();
-            scratch.set_design(opened->design);
-            Offer offer{left[k].copy.string(), 0, 0, local_time(left[k].time)};
-            for (int n = 1; n <= Form1::kSlots; ++n) {
-                offer.pictures += scratch.Image(n).has_picture() ? 1 : 0;
-            }
-            for (int n = 1; n <= Form1::kHotspots; ++n) {
-                offer.hotspots += scratch.lbl(n).visible ? 1 : 0;
-            }
-            offer_ = offer;
+        const auto parsed = parse_design(*bytes);
+        if (const auto* p = std::get_if<Parsed>(&parsed)) {
+            offer_ = Offer{left[k].copy.string(), static_cast<int>(p->design.pictures.size()),
+                           static_cast<int>(p->design.hotspots.size()), local_time(left[k].time)};
             return;
         }
     }
 }
 
-void Recovery::restore() {
+bool Recovery::take_offer(Document& document, std::optional<Belonging>& belonging) {
     if (!offer_) {
-        return;
+        return false;
     }
-    const Offer offer = *offer_;
-    program_.run([this, &offer] {
-        if (program_.form1() == nullptr || program_.status_dialog() != nullptr) {
-            return;
-        }
-        std::string reason;
-        const auto bytes = read_file(offer.path, kMaxDesignFileBytes, reason);
-        if (bytes && designs_.apply(*bytes, offer.path, "")) {
-            std::error_code error;
-            // Its design lives on in this program's own copy.
-            fs::remove(offer.path, error);
-            fs::remove(fs::path(offer.path).replace_extension(".lock"), error);
-            offer_.reset();
-        }
-    });
+    const std::string path = offer_->path;
+    std::string reason;
+    const auto bytes = read_file(path, kMaxDesignFileBytes, reason);
+    if (!bytes || !document.apply(*bytes, path, "", &belonging)) {
+        return false;
+    }
+    std::error_code error;
+    // Its design lives on in this program's own copy.
+    fs::remove(path, error);
+    fs::remove(fs::path(path).replace_extension(".lock"), error);
+    offer_.reset();
+    return true;
 }
 
 void Recovery::follow() {
-    const Form1* form = program_.form1();
+    const Program& program = document_.program();
+    const Form1* form = program.form1();
     if (!started_) {
         started_ = true;
-        steps_at_start_ = program_.history().taken();
-    } else if (offer_ && program_.history().taken() != steps_at_start_) {
+        steps_at_start_ = program.history().taken();
+    } else if (offer_ && program.history().taken() != steps_at_start_) {
         offer_.reset(); // the user went on with a design of their own
     }
     if (form == nullptr) {
         return; // the last design stays in the copy until a window shows another
     }
-    DesignState design = form->design();
-    const bool keep = !empty_canvas(*form) && (!designs_.path() || designs_.modified());
-    if (last_ && *last_ == design && keep == kept_) {
+    Copy copy{design_of(*form, document_.pending_slot()), document_.belonging()};
+    const bool empty = copy.design.pictures.empty() && copy.design.hotspots.empty();
+    const bool keep = !empty && copy.belonging.modified;
+    if (last_ && *last_ == copy && keep == kept_) {
         return;
     }
-    last_ = design;
+    last_ = copy;
     kept_ = keep;
     if (keep) {
         written_any_ = true;
-        post(std::move(design));
+        post(std::move(copy));
     } else if (written_any_) {
         written_any_ = false;
         post(std::nullopt);
     }
 }
 
-void Recovery::post(std::optional<DesignState> design) {
+void Recovery::post(std::optional<Copy> design) {
     // No wake-up call: waking a thread costs the UI thread more than the whole step
     // (measured); the writer looks on its own, often enough that a copy lags a moment.
     const std::lock_guard<std::mutex> lock(mutex_);
@@ -269,8 +238,6 @@ void Recovery::flush() {
 }
 
 void Recovery::write_loop() {
-    Form1 scratch; // the writer's own: the program's windows belong to the UI thread
-    scratch.start_up();
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         wake_.wait_for(lock, kLooks, [this] { return stop_ || pending_; });
@@ -280,13 +247,17 @@ void Recovery::write_loop() {
         if (!pending_) {
             return;
         }
-        std::optional<DesignState> design = std::move(*pending_);
+        std::optional<Copy> design = std::move(*pending_);
         pending_.reset();
         busy_ = true;
         lock.unlock();
         if (design) {
-            scratch.set_design(*design);
-            write_atomically(copy_, write_design(scratch, "", version_));
+            // Absolute paths: the next program may start in any folder.
+            for (PictureEntry& p : design->design.pictures) {
+                p.path = resolve_path(p.path, "");
+            }
+            write_atomically(copy_,
+                             write_design(design->design, "", version_, {}, design->belonging));
         } else {
             std::error_code error;
             fs::remove(copy_, error);

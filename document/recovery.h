@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
-#include "document/designs.h"
+#include "document/design_file.h"
 
 #include <condition_variable>
 #include <cstdint>
@@ -31,28 +31,39 @@ struct Offer {
 // longer running left behind. A copy whose design was saved, or that holds an
 // empty canvas, is removed. Nothing here is ever fatal: a folder that cannot be
 // written means no copy, a copy that cannot be read is skipped.
+class Document;
+
 class Recovery {
 public:
-    Recovery(Program& program, Designs& designs, std::string folder, std::string version);
+    Recovery(Document& document, std::string folder, std::string version);
     ~Recovery();
     Recovery(const Recovery&) = delete;
     Recovery& operator=(const Recovery&) = delete;
 
     // The copy on offer until the first design step, if any.
     const std::optional<Offer>& offer() const { return offer_; }
-    // Ctrl+R: the offered design on the canvas, as one undo step.
-    void restore();
+    // Ctrl+R, inside the running action: the offered design on the canvas and
+    // the offer gone; what the copy records of its file goes to belonging.
+    // False when the copy could not be used (the program says why).
+    bool take_offer(Document& document, std::optional<Belonging>& belonging);
+    // Said once on the panel when a copy could not be written; empty otherwise.
+    std::string notice() const { return notice_; }
     // Waits until the copies asked for so far are written (tests, the end).
     void flush();
 
 private:
     void find_offer();
     void follow();
-    void post(std::optional<DesignState> design);
+    // What a copy holds: the design, its file, and no pixels.
+    struct Copy {
+        FileDesign design;
+        Belonging belonging;
+        friend bool operator==(const Copy&, const Copy&) = default;
+    };
+    void post(std::optional<Copy> copy);
     void write_loop();
 
-    Program& program_;
-    Designs& designs_;
+    Document& document_;
     std::string folder_;
     std::string version_;
     std::string copy_;
@@ -60,7 +71,7 @@ private:
     std::optional<Offer> offer_;
     std::uint64_t steps_at_start_ = 0;
     bool started_ = false;
-    std::optional<DesignState> last_; // what the copy on disk holds; nullopt: none
+    std::optional<Copy> last_; // what the copy on disk holds; nullopt: none
     bool kept_ = false;        // whether last_ is worth a copy
     bool written_any_ = false; // a copy may be on disk
 
@@ -68,10 +79,11 @@ private:
     std::mutex mutex_;
     std::condition_variable wake_;
     std::condition_variable idle_;
-    std::optional<std::optional<DesignState>> pending_;
+    std::optional<std::optional<Copy>> pending_;
     bool busy_ = false;
     bool stop_ = false;
     std::thread writer_;
+    std::string notice_;
 };
 
 } // namespace document

@@ -37,6 +37,7 @@ public:
     void start();
 
     Form1* form1() override { return form1_.get(); }
+    const Form1* form1() const { return form1_.get(); }
     Form1& show_form1() override;
     void end_program() override;
     platform::Services& services() override { return services_; }

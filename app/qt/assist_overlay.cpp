@@ -4,9 +4,8 @@
 #include "assist/code_check.h"
 #include "assist/lcd.h"
 #include "assist/nudge.h"
-#include "assist/outcomes.h"
 #include "assist/read_out.h"
-#include "document/designs.h"
+#include "document/document.h"
 #include "document/recovery.h"
 #include "form1.h"
 #include "program.h"
@@ -143,10 +142,10 @@ void AssistOverlay::follow_read_out() {
         pointer.reset();
     }
     std::vector<assist::ReadOutLine> lines = assist::read_out(
-        *form_, pointer, outcomes_ != nullptr ? outcomes_->notice() : std::string());
-    if (recovery_ != nullptr && recovery_->offer()) {
+        *form_, pointer, document_ != nullptr ? document_->notice() : std::string());
+    if (document_ != nullptr && document_->offer()) {
         // Above the keys, in two lines: the panel is narrow.
-        const std::string offer = recovery_->offer()->text();
+        const std::string offer = document_->offer()->text();
         const std::size_t cut = offer.find(" (");
         const int group = lines.empty() ? 0 : lines.back().group + 1;
         lines.push_back({offer.substr(0, cut), assist::kRankNotice, group});
@@ -319,19 +318,18 @@ void AssistOverlay::run(const std::function<void(Form1&)>& action) {
 bool AssistOverlay::handle_key(const QKeyEvent& key) {
     const Qt::KeyboardModifiers mods =
         key.modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
-    if (designs_ != nullptr && (mods & Qt::ControlModifier) != 0 && !dispatcher_.busy()) {
+    if (document_ != nullptr && (mods & Qt::ControlModifier) != 0 && !dispatcher_.busy()) {
         const bool shift = mods == (Qt::ControlModifier | Qt::ShiftModifier);
         if (key.key() == Qt::Key_S && (mods == Qt::ControlModifier || shift)) {
-            dispatcher_.dispatch([this, shift] { shift ? designs_->save_as() : designs_->save(); });
+            dispatcher_.dispatch([this, shift] { shift ? document_->save_as() : document_->save(); });
             return true;
         }
         if (key.key() == Qt::Key_O && mods == Qt::ControlModifier) {
-            dispatcher_.dispatch([this] { designs_->open(); });
+            dispatcher_.dispatch([this] { document_->open(); });
             return true;
         }
-        if (key.key() == Qt::Key_R && mods == Qt::ControlModifier && recovery_ != nullptr &&
-            recovery_->offer()) {
-            dispatcher_.dispatch([this] { recovery_->restore(); });
+        if (key.key() == Qt::Key_R && mods == Qt::ControlModifier && document_->offer()) {
+            dispatcher_.dispatch([this] { document_->restore(); });
             return true;
         }
     }

@@ -17,11 +17,9 @@
 class Form1;
 class Program;
 namespace document {
-class Designs;
-class Recovery;
+class Document;
 } // namespace document
 namespace assist {
-class Outcomes;
 struct ReadOutLine;
 } // namespace assist
 
@@ -46,12 +44,9 @@ public:
     void paint_after(QPainter& painter, const tk::Control& control) override;
     void paint_above(QPainter& painter, const QRegion& area) override;
 
-    // Ctrl+S, Ctrl+Shift+S and Ctrl+O go to designs; none until it is set.
-    void set_designs(document::Designs* designs) { designs_ = designs; }
-    // Ctrl+R and the line that offers it.
-    void set_recovery(document::Recovery* recovery) { recovery_ = recovery; }
-    // The line saying why a load or a hotspot did not come.
-    void set_outcomes(const assist::Outcomes* outcomes) { outcomes_ = outcomes; }
+    // Ctrl+S, Ctrl+Shift+S, Ctrl+O and Ctrl+R go to the document, and its notices
+    // and recovery offer reach the panel; none until it is set.
+    void set_document(document::Document* document) { document_ = document; }
 
     // The read-out rows as last painted (a long line wraps over several), the
     // keys' lines last.
@@ -77,9 +72,7 @@ private:
 
     Program& program_;
     Dispatcher& dispatcher_;
-    document::Designs* designs_ = nullptr;
-    document::Recovery* recovery_ = nullptr;
-    const assist::Outcomes* outcomes_ = nullptr;
+    document::Document* document_ = nullptr;
     Form1* form_ = nullptr;
     QPointer<WindowView> view_;
     // The same view seen as a plain widget: the event filter may run while the view

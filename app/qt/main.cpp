@@ -1,14 +1,12 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "app_icon.h"
-#include "assist/outcomes.h"
 #include "assist_overlay.h"
-#include "program.h"
 #include "program_view.h"
 #include "services.h"
 
 #include "decode/client.h"
 #include "document/command_line.h"
-#include "document/designs.h"
+#include "document/document.h"
 #include "document/recovery.h"
 
 #include <QApplication>
@@ -113,21 +111,15 @@ int main(int argc, char* argv[]) {
     // The program ends when its model says so, not when a view closes.
     QApplication::setQuitOnLastWindowClosed(false);
     padscreen_qt::QtServices services(picture_decode::default_helper_path());
-    // Between the program and its services: what a load or a hotspot did not do.
-    assist::Outcomes outcomes(services.services);
-    Program program(outcomes.services(),
-                    static_cast<float>(QApplication::startDragDistance()) * tk::kTwipsPerPixel);
-    outcomes.watch(program);
-    document::Designs designs(program, PADSCREEN_VERSION);
-    document::Recovery recovery(program, designs, document::recovery_folder(), PADSCREEN_VERSION);
-    padscreen_qt::ProgramView view(program, icon);
-    view.assist().set_designs(&designs);
-    view.assist().set_recovery(&recovery);
-    view.assist().set_outcomes(&outcomes);
+    document::Document document(
+        {services.services, PADSCREEN_VERSION, document::recovery_folder(),
+         static_cast<float>(QApplication::startDragDistance()) * tk::kTwipsPerPixel});
+    padscreen_qt::ProgramView view(document.program(), icon);
+    view.assist().set_document(&document);
     fonts.join();
     view.start();
     if (options.open) {
-        view.dispatch([&designs, &options] { designs.open_path(*options.open); });
+        view.dispatch([&document, &options] { document.open_path(*options.open); });
     }
     return QApplication::exec();
 }

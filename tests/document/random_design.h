@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
+#include "document/document.h"
 #include "fakes.h"
-#include "program.h"
+#include "hotspots/create_delete.h"
+#include "slots/placing.h"
 #include "slots/status_dialog.h"
 
 #include <memory>
@@ -12,23 +14,53 @@
 #include <vector>
 
 // Reaches a design the way a user does: random loads, dialog answers, drags,
-// bands, hotspots, clicks, deletes and undos through the running program.
+// bands, hotspots, clicks, deletes and undos through the running program, built
+// as main() builds it.
 class RandomDesigner {
 public:
     // paths: the pictures the open dialog may offer, each already known to the
     // platform's loader.
-    RandomDesigner(std::uint64_t seed, std::vector<std::string> paths)
-        : random_(seed), paths_(std::move(paths)) {
+    RandomDesigner(std::uint64_t seed, std::vector<std::string> paths,
+                   const std::string& recovery_folder = "")
+        : document({platform.services, "test", recovery_folder}), random_(seed),
+          paths_(std::move(paths)) {
         program.start();
     }
 
     fakes::Platform platform;
-    Program program{platform.services};
+    document::Document document;
+    Program& program = document.program();
     Form1& form() { return *program.form1(); }
+    // Goes on from here with another sequence; without undo, two programs that
+    // began apart can follow the same one.
+    void reseed(std::uint64_t seed, bool with_undo) {
+        random_.seed(seed);
+        undo_ = with_undo;
+    }
+    // Nothing selected, the way a user gets there: a second click on each; and no
+    // gesture in progress (a band "C&reate Hotspot" could still use).
+    void deselect() {
+        Form1& f = form();
+        Form1 fresh;
+        fresh.start_up();
+        f.set_state({f.design(), fresh.state().gesture});
+        if (const auto n = f.intPic.number(); n && *n >= 1 && *n <= Form1::kSlots &&
+                                              f.lblPicture(1).visible) {
+            program.run([&] { picture_slots::Image_Click(f, static_cast<int>(*n)); });
+        }
+        for (int k = 1; k <= Form1::kHotspots; ++k) {
+            if (f.lbl(k).visible && f.lbl(k).back_color != tk::kRed) {
+                program.run([&] { hotspot_handlers::lbl_Click(f, k); });
+            }
+        }
+    }
 
-    void act(int actions) {
+    void act(int actions, bool settle = true) {
         for (int k = 0; k < actions; ++k) {
             program.run([this] { step(); });
+        }
+        if (!settle) {
+            return;
         }
         // Leave no dialog waiting.
         if (auto* dialog = program.status_dialog(); dialog != nullptr && dialog->visible) {
@@ -71,7 +103,12 @@ private:
                 f.cmdHotspot.click();
             }
         } else if (what < 75) {
-            const tk::Rect r = f.lbl(pick(1, Form1::kHotspots)).window_rect();
+            // A click on a hotspot; where it is hidden, on a point of the canvas
+            // (a hidden label's place is not the design's).
+            const tk::Label& label = f.lbl(pick(1, Form1::kHotspots));
+            const float px = x();
+            const float py = y();
+            const tk::Rect r = label.visible ? label.window_rect() : tk::Rect{px, py, 0, 0};
             drag(r.left + 1, r.top + 1, r.left + 1, r.top + 1);
         } else if (what < 80) {
             click(f.cmdDelete);
@@ -79,7 +116,7 @@ private:
             click(f.cmdDeleteHS);
         } else if (what < 92) {
             f.cboDisable.choose(pick(0, static_cast<int>(f.cboDisable.items.size()) - 1));
-        } else {
+        } else if (undo_) {
             program.undo();
         }
     }
@@ -100,6 +137,7 @@ private:
 
     std::mt19937_64 random_;
     std::vector<std::string> paths_;
+    bool undo_ = true;
 };
 
 // A design with its pictures taken out, as "path w h" per picture, so that
