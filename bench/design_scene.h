@@ -5,6 +5,7 @@
 // one size shown at another, staggered; ten red hotspots, the markers and the
 // band's lines, all shown.
 #include "fakes.h"
+#include "document/document.h"
 #include "program.h"
 #include "program_view.h"
 
@@ -25,10 +26,13 @@ struct DesignScene {
     };
 
     fakes::Platform platform;
-    Program program{platform.services};
+    document::Document document;
+    Program& program = document.program();
     padscreen_qt::ProgramView view{program, QIcon()};
 
-    explicit DesignScene(const Layout& layout) {
+    // recovery_folder: where the program keeps its copies; empty: none.
+    explicit DesignScene(const Layout& layout, const std::string& recovery_folder = "")
+        : document({platform.services, "bench", recovery_folder}) {
         view.start();
         Form1& form = *program.form1();
         auto picture = std::make_shared<tk::Picture>();

@@ -154,7 +154,8 @@ int measure_load(const std::string& path, const std::string& helper, int n) {
 
 // The heaviest design: ten pictures of 1000 x 600 at twice their size.
 struct Scene : DesignScene {
-    Scene() : DesignScene({1000, 600, 30000, 18000, 450, 300}) {}
+    explicit Scene(const std::string& recovery_folder = "")
+        : DesignScene({1000, 600, 30000, 18000, 450, 300}, recovery_folder) {}
 };
 
 // A window of the same size that only blits one full-window pixmap.
@@ -374,18 +375,16 @@ int print_sizes(int argc, char** argv) {
 // What a design step costs the UI thread once the program keeps a recovery copy:
 // the step itself and handing the design to the writer; the writing is not on it.
 int measure_recovery(int n) {
-    Scene scene;
     const QString folder = QDir::tempPath() + QStringLiteral("/padscreen-bench-recovery");
     QDir(folder).removeRecursively();
-    document::Designs designs(scene.program, "bench");
-    document::Recovery recovery(scene.program, designs, folder.toStdString(), "bench");
+    Scene scene(folder.toStdString());
     Form1& form = *scene.program.form1();
     std::vector<double> v;
     for (int k = 0; k < n; ++k) {
         v.push_back(ms_of([&] {
             scene.program.run([&] { form.Image(1).left += k % 2 == 0 ? 15.0F : -15.0F; });
         }));
-        recovery.flush(); // the next step finds the writer idle, as a user's pace does
+        scene.document.flush(); // the next step finds the writer idle, as a user's pace does
     }
     print("recovery_step_ms", median(v));
     QDir(folder).removeRecursively();

@@ -40,6 +40,7 @@ done
 mkdir -p "$BUILD/fuzz-work/design"
 echo "== fuzzing design_fuzz for $((FUZZ_SECONDS / 2)) s"
 "$BUILD/design_fuzz" -max_total_time="$((FUZZ_SECONDS / 2))" -timeout=10 -max_len=65536 \
+    -dict=fuzz/design.dict \
     -artifact_prefix="$BUILD/findings/design-" "$BUILD/fuzz-work/design" fuzz/design_seeds
 
 slow=$(find "$BUILD/findings" -name '*-timeout-*')

@@ -8,7 +8,8 @@ packages=(cmake make g++ pkg-config qt6-base-dev qt6-svg-dev qt6-image-formats-p
           xvfb xauth xdotool imagemagick libx11-dev libxdamage-dev zlib1g-dev fonts-dejavu-core
           dpkg-dev lintian desktop-file-utils appstream x11-utils man-db
           shared-mime-info libglib2.0-bin
-          openbox fonts-liberation fonts-urw-base35 libfontconfig-dev nlohmann-json3-dev)
+          openbox fonts-liberation fonts-urw-base35 libfontconfig-dev nlohmann-json3-dev
+          python3 python3-jsonschema)
 packages+=("$@") # extra ones a CI step needs, e.g. the fuzz build's compiler
 
 missing=()

@@ -90,6 +90,16 @@ void cmdNewPicture_Click(Form1& form, Windows& windows, StatusDialogHost& host) 
     form.i = static_cast<std::int16_t>(Form1::kSlots + 1);
 }
 
+void ask_display_status(Form1& form, StatusDialogHost& host, int n, const std::string& title) {
+    form.i = static_cast<std::int16_t>(n);
+    FrmImageDisplayStatus& dialog = host.load_status_dialog();
+    dialog.lblImageDisplayStatus.caption = prompt_for(n, title);
+    dialog.lblImageDisplayStatus.elide_from =
+        dialog.lblImageDisplayStatus.caption.size() - title.size();
+    form.hide();
+    dialog.show();
+}
+
 void attach_loading(Form1& form, Windows& windows, StatusDialogHost& host) {
     form.cmdNewPicture.on_click = [&form, &windows, &host] {
         cmdNewPicture_Click(form, windows, host);

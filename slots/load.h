@@ -19,4 +19,9 @@ std::string ClipName(const std::string& strFileTitle);
 // slot it filled, or 11 when all ten were full.
 void cmdNewPicture_Click(Form1& form, Windows& windows, StatusDialogHost& host);
 
+// Asks again for the display status and mode of slot n's picture, as a load
+// does once it has placed it: `i` names the slot, the main window hides behind
+// the dialog. For a design whose picture never got the dialog's answer.
+void ask_display_status(Form1& form, StatusDialogHost& host, int n, const std::string& title);
+
 } // namespace picture_slots

@@ -127,3 +127,41 @@ TEST_F(DocumentTest, WhatCannotBeOpenedLeavesTheDesignAsItWas) {
 }
 
 } // namespace
+
+namespace {
+
+// Two pictures of more than half the budget, one after the other, around a save
+// and a recovery copy: only undo holds the first, and it gives way.
+TEST(DocumentBudget, UndoGivesWayToANewLoadAfterASaveAndARecoveryCopy) {
+    constexpr std::size_t kBudget = std::size_t{64} << 20;
+    const fs::path folder =
+        fs::temp_directory_path() / ("padscreen-budget-" + std::to_string(::getpid()));
+    fakes::Platform p;
+    document::Document doc({p.services, "test", folder.string(), tk::kDefaultDragDistance, kBudget});
+    doc.start();
+    Program& program = doc.program();
+    Form1& form = *program.form1();
+    const int side = 3000; // 36 MB of pixels
+    const auto load = [&](const std::string& path) {
+        p.pictures.decoded[path] = {side, side};
+        p.files.choose(path);
+        program.run([&] { form.cmdNewPicture.click(); });
+        if (program.status_dialog() != nullptr) {
+            program.run([&] { program.status_dialog()->cmdReturn.click(); });
+        }
+    };
+    load("/p/first.png");
+    ASSERT_TRUE(form.Image(1).has_picture());
+    p.files.choose("/p/screen.padscreen");
+    doc.save_as();
+    program.run([&] { form.cmdReset.click(); }); // the first lives on in undo
+    doc.flush();
+    load("/p/second.png");
+    ASSERT_TRUE(form.Image(1).has_picture()) << doc.notice();
+    EXPECT_EQ(form.Image(1).picture->path, "/p/second.png");
+    EXPECT_LE(program.picture_budget().bytes_in_use(), kBudget);
+    EXPECT_TRUE(doc.modified());
+    fs::remove_all(folder);
+}
+
+} // namespace

@@ -3,6 +3,7 @@
 // goes, what Tab and the arrows choose, where a drag may end, how the prompt,
 // the code editor and the thin lines come out, and whether captions fit.
 #include "codegen/code_window.h"
+#include "document/document.h"
 #include "fakes.h"
 #include "program.h"
 #include "program_view.h"
@@ -69,7 +70,8 @@ class BehaviourTest : public QObject {
         SlowLoader pictures{platform.pictures};
         platform::Services services{platform.files, platform.messages, pictures, platform.writer,
                                     platform.app};
-        Program program{services};
+        document::Document document{{services, "test"}};
+        Program& program = document.program();
         padscreen_qt::ProgramView view{program, QIcon()};
     };
     std::unique_ptr<Running> run_;

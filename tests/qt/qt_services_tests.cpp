@@ -2,6 +2,7 @@
 // The real platform services: the text-file writer on real files, the filter
 // conversion of the file dialogs, and ending the event loop.
 #include "codegen/code_window.h"
+#include "document/document.h"
 #include "fakes.h"
 #include "program.h"
 #include "program_view.h"
@@ -378,7 +379,8 @@ private Q_SLOTS:
         fakes::Platform fake;
         padscreen_qt::QtTextFileWriter writer;
         platform::Services services{fake.files, fake.messages, fake.pictures, writer, fake.app};
-        Program program(services);
+        document::Document document({services, "test"});
+        Program& program = document.program();
         program.start();
         program.form1()->cmdCreateCode.click();
         codegen::FrmShowCode& code = *program.code_window();
@@ -407,7 +409,8 @@ private Q_SLOTS:
         fakes::Platform fake;
         padscreen_qt::QtMessageBox messages;
         platform::Services services{fake.files, messages, fake.pictures, fake.writer, fake.app};
-        Program program(services);
+        document::Document document({services, "test"});
+        Program& program = document.program();
         padscreen_qt::ProgramView view(program, QIcon());
         view.start();
         view.dispatch([&] { program.form1()->cmdCreateCode.click(); });

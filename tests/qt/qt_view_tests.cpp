@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // The views against the real program with scripted dialogs: what they paint,
 // and real mouse and key input reaching the handlers through them.
-#include "assist/outcomes.h"
 #include "assist/read_out.h"
 #include "assist_overlay.h"
 #include "codegen/code_window.h"
+#include "document/document.h"
 #include "fakes.h"
 #include "program.h"
 #include "program_view.h"
@@ -73,14 +73,12 @@ private:
 class ViewTest : public QObject {
     Q_OBJECT
 
+    // Built as main() builds it.
     struct Running {
-        Running() {
-            outcomes.watch(program);
-            view.assist().set_outcomes(&outcomes);
-        }
+        Running() { view.assist().set_document(&document); }
         fakes::Platform platform;
-        assist::Outcomes outcomes{platform.services};
-        Program program{outcomes.services()};
+        document::Document document{{platform.services, "test"}};
+        Program& program = document.program();
         padscreen_qt::ProgramView view{program, QIcon()};
     };
     std::unique_ptr<Running> run_;
