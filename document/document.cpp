@@ -83,8 +83,7 @@ bool Document::modified() const {
     if (program_.form1() == nullptr) {
         return false;
     }
-    return !clean_ || *clean_ != std::pair{program_.history().taken(),
-                                           program_.history().undo_steps()};
+    return !clean_ || *clean_ != program_.history().position();
 }
 
 int Document::pending_slot() const {

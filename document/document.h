@@ -85,7 +85,7 @@ private:
     void save_to(std::optional<std::string> path);
     void open_file(const std::string& path);
     void follow();
-    void mark_clean() { clean_ = {program_.history().taken(), program_.history().undo_steps()}; }
+    void mark_clean() { clean_ = program_.history().position(); }
     void ask_pending(const FileDesign& design);
 
     assist::Outcomes outcomes_;
@@ -94,7 +94,7 @@ private:
     std::optional<std::string> path_;
     FileKind kind_ = FileKind::None;
     // The history's place when the design was last saved or opened.
-    std::optional<std::pair<std::uint64_t, std::size_t>> clean_;
+    std::optional<std::uint64_t> clean_;
     bool clean_after_action_ = false;
     std::uint64_t form_id_ = 0;
     Unknown unknown_; // members of the open file this version does not know

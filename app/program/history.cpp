@@ -38,10 +38,14 @@ void History::after_action(const Form1* form, bool dialog_open) {
 void History::push(FormState before) {
     if (undo_.size() == kSteps) {
         undo_.pop_front();
+        undo_positions_.pop_front();
     }
     undo_.push_back(std::move(before));
+    undo_positions_.push_back(position_);
     redo_.clear();
+    redo_positions_.clear();
     ++taken_;
+    position_ = taken_;
 }
 
 namespace {
@@ -89,9 +93,11 @@ void History::give_way(std::size_t bytes, const tk::PictureBudget& budget) {
     // Redo steps lie beyond the oldest undo steps: they go last.
     while (!budget.fits(bytes) && std::any_of(undo_.begin(), undo_.end(), holds_other)) {
         undo_.pop_front();
+        undo_positions_.pop_front();
     }
     if (!budget.fits(bytes) && std::any_of(redo_.begin(), redo_.end(), holds_other)) {
         redo_.clear();
+        redo_positions_.clear();
     }
 }
 
@@ -99,6 +105,11 @@ bool History::back_to(Form1& form, std::deque<FormState>& from, std::deque<FormS
     if (from.empty()) {
         return false;
     }
+    auto& from_positions = &from == &undo_ ? undo_positions_ : redo_positions_;
+    auto& to_positions = &to == &undo_ ? undo_positions_ : redo_positions_;
+    to_positions.push_back(position_);
+    position_ = from_positions.back();
+    from_positions.pop_back();
     to.push_back(form.state());
     form.set_state(from.back());
     current_ = std::move(from.back());

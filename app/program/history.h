@@ -31,6 +31,9 @@ public:
     std::size_t redo_steps() const { return redo_.size(); }
     // Steps taken since the history began, also those no longer kept.
     std::uint64_t taken() const { return taken_; }
+    // Names the design at rest: the same name after undo and redo bring it back,
+    // a new one for every step taken. A clean mark is one of these.
+    std::uint64_t position() const { return position_; }
 
     // Pixel bytes of the pictures that only undo and redo steps hold (none of
     // them in the design at rest), and dropping the oldest steps that hold such
@@ -50,4 +53,8 @@ private:
     // The oldest step goes when a new one comes to a full history.
     std::deque<FormState> undo_;
     std::deque<FormState> redo_;
+    // The positions of the states above, and of the current one.
+    std::deque<std::uint64_t> undo_positions_;
+    std::deque<std::uint64_t> redo_positions_;
+    std::uint64_t position_ = 0;
 };

@@ -66,6 +66,14 @@ TEST_F(DocumentTest, SavingNamesTheFileInTheCaptionAndOpeningIsOneStep) {
     EXPECT_EQ(form().caption, "screen.padscreen \u2014 Position Window");
     const std::string moved = codegen::generate_code(form());
     ASSERT_NE(moved, code);
+    // The mark is a place in the history: undo back to it and the design is clean again.
+    drag_logo();
+    EXPECT_TRUE(designs.modified());
+    program.undo();
+    EXPECT_FALSE(designs.modified());
+    program.redo();
+    EXPECT_TRUE(designs.modified());
+    program.undo();
 
     // A failing save says why and leaves the design marked as not saved.
     drag_logo();
