@@ -5,7 +5,7 @@
 #include "codegen/generate.h"
 #include "document/code_file.h"
 #include "document/design_file.h"
-#include "document/designs.h"
+#include "document/file_read.h"
 
 #include <filesystem>
 

@@ -4,10 +4,7 @@
 #include "document/code_file.h"
 #include "document/design_file.h"
 
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <utility>
 
 namespace document {
@@ -37,32 +34,6 @@ std::string where(const Refusal& r) {
 std::string caption_for(const std::string& path, bool modified) {
     return (modified ? "*" : "") + std::filesystem::path(path).filename().string() +
            " \u2014 Position Window";
-}
-
-std::optional<std::string> read_file(const std::string& path, std::size_t limit,
-                                     std::string& reason) {
-    std::error_code error;
-    if (std::filesystem::is_directory(path, error)) {
-        reason = "it is a folder";
-        return std::nullopt;
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        reason = std::strerror(errno);
-        return std::nullopt;
-    }
-    std::string bytes(limit + 1, '\0');
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (in.bad()) {
-        reason = "it cannot be read";
-        return std::nullopt;
-    }
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
-    if (bytes.size() > limit) {
-        reason = "over " + std::to_string(limit >> 20) + " MiB";
-        return std::nullopt;
-    }
-    return bytes;
 }
 
 Designs::Designs(Program& program, std::string program_version)

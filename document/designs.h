@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
+#include "document/file_read.h"
 #include "program.h"
 
 #include <optional>
@@ -47,9 +48,5 @@ private:
 
 // "NAME.padscreen — Position Window", with a leading '*' while modified.
 std::string caption_for(const std::string& path, bool modified);
-// The bytes of a file, at most limit of them; nullopt with errno's text in
-// reason when it cannot be read, or "over ..." when it is longer.
-std::optional<std::string> read_file(const std::string& path, std::size_t limit,
-                                     std::string& reason);
 
 } // namespace document

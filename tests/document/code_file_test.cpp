@@ -3,12 +3,15 @@
 #include "codegen/encoding.h"
 #include "codegen/generate.h"
 #include "document/code_file.h"
+#include "document/command_line.h"
+#include "document/file_read.h"
 #include "random_design.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 
 namespace {
 
@@ -148,6 +151,35 @@ TEST_F(CodeFolder, StatusAndModeComeBackAsTheValuesThatPrintThem) {
     EXPECT_EQ(rebuilt.design.variables.mode_10, 5);
     EXPECT_TRUE(document::looks_like_code("\r\n  Penvane1.KeyPadAddHotSpot"));
     EXPECT_FALSE(document::looks_like_code("{\"format\": \"padscreen-design\"}"));
+}
+
+// What is no file to read is refused with its reason, at once (a pipe would hang a
+// plain open), through read_file and through `padscreen --code`.
+TEST_F(CodeFolder, WhatIsNoRegularFileOrIsTooLongIsRefusedBeforeItIsRead) {
+    ASSERT_EQ(::mkfifo((folder / "pipe").c_str(), 0600), 0);
+    fs::create_symlink(folder / "loop2", folder / "loop1");
+    fs::create_symlink(folder / "loop1", folder / "loop2");
+    std::ofstream(folder / "long") << std::string((1 << 20) + 1, 'x');
+    const std::pair<fs::path, std::string> cases[] = {
+        {folder / "pipe", "it is a pipe, not a file"},
+        {"/dev/null", "it is a device, not a file"},
+        {folder, "it is a folder"},
+
+        {folder / "loop1", "its symbolic links form a loop"},
+        {folder / "long", "over 1 MiB"},
+        {folder / "none", "No such file or directory"},
+    };
+    std::string reason;
+    for (const auto& [path, why] : cases) {
+        EXPECT_FALSE(document::read_file(path.string(), 1 << 20, reason)) << path;
+        EXPECT_EQ(reason, why);
+        const document::CodeRun run = document::code_of_file(path.string(), loader);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.out + run.error, "padscreen: " + path.string() + ": " + why + "\n");
+    }
+    fs::resize_file(folder / "long", 1 << 20); // exactly the limit is read
+    EXPECT_EQ(document::read_file((folder / "long").string(), 1 << 20, reason),
+              std::string(1 << 20, 'x'));
 }
 
 } // namespace
