@@ -243,23 +243,14 @@ private:
             if (!picture) {
                 continue;
             }
-            form_.picHold.set_picture(picture);
-            image.height = form_.picHold.height * 2;
-            image.width = form_.picHold.width * 2;
-            form_.picHold.clear_picture();
+            picture_slots::size_to_picture(form_, image, picture);
             const codegen::LcdNumbers got = codegen::line_numbers(image);
             if (got.w != numbers.w || got.h != numbers.h) {
                 continue;
             }
-            image.tag = c.title;
-            image.picture = picture;
+            picture_slots::put_loaded_picture(form_, slot_, picture, c.title);
             image.left = left;
             image.top = top;
-            form_.cmdDelete.enabled = true;
-            image.drag_mode = tk::Image::kAutomatic;
-            form_.strFileName(slot_) = picture_slots::ClipName(c.title);
-            form_.cboDisable.items.push_back(c.title);
-            image.visible = true;
             return true;
         }
         image.set_state(before); // the measuring leaves no trace
