@@ -26,6 +26,10 @@ CodeRun code_of_file(const std::string& path, platform::PictureLoader& loader) {
     form.start_up();
     if (looks_like_code(*bytes)) {
         const Rebuilt rebuilt = rebuild_from_code(*bytes, folder, loader, budget);
+        if (!rebuilt.refusal.empty()) {
+            return refuse(rebuilt.refusal);
+        }
+        // A placeholder is a problem too: its code names a picture that is not there.
         if (!rebuilt.problems.empty()) {
             const LineProblem& p = rebuilt.problems.front();
             return refuse("line " + std::to_string(p.line) + ": " + p.reason);

@@ -133,12 +133,22 @@ void Designs::open_file(const std::string& path) {
     if (looks_like_code(*bytes)) {
         Rebuilt rebuilt =
             rebuild_from_code(*bytes, folder, services.pictures, program_.picture_budget());
-        form.set_design(rebuilt.design);
-        form.forget_pointer();
-        // Saved anew as a design, never over the code it came from.
-        path_.reset();
+        if (!rebuilt.refusal.empty()) {
+            services.messages.show("Cannot open " + path + ": " + rebuilt.refusal + ".",
+                                   kOpenTitle);
+            return;
+        }
+        // With no line rebuilt the canvas stays as it was; the message says why.
+        if (rebuilt.rebuilt_lines > 0) {
+            form.set_design(rebuilt.design);
+            form.forget_pointer();
+            // Saved anew as a design, never over the code it came from.
+            path_.reset();
+        }
         if (!rebuilt.problems.empty()) {
-            std::string text = "Some lines of " + path + " could not be rebuilt:";
+            std::string text = rebuilt.rebuilt_lines > 0
+                                   ? "Some lines of " + path + " could not be rebuilt:"
+                                   : "No line of " + path + " could be rebuilt:";
             for (const LineProblem& p : rebuilt.problems) {
                 text += "\nline " + std::to_string(p.line) + ": " + p.reason;
             }
