@@ -7,8 +7,6 @@
 #include "document/design_file.h"
 #include "document/file_read.h"
 
-#include <filesystem>
-
 namespace document {
 
 CodeRun code_of_file(const std::string& path, platform::PictureLoader& loader) {
@@ -20,7 +18,7 @@ CodeRun code_of_file(const std::string& path, platform::PictureLoader& loader) {
     if (!bytes) {
         return refuse(reason);
     }
-    const std::string folder = std::filesystem::path(path).parent_path().string();
+    const std::string folder = folder_of(path);
     tk::PictureBudget budget;
     Form1 form;
     form.start_up();

@@ -17,10 +17,6 @@ constexpr const char* kOpenFilter = "Designs (*.padscreen)|*.padscreen|"
                                     "Code Files (*.txt)|*.txt|"
                                     "All Files (*.*)|*.*";
 
-std::string folder_of(const std::string& path) {
-    return std::filesystem::path(path).parent_path().string();
-}
-
 std::string where(const Refusal& r) {
     if (r.line <= 0) {
         return "";

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -102,6 +103,16 @@ std::optional<std::string> read_file(const std::string& path, std::size_t limit,
     }
     ::close(fd);
     return bytes;
+}
+
+std::string folder_of(const std::string& path) {
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    if (!folder.empty()) {
+        return folder.string();
+    }
+    std::error_code error;
+    const std::filesystem::path here = std::filesystem::current_path(error);
+    return error ? std::string(".") : here.string();
 }
 
 } // namespace document

@@ -13,4 +13,8 @@ namespace document {
 std::optional<std::string> read_file(const std::string& path, std::size_t limit,
                                      std::string& reason);
 
+// The folder a file's picture names resolve against: the current one, absolute,
+// for a bare file name.
+std::string folder_of(const std::string& path);
+
 } // namespace document

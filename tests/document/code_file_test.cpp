@@ -204,8 +204,9 @@ TEST_F(CodeFolder, EachPictureFileIsReadOnceAndTheFolderListedOnce) {
 }
 
 // A code file too long for one screen, or none of whose lines can be rebuilt,
-// leaves the canvas as it was and says why.
-TEST_F(CodeFolder, CodeThatCannotBeOpenedLeavesTheCanvasAsItWas) {
+// leaves the canvas as it was and says why; `padscreen code.txt` finds its
+// pictures in the folder it runs in.
+TEST_F(CodeFolder, CodeThatCannotBeOpenedLeavesTheCanvasAndABareNameFindsItsPictures) {
     const std::string hotspot = "Penvane1.KeyPadAddHotSpot 0, 1, 7, 8, 9, 10\r\n";
     const std::pair<std::string, const char*> cases[] = {
         // code, what the message says
@@ -229,6 +230,14 @@ TEST_F(CodeFolder, CodeThatCannotBeOpenedLeavesTheCanvasAsItWas) {
         EXPECT_NE(said.find(says), std::string::npos) << said;
         EXPECT_TRUE(p.pictures.loads.empty());
     }
+    const std::string p2 = "Penvane1.LCDWriteBitmap 0, 3, 0, 0, 31, 16, p2.Picture.Handle\r\n\r\n";
+    std::ofstream(folder / "code.txt", std::ios::trunc) << p2;
+    const fs::path was = fs::current_path();
+    fs::current_path(folder);
+    loader.add((fs::current_path() / "p2.bmp").string(), 32, 17);
+    const document::CodeRun run = document::code_of_file("code.txt", loader);
+    fs::current_path(was);
+    EXPECT_EQ(run.error + run.out, p2);
 }
 
 // What is no file to read is refused with its reason, at once (a pipe would hang a
