@@ -13,9 +13,12 @@
 #include <cstdint>
 #include <filesystem>
 #include <limits>
+#include <map>
 #include <new>
 #include <optional>
+#include <set>
 #include <string_view>
+#include <utility>
 
 namespace document {
 
@@ -142,16 +145,20 @@ std::optional<float> size_twip(int size) {
     return std::nullopt;
 }
 
-struct Candidate {
-    std::string path;
-    std::string title;
-};
-
 class Rebuilder {
 public:
     Rebuilder(const std::string& folder, platform::PictureLoader& loader, tk::PictureBudget& budget)
         : folder_(folder), loader_(loader), budget_(budget) {
         form_.start_up();
+    }
+
+    // The NAMEs of all bitmap lines, so that the folder is listed once for them all.
+    void want(const std::string& text) {
+        if (text.compare(0, kBitmap.size(), kBitmap) == 0) {
+            if (const auto parsed = parse_bitmap(std::string_view(text).substr(kBitmap.size()))) {
+                wanted_.insert(parsed->second);
+            }
+        }
     }
 
     void line(int number, const std::string& text) {
@@ -168,28 +175,35 @@ public:
         }
     }
 
-    Rebuilt result() {
-        return {form_.design(), std::move(problems_), slot_ - 1 + hotspots_};
-    }
+    Rebuilt result() { return {form_.design(), std::move(problems_), rebuilt_, {}}; }
 
 private:
     void problem(std::string reason) { problems_.push_back({number_, std::move(reason)}); }
 
     // S, M, x, y, w, h, NAME.Picture.Handle; the name may hold ", " itself.
-    void bitmap(std::string_view rest) {
+    static std::optional<std::pair<std::vector<std::string>, std::string>>
+    parse_bitmap(std::string_view rest) {
         if (rest.size() < kHandle.size() || rest.substr(rest.size() - kHandle.size()) != kHandle) {
-            problem("not a line the generator writes");
-            return;
+            return std::nullopt;
         }
         std::vector<std::string> parts = split(rest.substr(0, rest.size() - kHandle.size()));
         if (parts.size() < 7) {
-            problem("not a line the generator writes");
-            return;
+            return std::nullopt;
         }
         std::string name = parts[6];
         for (std::size_t k = 7; k < parts.size(); ++k) {
             name += std::string(kSeparator) + parts[k];
         }
+        return std::pair{std::move(parts), std::move(name)};
+    }
+
+    void bitmap(std::string_view rest) {
+        const auto parsed = parse_bitmap(rest);
+        if (!parsed) {
+            problem("not a line the generator writes");
+            return;
+        }
+        const auto& [parts, name] = *parsed;
         const auto numbers = four(parts, 2);
         if (!numbers) {
             problem("not a line the generator writes");
@@ -215,6 +229,7 @@ private:
             return;
         }
         // As the display status dialog's OK leaves them.
+        ++rebuilt_;
         const int n = slot_++;
         if (n == Form1::kSlots) {
             form_.status_10 = static_cast<std::int16_t>(*status.number());
@@ -226,65 +241,131 @@ private:
     }
 
     // The picture of NAME that gives the line's size, loaded into the slot as
-    // "&Load Image" leaves it, then placed.
+    // "&Load Image" leaves it, then placed; with no picture of NAME that can be
+    // read, a picture without pixels of that size.
     bool place_picture(const std::string& name, const codegen::LcdNumbers& numbers, float left,
                        float top) {
-        const std::vector<Candidate> candidates = pictures_named(name);
-        if (candidates.empty()) {
-            problem("no picture file in the folder gives the name \"" + name + "\"");
-            return false;
-        }
         tk::Image& image = form_.Image(slot_);
         const tk::ControlState before = image.state();
-        for (const Candidate& c : candidates) {
-            tk::PicturePtr picture;
-            try {
-                picture = loader_.load(c.path, budget_);
-            } catch (const std::bad_alloc&) {
-            }
+        const std::vector<fs::directory_entry> named = pictures_named(name);
+        bool read_any = false;
+        for (const fs::directory_entry& entry : named) {
+            const tk::PicturePtr picture = load(entry.path().string());
             if (!picture) {
                 continue;
             }
-            form_.picHold.set_picture(picture);
-            image.height = form_.picHold.height * 2;
-            image.width = form_.picHold.width * 2;
-            form_.picHold.clear_picture();
-            const codegen::LcdNumbers got = codegen::line_numbers(image);
-            if (got.w != numbers.w || got.h != numbers.h) {
-                continue;
+            read_any = true;
+            if (gives(picture, numbers)) {
+                put(picture, entry.path().filename().string(), left, top);
+                return true;
             }
-            image.tag = c.title;
-            image.picture = picture;
-            image.left = left;
-            image.top = top;
-            form_.cmdDelete.enabled = true;
-            image.drag_mode = tk::Image::kAutomatic;
-            form_.strFileName(slot_) = picture_slots::ClipName(c.title);
-            form_.cboDisable.items.push_back(c.title);
-            image.visible = true;
-            return true;
         }
         image.set_state(before); // the measuring leaves no trace
-        problem("no picture named \"" + name + "\" has a size that gives " +
-                std::to_string(numbers.w) + ", " + std::to_string(numbers.h));
-        return false;
+        if (read_any) {
+            problem("no picture named \"" + name + "\" has a size that gives " +
+                    std::to_string(numbers.w) + ", " + std::to_string(numbers.h));
+            return false;
+        }
+        const std::string gone =
+            named.empty() ? "no picture file in the folder gives the name \"" + name + "\""
+                          : "no file in the folder that gives the name \"" + name +
+                                "\" is a picture this program reads";
+        auto stand_in = std::make_shared<tk::Picture>();
+        // No file title gives a NAME with a ".".
+        if (picture_slots::ClipName(name) != name || !stand_in_size(*stand_in, numbers)) {
+            image.set_state(before);
+            problem(gone);
+            return false;
+        }
+        stand_in->path = (fs::path(folder_) / name).string();
+        put(std::move(stand_in), name, left, top);
+        problem(gone + ", kept as a placeholder");
+        return true;
     }
 
-    std::vector<Candidate> pictures_named(const std::string& name) {
-        std::vector<Candidate> found;
-        std::error_code error;
-        if (folder_.empty()) {
-            return found; // never the current directory
-        }
-        for (fs::directory_iterator it(fs::path(folder_), error), end; !error && it != end;
-             it.increment(error)) {
-            const std::string title = it->path().filename().string();
-            if (picture_slots::ClipName(title) == name && it->is_regular_file(error)) {
-                found.push_back({it->path().string(), title});
+    bool gives(const tk::PicturePtr& picture, const codegen::LcdNumbers& numbers) {
+        tk::Image& image = form_.Image(slot_);
+        picture_slots::size_to_picture(form_, image, picture);
+        const codegen::LcdNumbers got = codegen::line_numbers(image);
+        return got.w == numbers.w && got.h == numbers.h;
+    }
+
+    // The smallest natural size that gives the line's size: sizes grow with it.
+    bool stand_in_size(tk::Picture& stand_in, const codegen::LcdNumbers& numbers) {
+        tk::Image& image = form_.Image(slot_);
+        auto probe = std::make_shared<tk::Picture>();
+        std::optional<int> width;
+        std::optional<int> height;
+        for (int n = 0; !(width && height); ++n) {
+            probe->width = n;
+            probe->height = n;
+            picture_slots::size_to_picture(form_, image, probe);
+            const codegen::LcdNumbers got = codegen::line_numbers(image);
+            if (!width && got.w == numbers.w) {
+                width = n;
+            }
+            if (!height && got.h == numbers.h) {
+                height = n;
+            }
+            if ((width || got.w > numbers.w) && (height || got.h > numbers.h)) {
+                break;
+            }
+            if (image.width > std::numeric_limits<std::int16_t>::max()) {
+                break; // the line's numbers stop growing
             }
         }
-        std::sort(found.begin(), found.end(),
-                  [](const Candidate& a, const Candidate& b) { return a.title < b.title; });
+        if (!width || !height) {
+            return false;
+        }
+        stand_in.width = *width;
+        stand_in.height = *height;
+        return true;
+    }
+
+    void put(tk::PicturePtr picture, const std::string& title, float left, float top) {
+        picture_slots::put_loaded_picture(form_, slot_, std::move(picture), title);
+        form_.Image(slot_).left = left;
+        form_.Image(slot_).top = top;
+    }
+
+    // Each file is read once: lines of the same NAME, or of the same size, share it.
+    tk::PicturePtr load(const std::string& path) {
+        const auto [at, fresh] = loaded_.try_emplace(path);
+        if (fresh) {
+            try {
+                at->second = loader_.load(path, budget_);
+            } catch (const std::bad_alloc&) {
+            }
+        }
+        return at->second;
+    }
+
+    // The regular files whose title gives name, by title; the folder is listed once,
+    // for the NAMEs of all lines.
+    std::vector<fs::directory_entry> pictures_named(const std::string& name) {
+        if (!listed_ && !folder_.empty()) { // empty: no folder, never the current one
+            std::error_code error;
+            for (fs::directory_iterator it(fs::path(folder_), error), end; !error && it != end;
+                 it.increment(error)) {
+                const std::string title = it->path().filename().string();
+                if (wanted_.count(picture_slots::ClipName(title)) != 0) {
+                    entries_[picture_slots::ClipName(title)].push_back(*it);
+                }
+            }
+        }
+        listed_ = true;
+        std::vector<fs::directory_entry> found;
+        if (const auto at = entries_.find(name); at != entries_.end()) {
+            for (const fs::directory_entry& entry : at->second) {
+                std::error_code error;
+                if (entry.is_regular_file(error)) {
+                    found.push_back(entry);
+                }
+            }
+        }
+        std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
+            return a.path().filename().string() < b.path().filename().string();
+        });
         return found;
     }
 
@@ -323,6 +404,7 @@ private:
         form_.ccX = *left + *width;
         form_.ccY = *top + *height;
         hotspot_handlers::cmdHotspot_Click(form_);
+        ++rebuilt_;
         tk::Label& label = form_.lbl(hotspots_ + 1);
         label.left = *left;
         label.top = *top;
@@ -353,7 +435,12 @@ private:
     int slot_ = 1;
     int hotspots_ = 0;
     int number_ = 0;
+    int rebuilt_ = 0;
     std::vector<LineProblem> problems_;
+    std::set<std::string> wanted_;
+    bool listed_ = false;
+    std::map<std::string, std::vector<fs::directory_entry>> entries_;
+    std::map<std::string, tk::PicturePtr> loaded_;
 };
 
 } // namespace
@@ -371,8 +458,20 @@ bool looks_like_code(const std::string& bytes) {
 Rebuilt rebuild_from_code(const std::string& bytes, const std::string& folder,
                           platform::PictureLoader& loader, tk::PictureBudget& budget) {
     Rebuilder rebuilder(folder, loader, budget);
+    // A final line break starts no line.
+    const auto breaks = std::count(bytes.begin(), bytes.end(), '\n');
+    if (breaks + (bytes.empty() || bytes.back() == '\n' ? 0 : 1) > kMaxCodeLines) {
+        Rebuilt refused = rebuilder.result();
+        refused.refusal = "over " + std::to_string(kMaxCodeLines) +
+                          " lines, more than the code of one screen has";
+        return refused;
+    }
+    const std::vector<std::string> lines = split_lines(from_windows_1252(bytes));
+    for (const std::string& line : lines) {
+        rebuilder.want(line);
+    }
     int number = 0;
-    for (const std::string& line : split_lines(from_windows_1252(bytes))) {
+    for (const std::string& line : lines) {
         rebuilder.line(++number, line);
     }
     return rebuilder.result();

@@ -16,10 +16,17 @@ struct LineProblem {
     std::string reason;
 };
 
+// More lines than the code of one screen has (21, and a few blank ones) are
+// not read at all.
+inline constexpr int kMaxCodeLines = 64;
+
 struct Rebuilt {
     DesignState design; // for Form1::set_design
     std::vector<LineProblem> problems;
-    int lines = 0; // lines rebuilt
+    // Lines that went into the design: with none, it is an empty one.
+    int rebuilt_lines = 0;
+    // Why no line was read at all; empty when they were.
+    std::string refusal;
 };
 
 // True when bytes look like a code file rather than a design file: its first
@@ -29,7 +36,9 @@ bool looks_like_code(const std::string& bytes);
 // Rebuilds a design from a code file's bytes (Windows-1252, CR LF or LF).
 // Each bitmap line's NAME names a picture in folder whose file title gives
 // NAME as the generator derives it; pictures are read through loader under
-// budget. "&Create Code" on the result writes the same bytes as the file.
+// budget, each file once. A NAME no picture there gives is kept as a picture
+// without pixels of the line's size (and listed as a problem). "&Create Code"
+// on the result writes the same bytes as the file.
 Rebuilt rebuild_from_code(const std::string& bytes, const std::string& folder,
                           platform::PictureLoader& loader, tk::PictureBudget& budget);
 

@@ -5,9 +5,7 @@
 #include "codegen/generate.h"
 #include "document/code_file.h"
 #include "document/design_file.h"
-#include "document/designs.h"
-
-#include <filesystem>
+#include "document/file_read.h"
 
 namespace document {
 
@@ -26,12 +24,16 @@ CodeRun code_of_file(const std::string& path, platform::PictureLoader& loader) {
     form.start_up();
     if (looks_like_code(*bytes)) {
         const Rebuilt rebuilt = rebuild_from_code(*bytes, folder, loader, budget);
-        if (!rebuilt.problems.empty() || rebuilt.lines == 0) {
-            if (rebuilt.problems.empty()) {
-                return refuse("no line to rebuild");
-            }
+        if (!rebuilt.refusal.empty()) {
+            return refuse(rebuilt.refusal);
+        }
+        // A placeholder is a problem too: its code names a picture that is not there.
+        if (!rebuilt.problems.empty()) {
             const LineProblem& p = rebuilt.problems.front();
             return refuse("line " + std::to_string(p.line) + ": " + p.reason);
+        }
+        if (rebuilt.rebuilt_lines == 0) {
+            return refuse("no line to rebuild");
         }
         form.set_design(rebuilt.design);
     } else {

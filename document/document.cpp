@@ -202,13 +202,18 @@ void Document::open_file(const std::string& path) {
     if (looks_like_code(*bytes)) {
         Rebuilt rebuilt =
             rebuild_from_code(*bytes, folder, services.pictures, program_.picture_budget());
+        if (!rebuilt.refusal.empty()) {
+            services.messages.show("Cannot open " + path + ": " + rebuilt.refusal + ".",
+                                   kOpenTitle);
+            return;
+        }
         std::string text;
         for (const LineProblem& p : rebuilt.problems) {
             text += "\nline " + std::to_string(p.line) + ": " + p.reason;
         }
-        if (rebuilt.lines == 0) {
-            services.messages.show("Cannot open " + path + ": no line could be rebuilt." + text,
-                                   kOpenTitle);
+        // With no line rebuilt the canvas stays as it was; the message says why.
+        if (rebuilt.rebuilt_lines == 0) {
+            services.messages.show("No line of " + path + " could be rebuilt:" + text, kOpenTitle);
             return;
         }
         form.set_design(rebuilt.design);

@@ -3,7 +3,7 @@
 
 #include "assist/outcomes.h"
 #include "document/design_file.h"
-#include "document/designs.h"
+#include "document/file_read.h"
 #include "program.h"
 
 #include <cstdint>

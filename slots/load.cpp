@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <new>
+#include <utility>
 
 namespace picture_slots {
 
@@ -35,6 +36,31 @@ std::string prompt_for(int slot, const std::string& title) {
 
 std::string ClipName(const std::string& strFileTitle) {
     return strFileTitle.substr(0, strFileTitle.find('.'));
+}
+
+void size_to_picture(Form1& form, tk::Image& image, const tk::PicturePtr& picture) {
+    form.picHold.set_picture(picture);
+    image.height = form.picHold.height * 2;
+    image.width = form.picHold.width * 2;
+    form.picHold.clear_picture();
+}
+
+void put_loaded_picture(Form1& form, int n, tk::PicturePtr picture, const std::string& title,
+                        const std::function<void()>& before_showing) {
+    tk::Image& image = form.Image(n);
+    image.tag = title;
+    size_to_picture(form, image, picture);
+    image.picture = std::move(picture);
+    image.left = 0;
+    image.top = 0;
+    form.cmdDelete.enabled = true;
+    image.drag_mode = tk::Image::kAutomatic;
+    form.strFileName(n) = ClipName(title);
+    form.cboDisable.items.push_back(title);
+    if (before_showing) {
+        before_showing();
+    }
+    image.visible = true;
 }
 
 void cmdNewPicture_Click(Form1& form, Windows& windows, StatusDialogHost& host) {
@@ -66,25 +92,15 @@ void cmdNewPicture_Click(Form1& form, Windows& windows, StatusDialogHost& host) 
             // an empty slot would be the one the enable list finds first.
             return;
         }
-        image.tag = choice->title;
-        form.picHold.set_picture(picture);
-        image.height = form.picHold.height * 2;
-        image.width = form.picHold.width * 2;
-        form.picHold.clear_picture();
-        image.picture = picture;
-        image.left = 0;
-        image.top = 0;
-        form.cmdDelete.enabled = true;
-        image.drag_mode = tk::Image::kAutomatic;
-        form.strFileName(n) = ClipName(choice->title);
-        FrmImageDisplayStatus& dialog = host.load_status_dialog();
-        dialog.lblImageDisplayStatus.caption = prompt_for(n, choice->title);
-        dialog.lblImageDisplayStatus.elide_from =
-            dialog.lblImageDisplayStatus.caption.size() - choice->title.size();
-        form.cboDisable.items.push_back(choice->title);
-        form.hide();
-        image.visible = true;
-        dialog.show();
+        FrmImageDisplayStatus* dialog = nullptr;
+        put_loaded_picture(form, n, std::move(picture), choice->title, [&] {
+            dialog = &host.load_status_dialog();
+            dialog->lblImageDisplayStatus.caption = prompt_for(n, choice->title);
+            dialog->lblImageDisplayStatus.elide_from =
+                dialog->lblImageDisplayStatus.caption.size() - choice->title.size();
+            form.hide();
+        });
+        dialog->show();
         return;
     }
     form.i = static_cast<std::int16_t>(Form1::kSlots + 1);

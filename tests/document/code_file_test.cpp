@@ -3,12 +3,16 @@
 #include "codegen/encoding.h"
 #include "codegen/generate.h"
 #include "document/code_file.h"
+#include "document/command_line.h"
+#include "document/document.h"
+#include "document/file_read.h"
 #include "random_design.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 
 namespace {
 
@@ -124,9 +128,12 @@ TEST_F(CodeFolder, LinesThatCannotBeRebuiltAreNamedAndTheRestOpens) {
     }
     EXPECT_EQ(lines, (std::vector<int>{1, 2, 3, 4, 6, 7, 8, 10}));
     EXPECT_EQ(rebuilt.problems[0].reason, "no picture named \"p1\" has a size that gives 1, 1");
-    EXPECT_EQ(rebuilt.problems[1].reason, "no picture file in the folder gives the name \"gone\"");
+    EXPECT_EQ(rebuilt.problems[1].reason,
+              "no picture file in the folder gives the name \"gone\", kept as a placeholder");
     EXPECT_EQ(rebuilt.problems[4].reason, "hotspot 1 out of order: 0 comes next");
-    EXPECT_EQ(generate(rebuilt.design), "Penvane1.KeyPadAddHotSpot 0, 1, 7, 8, 9, 10\r\n");
+    EXPECT_EQ(generate(rebuilt.design),
+              "Penvane1.LCDWriteBitmap 0, 0, 0, 0, 9, 1, gone.Picture.Handle"
+              "\r\n\r\nPenvane1.KeyPadAddHotSpot 0, 1, 7, 8, 9, 10\r\n");
     EXPECT_EQ(rebuilt.problems[0].line, 1);
 }
 
@@ -148,6 +155,116 @@ TEST_F(CodeFolder, StatusAndModeComeBackAsTheValuesThatPrintThem) {
     EXPECT_EQ(rebuilt.design.variables.mode_10, 5);
     EXPECT_TRUE(document::looks_like_code("\r\n  Penvane1.KeyPadAddHotSpot"));
     EXPECT_FALSE(document::looks_like_code("{\"format\": \"padscreen-design\"}"));
+}
+
+// A NAME no file gives keeps its line's place and size, as a picture without
+// pixels named after the folder and NAME.
+TEST_F(CodeFolder, APictureThatIsNotThereIsKeptAsAPlaceholderOfTheLinesSize) {
+    for (int w = 0; w <= 260; ++w) {
+        const int h = w * 37 % 130;
+        const std::string line = "Penvane1.LCDWriteBitmap 1, 2, 3, 4, " + std::to_string(w) + ", " +
+                                 std::to_string(h) + ", ghost.Picture.Handle\r\n";
+        const document::Rebuilt rebuilt = rebuild(line);
+        const bool never_written = (w > 176 && w <= 180) || (h > 92 && h <= 96);
+        EXPECT_EQ(rebuilt.problems.at(0).reason,
+                  "no picture file in the folder gives the name \"ghost\"" +
+                      std::string(never_written ? "" : ", kept as a placeholder"));
+        ASSERT_EQ(rebuilt.rebuilt_lines, never_written ? 0 : 1) << line;
+        if (!never_written) {
+            Form1 form;
+            form.start_up();
+            form.set_design(rebuilt.design);
+            EXPECT_TRUE(form.Image(1).picture->missing());
+            EXPECT_EQ(form.Image(1).picture->path, (folder / "ghost").string());
+            EXPECT_EQ(codegen::generate_code(form), line + "\r\n");
+        }
+    }
+}
+
+// Lines of one NAME read each of its files once; the folder is listed once,
+// before any is read, so a file the reading adds is not seen.
+TEST_F(CodeFolder, EachPictureFileIsReadOnceAndTheFolderListedOnce) {
+    struct Adding : fakes::PictureLoader {
+        fs::path late;
+        tk::PicturePtr load(const std::string& path, tk::PictureBudget& budget) override {
+            std::ofstream(late) << "x";
+            return fakes::PictureLoader::load(path, budget);
+        }
+    } adding;
+    adding.pictures = loader.pictures;
+    adding.late = folder / "late.bmp";
+    std::string code;
+    for (const char* name : {"p1", "p1", "p1", "p1", "late"}) {
+        code +=
+            "Penvane1.LCDWriteBitmap 0, 0, 0, 0, 1, 1, " + std::string(name) + ".Picture.Handle\n";
+    }
+    document::rebuild_from_code(code, folder.string(), adding, budget);
+    EXPECT_EQ(adding.loads, (std::vector<std::string>{paths[0], paths[1], paths[2]}));
+}
+
+// A code file too long for one screen, or none of whose lines can be rebuilt,
+// leaves the canvas as it was and says why; `padscreen code.txt` finds its
+// pictures in the folder it runs in.
+TEST_F(CodeFolder, CodeThatCannotBeOpenedLeavesTheCanvasAndABareNameFindsItsPictures) {
+    const std::string hotspot = "Penvane1.KeyPadAddHotSpot 0, 1, 7, 8, 9, 10\r\n";
+    const std::pair<std::string, const char*> cases[] = {
+        // code, what the message says
+        {hotspot + std::string(document::kMaxCodeLines - 1, '\n'), ""}, // opens
+        {"Penvane1.LCDWriteBitmap 0, 0, 0, 0, 9, 9, p1.Picture.Handle\n" + hotspot +
+             std::string(document::kMaxCodeLines - 1, '\n'),
+         ": over 64 lines, more than "},
+        {"Penvane1.Bad\r\nPenvane1.LCDWriteBitmap 0, 0, 5000, 0, 9, 9, p1.Picture.Handle",
+         "No line of "},
+    };
+    fakes::Platform p;
+    document::Document designs{{p.services, "test"}};
+    Program& program = designs.program();
+    program.start();
+    for (const auto& [code, says] : cases) {
+        std::ofstream(folder / "code.txt") << code;
+        const DesignState before = program.form1()->design();
+        designs.open_path((folder / "code.txt").string());
+        EXPECT_EQ(program.form1()->design() == before, *says != '\0') << says;
+        const std::string said = p.messages.shown.empty() ? "" : p.messages.shown.back().first;
+        EXPECT_NE(said.find(says), std::string::npos) << said;
+        EXPECT_TRUE(p.pictures.loads.empty());
+    }
+    const std::string p2 = "Penvane1.LCDWriteBitmap 0, 3, 0, 0, 31, 16, p2.Picture.Handle\r\n\r\n";
+    std::ofstream(folder / "code.txt", std::ios::trunc) << p2;
+    const fs::path was = fs::current_path();
+    fs::current_path(folder);
+    loader.add((fs::current_path() / "p2.bmp").string(), 32, 17);
+    const document::CodeRun run = document::code_of_file("code.txt", loader);
+    fs::current_path(was);
+    EXPECT_EQ(run.error + run.out, p2);
+}
+
+// What is no file to read is refused with its reason, at once (a pipe would hang a
+// plain open), through read_file and through `padscreen --code`.
+TEST_F(CodeFolder, WhatIsNoRegularFileOrIsTooLongIsRefusedBeforeItIsRead) {
+    ASSERT_EQ(::mkfifo((folder / "pipe").c_str(), 0600), 0);
+    fs::create_symlink(folder / "loop", folder / "loop");
+    std::ofstream(folder / "long") << std::string((1 << 20) + 1, 'x');
+    const std::pair<fs::path, std::string> cases[] = {
+        {folder / "pipe", "it is a pipe, not a file"},
+        {"/dev/null", "it is a device, not a file"},
+        {folder, "it is a folder"},
+
+        {folder / "loop", "its symbolic links form a loop"},
+        {folder / "long", "over 1 MiB"},
+        {folder / "none", "No such file or directory"},
+    };
+    std::string reason;
+    for (const auto& [path, why] : cases) {
+        EXPECT_FALSE(document::read_file(path.string(), 1 << 20, reason)) << path;
+        EXPECT_EQ(reason, why);
+        const document::CodeRun run = document::code_of_file(path.string(), loader);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.out + run.error, "padscreen: " + path.string() + ": " + why + "\n");
+    }
+    fs::resize_file(folder / "long", 1 << 20); // exactly the limit is read
+    EXPECT_EQ(document::read_file((folder / "long").string(), 1 << 20, reason),
+              std::string(1 << 20, 'x'));
 }
 
 } // namespace
