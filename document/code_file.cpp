@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "document/code_file.h"
+#include "document/design_file.h"
 
 #include "assist/lcd.h"
 #include "codegen/lcd_numbers.h"
@@ -95,25 +96,6 @@ std::optional<int> whole(const std::string& text) {
         return std::nullopt;
     }
     return value;
-}
-
-// The value that prints as text: empty for "", a 16-bit integer for one, a
-// float whose shortest form it is, else the text itself.
-Variant printed_as(const std::string& text) {
-    if (text.empty()) {
-        return {};
-    }
-    if (const auto n = whole(text); n && *n >= std::numeric_limits<std::int16_t>::min() &&
-                                    *n <= std::numeric_limits<std::int16_t>::max()) {
-        return static_cast<std::int16_t>(*n);
-    }
-    float f = 0;
-    const char* end = text.data() + text.size();
-    if (const auto [ptr, ec] = std::from_chars(text.data(), end, f);
-        ec == std::errc() && ptr == end && float_text(f) == text) {
-        return f;
-    }
-    return text;
 }
 
 // The first twip from 0 that converts to this position, if any does.
@@ -213,10 +195,11 @@ private:
             problem("more than ten pictures");
             return;
         }
-        const Variant status = printed_as(parts[0]);
-        const Variant mode = printed_as(parts[1]);
-        if (slot_ == Form1::kSlots && !(status.is_integer() && mode.is_integer())) {
-            problem("slot 10 holds whole numbers only");
+        // Only the display status dialog's answers: a design holds nothing else.
+        const auto status = whole(parts[0]);
+        const auto mode = whole(parts[1]);
+        if (!status || !mode || *status < 0 || *status > 1 || *mode < 0 || *mode > 3) {
+            problem("status and mode are not codes the status dialog gives");
             return;
         }
         const auto left = position_twip(numbers->x);
@@ -231,13 +214,8 @@ private:
         // As the display status dialog's OK leaves them.
         ++rebuilt_;
         const int n = slot_++;
-        if (n == Form1::kSlots) {
-            form_.status_10 = static_cast<std::int16_t>(*status.number());
-            form_.mode_10 = static_cast<std::int16_t>(*mode.number());
-        } else {
-            form_.status_1_to_9[static_cast<std::size_t>(n - 1)] = status;
-            form_.mode_1_to_9[static_cast<std::size_t>(n - 1)] = mode;
-        }
+        form_.set_intIDS(n, static_cast<std::int16_t>(*status));
+        form_.set_intMode(n, static_cast<std::int16_t>(*mode));
     }
 
     // The picture of NAME that gives the line's size, loaded into the slot as
@@ -256,6 +234,10 @@ private:
             }
             read_any = true;
             if (gives(picture, numbers)) {
+                if (!on_canvas(*picture, left, top, numbers)) {
+                    image.set_state(before);
+                    return false;
+                }
                 put(picture, entry.path().filename().string(), left, top);
                 return true;
             }
@@ -278,9 +260,29 @@ private:
             return false;
         }
         stand_in->path = (fs::path(folder_) / name).string();
+        if (!on_canvas(*stand_in, left, top, numbers)) {
+            image.set_state(before);
+            return false;
+        }
         put(std::move(stand_in), name, left, top);
         problem(gone + ", kept as a placeholder");
         return true;
+    }
+
+    // Only where a drop can put it: the design must be one the program can save.
+    bool on_canvas(const tk::Picture& picture, float left, float top,
+                   const codegen::LcdNumbers& numbers) {
+        PictureEntry entry;
+        entry.left = left;
+        entry.top = top;
+        entry.width = picture.width;
+        entry.height = picture.height;
+        if (reachable(entry)) {
+            return true;
+        }
+        problem("no place on the canvas gives " + std::to_string(numbers.x) + ", " +
+                std::to_string(numbers.y));
+        return false;
     }
 
     bool gives(const tk::PicturePtr& picture, const codegen::LcdNumbers& numbers) {
@@ -391,7 +393,8 @@ private:
         const auto top = position_twip(numbers->y);
         const auto width = size_twip(numbers->w);
         const auto height = size_twip(numbers->h);
-        if (!left || !top || !width || !height) {
+        if (!left || !top || !width || !height ||
+            !reachable(HotspotEntry{1, *left, *top, *width, *height})) {
             problem("no rectangle gives " + parts[2] + ", " + parts[3] + ", " + parts[4] + ", " +
                     parts[5]);
             return;

@@ -80,6 +80,28 @@ std::pair<float, float> image_size(int width, int height) {
     return {box.width * 2, box.height * 2};
 }
 
+// ---- what the program can reach ----
+
+struct Range {
+    double low, high;
+    bool holds(double v) const { return v >= low && v <= high; }
+};
+// Only the right and bottom edges of a hotspot are held to the canvas; a band may
+// start off it, as far as a pointer goes.
+constexpr Range kHotspotLeft{-kFarTwips, Form1::kClientWidth};
+constexpr Range kHotspotTop{-kFarTwips, Form1::kClientHeight};
+constexpr Range kHotspotSize{0, kFarTwips};
+
+struct Places {
+    Range left, top;
+};
+// A drop keeps a picture on the canvas; one wider than it ends with its far edge there.
+Places places_of(int width, int height) {
+    const auto [w, h] = image_size(width, height);
+    return {{std::min(0.0, double{Form1::kCanvasRight} - w), Form1::kCanvasRight},
+            {std::min(0.0, double{Form1::kCanvasBottom} - h), Form1::kCanvasBottom}};
+}
+
 // ---- reading, with every value checked against what the program can reach ----
 
 const json& member(const json& in, const char* key, const std::string& where) {
@@ -161,14 +183,11 @@ PictureEntry read_picture(const json& in, const std::string& where) {
     if (static_cast<std::int64_t>(p.width) * p.height > kMaxPixels) {
         refuse(at + ": larger than a picture may be");
     }
-    // A drop keeps a picture on the canvas; one wider than it ends with its far edge there.
-    const auto [w, h] = image_size(p.width, p.height);
-    p.left = static_cast<float>(number(member(in, "left", at), at + ".left",
-                                       std::min(0.0, double{Form1::kCanvasRight} - w),
-                                       Form1::kCanvasRight));
-    p.top = static_cast<float>(number(member(in, "top", at), at + ".top",
-                                      std::min(0.0, double{Form1::kCanvasBottom} - h),
-                                      Form1::kCanvasBottom));
+    const Places places = places_of(p.width, p.height);
+    p.left = static_cast<float>(
+        number(member(in, "left", at), at + ".left", places.left.low, places.left.high));
+    p.top = static_cast<float>(
+        number(member(in, "top", at), at + ".top", places.top.low, places.top.high));
     p.tag = in.contains("tag") ? line_text(in["tag"], at + ".tag") : std::string();
     p.name = in.contains("name") ? line_text(in["name"], at + ".name") : std::string();
     p.status = code(member(in, "status", at), at + ".status", 1);
@@ -183,13 +202,14 @@ HotspotEntry read_hotspot(const json& in, const std::string& where) {
     h.number = static_cast<int>(
         whole(member(in, "number", where), where + ".number", 1, Form1::kHotspots));
     const std::string at = "hotspot " + std::to_string(h.number);
-    // Only the right and bottom edges are held to the canvas; a band may start off it.
-    h.left = static_cast<float>(
-        number(member(in, "left", at), at + ".left", -kFarTwips, Form1::kClientWidth));
+    h.left = static_cast<float>(number(member(in, "left", at), at + ".left",
+                                       kHotspotLeft.low, kHotspotLeft.high));
     h.top = static_cast<float>(
-        number(member(in, "top", at), at + ".top", -kFarTwips, Form1::kClientHeight));
-    h.width = static_cast<float>(number(member(in, "width", at), at + ".width", 0, kFarTwips));
-    h.height = static_cast<float>(number(member(in, "height", at), at + ".height", 0, kFarTwips));
+        number(member(in, "top", at), at + ".top", kHotspotTop.low, kHotspotTop.high));
+    h.width = static_cast<float>(
+        number(member(in, "width", at), at + ".width", kHotspotSize.low, kHotspotSize.high));
+    h.height = static_cast<float>(
+        number(member(in, "height", at), at + ".height", kHotspotSize.low, kHotspotSize.high));
     return h;
 }
 
@@ -454,6 +474,16 @@ std::string relative_path(const std::string& path, const std::string& folder) {
 }
 
 } // namespace
+
+bool reachable(const PictureEntry& picture) {
+    const Places places = places_of(picture.width, picture.height);
+    return places.left.holds(picture.left) && places.top.holds(picture.top);
+}
+
+bool reachable(const HotspotEntry& h) {
+    return kHotspotLeft.holds(h.left) && kHotspotTop.holds(h.top) &&
+           kHotspotSize.holds(h.width) && kHotspotSize.holds(h.height);
+}
 
 std::string resolve_path(const std::string& path, const std::string& folder) {
     fs::path p(path);

@@ -119,6 +119,11 @@ std::variant<Opened, Refusal> read_design(const std::string& bytes, const std::s
                                           platform::PictureLoader& loader,
                                           tk::PictureBudget& budget);
 
+// Whether the program can reach this place (a picture of this natural size, or
+// a hotspot's rectangle): what it makes it can always write and read back.
+bool reachable(const PictureEntry& picture);
+bool reachable(const HotspotEntry& hotspot);
+
 // A file's path made absolute against folder, normalised.
 std::string resolve_path(const std::string& path, const std::string& folder);
 

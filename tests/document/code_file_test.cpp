@@ -111,7 +111,7 @@ TEST_F(CodeFolder, ARebuiltScreenIsWhatLoadingAndDrawingLeave) {
 
 TEST_F(CodeFolder, LinesThatCannotBeRebuiltAreNamedAndTheRestOpens) {
     const std::string code =
-        "Penvane1.LCDWriteBitmap , 3, 0, 0, 1, 1, p1.Picture.Handle\r\n"
+        "Penvane1.LCDWriteBitmap 1, 3, 0, 0, 1, 1, p1.Picture.Handle\r\n"
         "Penvane1.LCDWriteBitmap 0, 0, 0, 0, 9, 1, gone.Picture.Handle\r\n"
         "Penvane1.LCDWriteBitmap 0, 0, 5, 5, -1, .Picture.Handle\r\n"
         "Penvane1.LCDWriteBitmap 1, 2, 3, 4, 5, 6, p1\r\n"
@@ -137,22 +137,22 @@ TEST_F(CodeFolder, LinesThatCannotBeRebuiltAreNamedAndTheRestOpens) {
     EXPECT_EQ(rebuilt.problems[0].line, 1);
 }
 
-TEST_F(CodeFolder, StatusAndModeComeBackAsTheValuesThatPrintThem) {
+// Status and mode are the dialog's codes: nothing else goes into a design.
+TEST_F(CodeFolder, StatusAndModeAreTheStatusDialogsCodes) {
     std::string code;
-    for (const char* sm :
-         {", ", "0, 3", "-7, 2.5", "x y, 70000", "1, 1", "1, 1", "1, 1", "1, 1", "1, 1", "4, 5"}) {
-        code +=
+    std::string kept;
+    for (const char* sm : {", ", "0, 3", "-7, 2.5", "x y, 70000", "1, 0", "2, 1", "1, 4", "0, 0"}) {
+        const std::string line =
             "Penvane1.LCDWriteBitmap " + std::string(sm) + ", 0, 0, 31, 16, p2.Picture.Handle\r\n";
+        code += line;
+        const bool code_pair = std::string(sm).size() == 4 && sm[0] <= '1' && sm[3] <= '3';
+        kept += code_pair ? line : "";
     }
-    code += "\r\n";
-    const document::Rebuilt rebuilt = rebuild(code);
-    EXPECT_TRUE(rebuilt.problems.empty()) << rebuilt.problems[0].reason;
-    EXPECT_EQ(generate(rebuilt.design), code);
-    EXPECT_TRUE(rebuilt.design.variables.status_1_to_9[0].empty());
-    EXPECT_TRUE(rebuilt.design.variables.mode_1_to_9[2].is_float());
-    EXPECT_TRUE(rebuilt.design.variables.status_1_to_9[3].is_text());
-    EXPECT_TRUE(rebuilt.design.variables.mode_1_to_9[3].is_float());
-    EXPECT_EQ(rebuilt.design.variables.mode_10, 5);
+    const document::Rebuilt rebuilt = rebuild(code + "\r\n");
+    EXPECT_EQ(rebuilt.problems.size(), 5U);
+    EXPECT_EQ(rebuilt.problems[0].reason, "status and mode are not codes the status dialog gives");
+    EXPECT_EQ(generate(rebuilt.design), kept + "\r\n");
+    EXPECT_TRUE(rebuilt.design.variables.status_1_to_9[0].is_integer());
     EXPECT_TRUE(document::looks_like_code("\r\n  Penvane1.KeyPadAddHotSpot"));
     EXPECT_FALSE(document::looks_like_code("{\"format\": \"padscreen-design\"}"));
 }
