@@ -4,6 +4,7 @@
 #include "codegen/generate.h"
 #include "document/code_file.h"
 #include "document/command_line.h"
+#include "document/design_file.h"
 #include "document/document.h"
 #include "document/file_read.h"
 #include "random_design.h"
@@ -68,6 +69,13 @@ TEST_F(CodeFolder, RandomDesignsRebuiltFromTheirCodeWriteTheSameCode) {
                                               << ": " << rebuilt.problems[0].reason << "\n"
                                               << code;
         ASSERT_EQ(generate(rebuilt.design), code) << seed;
+        // And what it rebuilt can be saved as a design and read back.
+        Form1 form;
+        form.start_up();
+        form.set_design(rebuilt.design);
+        const auto parsed = document::parse_design(document::write_design(form, "", "test"));
+        ASSERT_TRUE(std::holds_alternative<document::Parsed>(parsed))
+            << seed << ": " << std::get<document::Refusal>(parsed).reason;
         lines += static_cast<int>(std::count(code.begin(), code.end(), '\n'));
     }
     EXPECT_GT(lines, 3000); // the designs were not all empty
