@@ -332,15 +332,34 @@ void QtApplication::quit() {
         qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
 }
 
+namespace {
+
+// The wait cursor while a load runs, also when it ends in an exception.
+class BusyCursor {
+public:
+    BusyCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() {
+        QGuiApplication::restoreOverrideCursor();
+        // A close asked for meanwhile counts as user input and was held back while the
+        // load kept painting; its event is already read from the display, so nothing
+        // else would wake the loop to deliver it.
+        QAbstractEventDispatcher::instance()->wakeUp();
+    }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+} // namespace
+
 tk::PicturePtr BusyCursorPictureLoader::load(const std::string& path, tk::PictureBudget& budget) {
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    tk::PicturePtr picture = inner_->load(path, budget);
-    QGuiApplication::restoreOverrideCursor();
-    // A close asked for meanwhile counts as user input and was held back while the load
-    // kept painting; its event is already read from the display, so nothing else would
-    // wake the loop to deliver it.
-    QAbstractEventDispatcher::instance()->wakeUp();
-    return picture;
+    const BusyCursor busy;
+    return inner_->load(path, budget);
+}
+
+std::vector<tk::PicturePtr> BusyCursorPictureLoader::load_all(const std::vector<std::string>& paths,
+                                                              tk::PictureBudget& budget) {
+    const BusyCursor busy;
+    return inner_->load_all(paths, budget);
 }
 
 void keep_painting() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }

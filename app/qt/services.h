@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <vector>
 #include <optional>
 #include <string>
 
@@ -53,6 +54,9 @@ public:
         : inner_(std::move(inner)) {}
     void prepare() override { inner_->prepare(); }
     tk::PicturePtr load(const std::string& path, tk::PictureBudget& budget) override;
+    // Forwarded whole: the inner loader reads a design's pictures side by side.
+    std::vector<tk::PicturePtr> load_all(const std::vector<std::string>& paths,
+                                         tk::PictureBudget& budget) override;
     std::string last_failure() const override { return inner_->last_failure(); }
 
 private:
