@@ -6,9 +6,9 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
-#include <cstring>
 #include <filesystem>
 #include <iterator>
 #include <limits>
@@ -67,7 +67,9 @@ ordered twips(float value) {
     double d = 0;
     std::from_chars(text.data(), text.data() + text.size(), d);
     const auto back = static_cast<float>(d);
-    return std::memcmp(&back, &value, sizeof value) == 0 ? d : static_cast<double>(value);
+    return std::bit_cast<std::uint32_t>(back) == std::bit_cast<std::uint32_t>(value)
+               ? d
+               : static_cast<double>(value);
 }
 
 // The image's size in twips for a picture of this natural size, as a load leaves it.
@@ -159,8 +161,9 @@ std::optional<std::int16_t> code(const json& in, const std::string& where, int h
 }
 
 void only(const json& in, std::initializer_list<const char*> keys, const std::string& where) {
-    for (const auto& [key, value] : in.items()) {
-        if (std::none_of(keys.begin(), keys.end(), [&](const char* k) { return key == k; })) {
+    for (const auto& item : in.items()) {
+        const std::string& key = item.key();
+        if (std::none_of(keys.begin(), keys.end(), [&key](const char* k) { return key == k; })) {
             refuse(where + ": unknown member " + quoted(key));
         }
     }
@@ -333,7 +336,7 @@ json migrate_v1(const json& root) {
         }
         return v->is_array() && static_cast<std::size_t>(index) < v->size() ? (*v)[index] : json();
     };
-    const auto get = [](const json& in, const char* key, json fallback) {
+    const auto get = [](const json& in, const char* key, const json& fallback) {
         const json* v = find(in, key);
         return v != nullptr ? *v : fallback;
     };

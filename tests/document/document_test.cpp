@@ -19,6 +19,9 @@ namespace fs = std::filesystem;
 // The keys of the main window as the program runs them: save, save under another
 // name, open; the caption that names the file; opening as one undo step.
 class DocumentTest : public ::testing::Test {
+public:
+    ~DocumentTest() override { fs::remove_all(folder); }
+
 protected:
     DocumentTest() {
         fs::create_directories(folder);
@@ -28,7 +31,6 @@ protected:
         program.run([this] { form().cmdNewPicture.click(); });
         program.run([this] { program.status_dialog()->cmdReturn.click(); });
     }
-    ~DocumentTest() override { fs::remove_all(folder); }
 
     Form1& form() { return *program.form1(); }
     // What the fake writer saved, put on the disk where opening reads it.
