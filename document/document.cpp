@@ -252,6 +252,11 @@ bool Document::apply(const std::string& bytes, const std::string& file, const st
     Opened& opened = std::get<Opened>(result);
     form->set_design(opened.design);
     form->forget_pointer();
+    // The list shows the choice that disabled a picture, as choosing it left it.
+    const int disabled = opened.file.disabled;
+    form->cboDisable.text = disabled != 0 && !form->Image(disabled).tag.empty()
+                                ? form->Image(disabled).tag
+                                : "None";
     unknown_ = std::move(opened.unknown);
     if (belonging != nullptr) {
         *belonging = opened.belonging;
