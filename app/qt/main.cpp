@@ -47,15 +47,21 @@ Options parse(int argc, char** argv) {
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  QStringLiteral("A design (.padscreen) or code file to open."),
                                  QStringLiteral("[FILE]"));
-    const auto usage = [&parser](const QString& error) {
-        std::fprintf(stderr, "padscreen: %s\n%s", qPrintable(error), qPrintable(parser.helpText()));
+    // No application object exists yet, so the parser knows no program name.
+    const auto help_text = [&parser] {
+        return parser.helpText().replace(QStringLiteral("<executable_name>"),
+                                         QStringLiteral("padscreen"));
+    };
+    const auto usage = [&help_text](const QString& error) {
+        std::fprintf(stderr, "padscreen: %s\n%s", qPrintable(error), qPrintable(help_text()));
         std::exit(2);
     };
     if (!parser.parse(arguments)) {
         usage(parser.errorText());
     }
-    if (parser.isSet(help)) {
-        std::fputs(qPrintable(parser.helpText()), stdout);
+    // Qt's own options (--help-all) would need a display to list.
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
+        std::fputs(qPrintable(help_text()), stdout);
         std::exit(0);
     }
     if (parser.isSet(version)) {

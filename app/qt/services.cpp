@@ -56,8 +56,9 @@ QStringList patterns_of(const QString& list) {
     return out;
 }
 
+// folder: where the dialog starts without a file to offer, and where the choice lay.
 std::optional<platform::FileChoice> run_dialog(const platform::FileDialogOptions& options,
-                                               bool save) {
+                                               bool save, QString& folder) {
     QFileDialog dialog(dialog_parent());
     if (!options.title.empty()) {
         dialog.setWindowTitle(QString::fromStdString(options.title));
@@ -83,6 +84,8 @@ std::optional<platform::FileChoice> run_dialog(const platform::FileDialogOptions
     }
     if (!options.file_name.empty()) {
         dialog.selectFile(from_path(options.file_name));
+    } else if (!folder.isEmpty()) {
+        dialog.setDirectory(folder);
     }
     if (dialog.exec() != QDialog::Accepted) {
         return std::nullopt;
@@ -92,6 +95,7 @@ std::optional<platform::FileChoice> run_dialog(const platform::FileDialogOptions
         return std::nullopt;
     }
     const QString& path = chosen.first();
+    folder = QFileInfo(path).absolutePath();
     return platform::FileChoice{to_path(path), to_path(QFileInfo(path).fileName())};
 }
 
@@ -132,11 +136,11 @@ QWidget* dialog_parent() {
 }
 
 std::optional<platform::FileChoice> QtFileDialog::show_open(const platform::FileDialogOptions& o) {
-    return run_dialog(o, false);
+    return run_dialog(o, false, folder_);
 }
 
 std::optional<platform::FileChoice> QtFileDialog::show_save(const platform::FileDialogOptions& o) {
-    return run_dialog(o, true);
+    return run_dialog(o, true, folder_);
 }
 
 void QtMessageBox::show(const std::string& text, const std::string& title) {

@@ -20,12 +20,17 @@ namespace padscreen_qt {
 // while the patterns (plus their upper-case forms) filter.
 QStringList name_filters(const std::string& filter);
 
+// Each dialog starts in the folder of the last file chosen in this run (nothing of
+// it is kept for the next run).
 class QtFileDialog : public platform::FileDialog {
 public:
     std::optional<platform::FileChoice>
     show_open(const platform::FileDialogOptions& options) override;
     std::optional<platform::FileChoice>
     show_save(const platform::FileDialogOptions& options) override;
+
+private:
+    QString folder_;
 };
 
 class QtMessageBox : public platform::MessageBox {

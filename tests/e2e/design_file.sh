@@ -58,4 +58,9 @@ rc=0
 rc=0
 "$APP" --code >/dev/null 2>&1 || rc=$?
 [ "$rc" -eq 2 ] || fail "a usage error gave status $rc"
+# Help names the program and needs no display, Qt's options included.
+for option in --help --help-all; do
+    (unset DISPLAY; "$APP" $option) >"$OUT/help.txt" || fail "$option failed"
+    head -1 "$OUT/help.txt" | grep -q '^Usage: padscreen ' || fail "$option: $(head -1 "$OUT/help.txt")"
+done
 echo "design file: ok"

@@ -40,4 +40,8 @@ done
 [ "$(dpkg-deb -f "$deb" Section)" = devel ] || fail "section is not devel"
 
 lintian --fail-on error "$deb" || fail "lintian found errors"
+# Built as Debian hardens its packages: fortified calls, a read-only relocation table
+# bound at start.
+hardening=$(lintian --display-info "$deb" | grep -E 'hardening-no-(fortify-functions|bindnow|relro)' || true)
+[ -z "$hardening" ] || fail "not hardened: $hardening"
 echo "debian package: ok"

@@ -35,7 +35,8 @@ file_type() {
     XDG_DATA_HOME=$OUT/no-data XDG_DATA_DIRS=$USR/share GIO_USE_VFS=local \
         gio info -a standard::content-type "$1" | sed -n 's/^ *standard::content-type: //p'
 }
-printf '{\n  "format": "padscreen-design",\n  "version": 1\n}\n' >"$OUT/design"
+# A design as the program saves it, without its extension.
+cp "$(dirname "$0")/../document/golden/v2/screen.padscreen" "$OUT/design"
 printf '{\n  "format": "other",\n  "version": 1\n}\n' >"$OUT/other"
 printf '{}\n' >"$OUT/empty.padscreen"
 for file in empty.padscreen design; do
