@@ -299,21 +299,24 @@ QRect AssistOverlay::readout_row(const QFontMetrics& metrics, std::size_t k) con
             metrics.height()};
 }
 
-bool AssistOverlay::in_combo_field() const {
-    auto* combo = qobject_cast<QComboBox*>(view_->widget_for(form_->cboDisable));
+bool AssistOverlay::in_edit_field() {
     const QWidget* focus = QApplication::focusWidget();
-    return combo != nullptr && focus != nullptr && (focus == combo || focus == combo->lineEdit());
+    const auto* combo = qobject_cast<const QComboBox*>(focus);
+    return qobject_cast<const QLineEdit*>(focus) != nullptr ||
+           (combo != nullptr && combo->isEditable());
 }
 
-void AssistOverlay::run(const std::function<void(Form1&)>& action) {
+void AssistOverlay::run(const std::function<void(Form1&)>& action, std::uint64_t gesture) {
     if (dispatcher_.busy()) {
         return;
     }
-    dispatcher_.dispatch([this, action] {
-        if (Form1* form = program_.form1()) {
-            action(*form);
-        }
-    });
+    dispatcher_.dispatch(
+        [this, action] {
+            if (Form1* form = program_.form1()) {
+                action(*form);
+            }
+        },
+        gesture);
 }
 
 bool AssistOverlay::handle_key(const QKeyEvent& key) {
@@ -335,6 +338,9 @@ bool AssistOverlay::handle_key(const QKeyEvent& key) {
             return true;
         }
     }
+    if (in_edit_field()) {
+        return false;
+    }
     if ((key.key() == Qt::Key_Z && mods == Qt::ControlModifier)) {
         run([this](Form1&) { program_.undo(); });
         return true;
@@ -344,7 +350,7 @@ bool AssistOverlay::handle_key(const QKeyEvent& key) {
         run([this](Form1&) { program_.redo(); });
         return true;
     }
-    if ((mods & ~Qt::ShiftModifier) != 0 || in_combo_field() || !assist::selected_picture(*form_)) {
+    if ((mods & ~Qt::ShiftModifier) != 0 || !assist::selected_picture(*form_)) {
         return false;
     }
     const int by = mods == Qt::ShiftModifier ? 8 : 1;
@@ -366,7 +372,11 @@ bool AssistOverlay::handle_key(const QKeyEvent& key) {
     default:
         return false;
     }
-    run([dx, dy](Form1& form) { assist::nudge(form, dx, dy); });
+    // Held down, the key's repeats add to its press's undo step.
+    if (!key.isAutoRepeat()) {
+        ++arrow_presses_;
+    }
+    run([dx, dy](Form1& form) { assist::nudge(form, dx, dy); }, arrow_presses_);
     return true;
 }
 
