@@ -90,6 +90,16 @@ void AssistOverlay::after_action(WindowView* form_view) {
             view_->set_overlay(this);
         }
     }
+    if (recovery_ != nullptr) {
+        // Said until the next design step, as what an action did not do is.
+        const std::uint64_t taken = program_.history().taken();
+        if (auto failure = recovery_->take_write_failure()) {
+            recovery_failure_ = std::move(*failure);
+            failure_at_ = taken;
+        } else if (taken != failure_at_) {
+            recovery_failure_.clear();
+        }
+    }
     if (!view_ || form_ == nullptr) {
         return;
     }
@@ -151,6 +161,10 @@ void AssistOverlay::follow_read_out() {
         const int group = lines.empty() ? 0 : lines.back().group + 1;
         lines.push_back({offer.substr(0, cut), assist::kRankNotice, group});
         lines.push_back({offer.substr(cut + 1), assist::kRankNotice, group});
+    }
+    if (!recovery_failure_.empty()) {
+        const int group = lines.empty() ? 0 : lines.back().group + 1;
+        lines.push_back({recovery_failure_, assist::kRankNotice, group});
     }
     if (lines == read_out_) {
         return;

@@ -49,7 +49,7 @@ public:
 
     // Ctrl+S, Ctrl+Shift+S and Ctrl+O go to designs; none until it is set.
     void set_designs(document::Designs* designs) { designs_ = designs; }
-    // Ctrl+R and the line that offers it.
+    // Ctrl+R and the line that offers it; the line saying a copy could not be written.
     void set_recovery(document::Recovery* recovery) { recovery_ = recovery; }
     // The line saying why a load or a hotspot did not come.
     void set_outcomes(const assist::Outcomes* outcomes) { outcomes_ = outcomes; }
@@ -88,6 +88,8 @@ private:
     // is being destroyed, when it is no longer a WindowView.
     QPointer<QWidget> view_widget_;
     bool pointer_inside_ = false;
+    std::string recovery_failure_;
+    std::uint64_t failure_at_ = 0;    // the history's steps when it was said
     std::uint64_t arrow_presses_ = 0; // a held arrow's repeats go on with its press's gesture
     QTimer pointer_left_; // the read-out loses the pointer's line once the event is over
     QRegion hatched_;     // where lines reach past the LCD, as last asked to paint
