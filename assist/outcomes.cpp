@@ -18,6 +18,7 @@ Outcomes::Files::show_open(const platform::FileDialogOptions& o) {
 tk::PicturePtr Outcomes::Pictures::load(const std::string& path, tk::PictureBudget& budget) {
     ++loads;
     failure.clear();
+    out_of_memory_ = false;
     try {
         tk::PicturePtr picture = inner_.load(path, budget);
         if (!picture) {
@@ -27,8 +28,19 @@ tk::PicturePtr Outcomes::Pictures::load(const std::string& path, tk::PictureBudg
     } catch (const std::bad_alloc&) {
         // The handler takes it as a failed load; the pixels did not fit.
         failure = platform::load_failure::kOverBudget;
+        out_of_memory_ = true;
         throw;
     }
+}
+
+std::vector<tk::PicturePtr> Outcomes::Pictures::load_all(const std::vector<std::string>& paths,
+                                                         tk::PictureBudget& budget) {
+    out_of_memory_ = false;
+    return inner_.load_all(paths, budget);
+}
+
+std::string Outcomes::Pictures::last_failure() const {
+    return out_of_memory_ ? platform::load_failure::kOverBudget : inner_.last_failure();
 }
 
 Outcomes::Outcomes(platform::Services& services)
@@ -45,41 +57,41 @@ void Outcomes::say(std::string line) {
     fresh_ = true;
 }
 
-void Outcomes::wrap_buttons(Form1& form) {
-    wrapped_form_ = form.id();
-    form.cmdNewPicture.on_click = [this, load = std::move(form.cmdNewPicture.on_click)] {
-        files_.chosen.reset();
-        pictures_.loads = 0;
-        pictures_.failure.clear();
-        load();
-        if (!files_.chosen) {
-            return; // cancelled
+void Outcomes::watch_clicks(Form1& form) {
+    watched_form_ = form.id();
+    form.on_clicked([this, &form](tk::Control& control) {
+        if (&control == &form.cmdNewPicture) {
+            load_ran_ = true;
+        } else if (&control == &form.cmdHotspot) {
+            // It stays enabled only when all ten were in use and it made none.
+            bool all_shown = form.cmdHotspot.enabled;
+            for (int k = 1; k <= Form1::kHotspots; ++k) {
+                all_shown = all_shown && form.lbl(k).visible;
+            }
+            hotspot_refused_ = all_shown;
         }
+    });
+}
+
+void Outcomes::after_action(Program& program) {
+    if (load_ran_ && files_.chosen) { // not cancelled
         const std::string& title = files_.chosen->title;
         if (pictures_.loads == 0) {
             say("Not loaded: " + title + ", all ten slots hold a picture");
         } else if (!pictures_.failure.empty()) {
             say("Not loaded: " + title + " " + pictures_.failure);
         }
-    };
-    const auto all_shown = [&form] {
-        for (int k = 1; k <= Form1::kHotspots; ++k) {
-            if (!form.lbl(k).visible) {
-                return false;
-            }
-        }
-        return true;
-    };
-    form.cmdHotspot.on_click = [this, all_shown, make = std::move(form.cmdHotspot.on_click)] {
-        const bool full = all_shown();
-        make();
-        if (full) {
-            say("Hotspot not made: there are ten already");
-        }
-    };
-}
+    }
+    if (hotspot_refused_) {
+        say("Hotspot not made: there are ten already");
+    }
+    // The next action's choices and loads are its own.
+    load_ran_ = false;
+    hotspot_refused_ = false;
+    files_.chosen.reset();
+    pictures_.loads = 0;
+    pictures_.failure.clear();
 
-void Outcomes::after_action(Program& program) {
     const History& history = program.history();
     if (fresh_) {
         fresh_ = false;
@@ -89,9 +101,9 @@ void Outcomes::after_action(Program& program) {
                (history.taken() != said_at_taken_ || history.redo_steps() != said_at_redo_)) {
         notice_.clear();
     }
-    // A main window made since: its buttons get wrapped before anyone can press them.
-    if (Form1* form = program.form1(); form != nullptr && form->id() != wrapped_form_) {
-        wrap_buttons(*form);
+    // A main window made since: its clicks are seen before anyone can press a button.
+    if (Form1* form = program.form1(); form != nullptr && form->id() != watched_form_) {
+        watch_clicks(*form);
     }
 }
 

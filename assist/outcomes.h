@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 class Form1;
 class Program;
@@ -15,7 +16,8 @@ namespace assist {
 // Says on the panel why "&Load Image" loaded nothing or "C&reate Hotspot" made
 // nothing, where the program's own handlers stay silent. It stands between the
 // program and its services, to learn which picture file was chosen and why its
-// load failed, and wraps the two buttons' handlers, which run unchanged.
+// load failed, and is told of the main window's clicks; it decides once the
+// action is over. No handler is replaced.
 class Outcomes {
 public:
     explicit Outcomes(platform::Services& services);
@@ -47,28 +49,36 @@ private:
     private:
         platform::FileDialog& inner_;
     };
-    // Forwards every call, counting loads and keeping the last failure's reason.
+    // Forwards every call, counting single loads and keeping the last one's
+    // failure; several at once go on to the inner loader whole, which may read
+    // them side by side.
     class Pictures : public platform::PictureLoader {
     public:
         explicit Pictures(platform::PictureLoader& inner) : inner_(inner) {}
         void prepare() override { inner_.prepare(); }
         tk::PicturePtr load(const std::string& path, tk::PictureBudget& budget) override;
-        std::string last_failure() const override { return failure; }
+        std::vector<tk::PicturePtr> load_all(const std::vector<std::string>& paths,
+                                             tk::PictureBudget& budget) override;
+        std::string last_failure() const override;
         int loads = 0;
-        std::string failure;
+        std::string failure; // of the last single load
 
     private:
         platform::PictureLoader& inner_;
+        bool out_of_memory_ = false; // the last load threw
     };
 
-    void wrap_buttons(Form1& form);
+    void watch_clicks(Form1& form);
     void after_action(Program& program);
     void say(std::string line);
 
     Files files_;
     Pictures pictures_;
     platform::Services services_;
-    std::uint64_t wrapped_form_ = 0; // the main window whose buttons are wrapped
+    std::uint64_t watched_form_ = 0; // the main window whose clicks are seen
+    // What the action now ending did: "&Load Image" ran; "C&reate Hotspot" made nothing.
+    bool load_ran_ = false;
+    bool hotspot_refused_ = false;
     std::string notice_;
     bool fresh_ = false; // said during the action now ending
     // The history's steps when the notice was said: any change lets it go.

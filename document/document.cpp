@@ -72,11 +72,10 @@ void Document::flush() {
     }
 }
 
-std::string Document::notice() const {
-    if (!outcomes_.notice().empty()) {
-        return outcomes_.notice();
-    }
-    return recovery_ ? recovery_->notice() : std::string();
+std::string Document::notice() const { return outcomes_.notice(); }
+
+std::optional<std::string> Document::take_recovery_failure() {
+    return recovery_ ? recovery_->take_write_failure() : std::nullopt;
 }
 
 bool Document::modified() const {

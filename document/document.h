@@ -69,6 +69,8 @@ public:
     std::string notice() const;
     // Waits until the recovery copies asked for so far are written.
     void flush();
+    // Why the recovery copy could not be written, once for each run of failures.
+    std::optional<std::string> take_recovery_failure();
 
     // Puts a design file's bytes on the canvas as one step of the running action;
     // file names it in messages, folder resolves its pictures. False when refused

@@ -9,11 +9,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
+#include <set>
+#include <system_error>
+#include <utility>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -22,50 +25,73 @@ namespace document {
 
 namespace {
 
+// Copies of ended programs kept for later starts, and read at one start: the
+// newest first, so a folder full of old copies costs one listing.
 constexpr std::size_t kKept = 3;
-// How often the writer looks for a design to copy.
-constexpr std::chrono::milliseconds kLooks{100};
+constexpr std::size_t kRead = 3;
+// Copies and locks of ended programs removed at one start, at most.
+constexpr std::size_t kTidy = 256;
 
-// Whether the program that wrote a copy still runs: it holds the lock file's lock.
-bool owner_alive(const fs::path& lock) {
-    const int fd = ::open(lock.c_str(), O_RDWR | O_CLOEXEC);
-    if (fd < 0) {
+// Takes the lock of a program that ended and removes its file; false while the
+// program that holds it runs. A lock file is made locked (see the constructor),
+// so one that is not held belongs to no one.
+bool remove_if_stale(const fs::path& lock) {
+    const int fd = ::open(lock.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+    if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
         return false;
     }
-    const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
-    ::close(fd);
-    return held;
+    ::unlink(lock.c_str());
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    return true;
 }
+
+std::string failure_text(int error) { return std::generic_category().message(error); }
 
 
 // Replaces path with bytes: a temporary file beside it, flushed, renamed over it,
-// the folder flushed. False on any failure, the old copy then whole.
-bool write_atomically(const fs::path& path, const std::string& bytes) {
+// the folder flushed. Neither follows a link planted in their place: the
+// temporary is made anew, and a rename replaces a link instead of writing through
+// it. The failure's reason, the old copy then whole; nullopt when written.
+std::optional<std::string> write_atomically(const fs::path& path, const std::string& bytes) {
     const fs::path temporary = path.string() + ".new";
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    ::unlink(temporary.c_str());
+    const int fd =
+        ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) {
-        return false;
+        return failure_text(errno);
     }
+    int error = 0;
     std::size_t done = 0;
-    while (done < bytes.size()) {
+    while (error == 0 && done < bytes.size()) {
         const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n <= 0) {
-            break;
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+        } else if (n < 0 && errno != EINTR) {
+            error = errno;
+        } else if (n == 0) {
+            error = ENOSPC;
         }
-        done += static_cast<std::size_t>(n);
     }
-    const bool ok = done == bytes.size() && ::fsync(fd) == 0;
+    if (error == 0 && ::fsync(fd) != 0) {
+        error = errno;
+    }
     ::close(fd);
-    if (!ok || ::rename(temporary.c_str(), path.c_str()) != 0) {
+    if (error == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) {
+        error = errno;
+    }
+    if (error != 0) {
         ::unlink(temporary.c_str());
-        return false;
+        return failure_text(error);
     }
     const int dir = ::open(path.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);
     }
-    return true;
+    return std::nullopt;
 }
 
 std::string local_time(fs::file_time_type when) {
@@ -82,6 +108,27 @@ std::string local_time(fs::file_time_type when) {
     char text[32];
     std::strftime(text, sizeof text, same_day ? "%H:%M" : "%e %b %H:%M", &parts);
     return text[0] == ' ' ? text + 1 : text;
+}
+
+// What a copy holds, for the offer; nullopt when it cannot be read as a design.
+std::optional<Offer> read_offer(const fs::path& copy, fs::file_time_type time) {
+    try {
+        std::string reason;
+        const auto bytes = read_file(copy.string(), kMaxDesignFileBytes, reason);
+        if (!bytes) {
+            return std::nullopt;
+        }
+        const auto parsed = parse_design(*bytes);
+        const auto* p = std::get_if<Parsed>(&parsed);
+        if (p == nullptr) {
+            return std::nullopt;
+        }
+        Offer offer{copy.string(), static_cast<int>(p->design.pictures.size()),
+                    static_cast<int>(p->design.hotspots.size()), local_time(time)};
+        return offer;
+    } catch (const std::exception&) {
+        return std::nullopt; // no copy stops a start
+    }
 }
 
 } // namespace
@@ -110,9 +157,13 @@ Recovery::Recovery(Document& document, std::string folder, std::string version)
     const std::string name = "design-" + std::to_string(::getpid()) + "-" +
                              std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
     copy_ = (fs::path(folder_) / (name + ".padscreen")).string();
-    lock_fd_ = ::open((fs::path(folder_) / (name + ".lock")).c_str(),
-                      O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (lock_fd_ >= 0 && ::flock(lock_fd_, LOCK_EX | LOCK_NB) != 0) {
+    // Locked before it takes its name: a lock file that is not held is stale.
+    const fs::path lock = fs::path(folder_) / (name + ".lock");
+    const fs::path unnamed = lock.string() + ".new";
+    lock_fd_ = ::open(unnamed.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (lock_fd_ >= 0 && (::flock(lock_fd_, LOCK_EX | LOCK_NB) != 0 ||
+                          ::rename(unnamed.c_str(), lock.c_str()) != 0)) {
+        ::unlink(unnamed.c_str());
         ::close(lock_fd_);
         lock_fd_ = -1;
     }
@@ -145,34 +196,61 @@ void Recovery::find_offer() {
         fs::file_time_type time;
     };
     std::vector<Found> left;
+    std::set<std::string> copies; // by the name a copy shares with its lock
+    std::set<std::string> locks;
     std::error_code error;
-    for (const auto& entry : fs::directory_iterator(folder_, error)) {
-        const fs::path& p = entry.path();
-        if (p.extension() != ".padscreen" || !entry.is_regular_file(error)) {
-            continue;
+    for (fs::directory_iterator it(folder_, error), end; !error && it != end; it.increment(error)) {
+        const fs::path& p = it->path();
+        std::error_code ignored;
+        if (p.extension() == ".lock") {
+            locks.insert(p.stem().string());
+        } else if (p.extension() == ".padscreen" &&
+                   it->symlink_status(ignored).type() == fs::file_type::regular) {
+            left.push_back({p, it->last_write_time(ignored)});
+            copies.insert(p.stem().string());
         }
-        if (owner_alive(fs::path(p).replace_extension(".lock"))) {
-            continue; // another program's, running now
-        }
-        left.push_back({p, entry.last_write_time(error)});
     }
     std::sort(left.begin(), left.end(),
               [](const Found& a, const Found& b) { return a.time > b.time; });
-    for (std::size_t k = kKept; k < left.size(); ++k) {
-        fs::remove(left[k].copy, error);
-        fs::remove(fs::path(left[k].copy).replace_extension(".lock"), error);
-    }
-    for (std::size_t k = 0; k < std::min(kKept, left.size()); ++k) {
-        std::string reason;
-        const auto bytes = read_file(left[k].copy.string(), kMaxDesignFileBytes, reason);
-        if (!bytes) {
+    // Whether the program that wrote a copy ended; its lock then goes.
+    const auto ended = [this, &locks](const std::string& name) {
+        return locks.erase(name) == 0 || remove_if_stale(fs::path(folder_) / (name + ".lock"));
+    };
+    // Past the copies it needs a start tidies only so much: a folder that ended
+    // programs filled empties over a few starts, none of them slow.
+    std::size_t tidy = kTidy;
+    std::size_t kept = 0;
+    std::size_t read = 0;
+    for (const Found& found : left) {
+        if (kept == kKept) {
+            if (tidy == 0) {
+                break;
+            }
+            --tidy;
+        }
+        if (!ended(found.copy.stem().string())) {
+            continue; // another program's, running now
+        }
+        if (kept == kKept) {
+            fs::remove(found.copy, error);
             continue;
         }
-        const auto parsed = parse_design(*bytes);
-        if (const auto* p = std::get_if<Parsed>(&parsed)) {
-            offer_ = Offer{left[k].copy.string(), static_cast<int>(p->design.pictures.size()),
-                           static_cast<int>(p->design.hotspots.size()), local_time(left[k].time)};
-            return;
+        if (!offer_ && read < kRead) {
+            ++read;
+            offer_ = read_offer(found.copy, found.time);
+            if (!offer_) {
+                // Kept for whoever wants to look, where no start reads it again.
+                fs::rename(found.copy, found.copy.string() + ".unreadable", error);
+                continue;
+            }
+        }
+        ++kept;
+    }
+    // Locks whose copy is gone.
+    for (const std::string& name : locks) {
+        if (copies.count(name) == 0 && tidy > 0) {
+            --tidy;
+            remove_if_stale(fs::path(folder_) / (name + ".lock"));
         }
     }
 }
@@ -225,25 +303,32 @@ void Recovery::follow() {
 }
 
 void Recovery::post(std::optional<Copy> design) {
-    // No wake-up call: waking a thread costs the UI thread more than the whole step
-    // (measured); the writer looks on its own, often enough that a copy lags a moment.
-    const std::lock_guard<std::mutex> lock(mutex_);
-    pending_ = std::move(design);
+    bool was_idle = false;
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        was_idle = !pending_;
+        pending_ = std::move(design);
+    }
+    // A design that replaces one not yet taken needs no second call.
+    if (was_idle) {
+        wake_.notify_one();
+    }
 }
 
 void Recovery::flush() {
     std::unique_lock<std::mutex> lock(mutex_);
-    wake_.notify_all();
     idle_.wait(lock, [this] { return !pending_ && !busy_; });
+}
+
+std::optional<std::string> Recovery::take_write_failure() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return std::exchange(failure_, std::nullopt);
 }
 
 void Recovery::write_loop() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-        wake_.wait_for(lock, kLooks, [this] { return stop_ || pending_; });
-        if (!pending_ && !stop_) {
-            continue;
-        }
+        wake_.wait(lock, [this] { return stop_ || pending_; });
         if (!pending_) {
             return;
         }
@@ -251,18 +336,25 @@ void Recovery::write_loop() {
         pending_.reset();
         busy_ = true;
         lock.unlock();
+        std::optional<std::string> failure;
         if (design) {
             // Absolute paths: the next program may start in any folder.
             for (PictureEntry& p : design->design.pictures) {
                 p.path = resolve_path(p.path, "");
             }
-            write_atomically(copy_,
+            failure = write_atomically(copy_,
                              write_design(design->design, "", version_, {}, design->belonging));
         } else {
             std::error_code error;
             fs::remove(copy_, error);
         }
         lock.lock();
+        if (failure && !failing_) {
+            failure_ = "The recovery copy could not be written: " + *failure;
+        }
+        if (design) {
+            failing_ = failure.has_value();
+        }
         busy_ = false;
         idle_.notify_all();
     }

@@ -29,8 +29,9 @@ struct Offer {
 // with absolute picture paths, one per running program, written atomically on a
 // thread of its own) and, at start, offers the newest copy a program that is no
 // longer running left behind. A copy whose design was saved, or that holds an
-// empty canvas, is removed. Nothing here is ever fatal: a folder that cannot be
-// written means no copy, a copy that cannot be read is skipped.
+// empty canvas, is removed. Nothing here is ever fatal: a copy that cannot be
+// written is said once, a copy that cannot be read is set aside (renamed to
+// NAME.padscreen.unreadable), and the lock files of programs that ended go.
 class Document;
 
 class Recovery {
@@ -46,10 +47,11 @@ public:
     // the offer gone; what the copy records of its file goes to belonging.
     // False when the copy could not be used (the program says why).
     bool take_offer(Document& document, std::optional<Belonging>& belonging);
-    // Said once on the panel when a copy could not be written; empty otherwise.
-    std::string notice() const { return notice_; }
     // Waits until the copies asked for so far are written (tests, the end).
     void flush();
+    // Why the copy could not be written, once for each run of copies that could
+    // not; nullopt otherwise.
+    std::optional<std::string> take_write_failure();
 
 private:
     void find_offer();
@@ -82,8 +84,9 @@ private:
     std::optional<std::optional<Copy>> pending_;
     bool busy_ = false;
     bool stop_ = false;
+    bool failing_ = false;               // the last copy could not be written
+    std::optional<std::string> failure_; // not yet taken
     std::thread writer_;
-    std::string notice_;
 };
 
 } // namespace document

@@ -9,12 +9,14 @@ bool History::at_rest(const Form1& form, bool dialog_open) const {
     return !dialog_open && !form.pointer_captured() && form.id() == form_id_;
 }
 
-void History::after_action(const Form1* form, bool dialog_open) {
+void History::after_action(const Form1* form, bool dialog_open, std::uint64_t gesture) {
     if (form == nullptr) {
         form_id_ = 0; // closed: the history and the design it held wait for the next window
+        gesture_ = 0;
         return;
     }
     if (form->id() != form_id_) {
+        gesture_ = 0;
         form_id_ = form->id();
         FormState now = form->state();
         if (known_ && now.design != current_.design) {
@@ -29,8 +31,15 @@ void History::after_action(const Form1* form, bool dialog_open) {
         return;
     }
     FormState now = form->state();
-    if (now.design != current_.design) {
+    if (now.design == current_.design) {
+        current_ = std::move(now);
+        return;
+    }
+    // Going on with the newest step's gesture, it keeps its "before" and only
+    // current_, its "after", moves on.
+    if (gesture == 0 || gesture != gesture_ || undo_.empty()) {
         push(std::move(current_));
+        gesture_ = gesture;
     }
     current_ = std::move(now);
 }
@@ -114,6 +123,7 @@ bool History::back_to(Form1& form, std::deque<FormState>& from, std::deque<FormS
     form.set_state(from.back());
     current_ = std::move(from.back());
     from.pop_back();
+    gesture_ = 0;
     // What lies under the resting pointer may have changed.
     form.forget_pointer();
     return true;

@@ -19,8 +19,11 @@ public:
     // dialog is open the action is not over (a load ends with the dialog's
     // answer), so nothing is taken then. The history outlives its window: when
     // the main window comes back empty after a close, the design it held at the
-    // close is one step back.
-    void after_action(const Form1* form, bool dialog_open);
+    // close is one step back. gesture: nonzero when the action goes on with
+    // one begun before (a held key's repeats); a change it makes right after a
+    // step of the same gesture, no other step, undo or redo between, joins that
+    // step instead of making one.
+    void after_action(const Form1* form, bool dialog_open, std::uint64_t gesture = 0);
 
     // Back to the state before the last step, or forward again. Refused while
     // the action is not over, as above.
@@ -49,6 +52,7 @@ private:
     std::uint64_t form_id_ = 0; // 0: no main window now
     bool known_ = false;         // current_ holds a window's state
     std::uint64_t taken_ = 0;
+    std::uint64_t gesture_ = 0; // of the newest step, while it may still grow
     FormState current_;
     // The oldest step goes when a new one comes to a full history.
     std::deque<FormState> undo_;

@@ -20,7 +20,10 @@ void Program::start() {
     run([this] { load_form1().show(); });
 }
 
-void Program::run(const std::function<void()>& action) {
+void Program::run(const std::function<void()>& action, std::uint64_t gesture) {
+    if (depth_ == 0) {
+        gesture_ = gesture;
+    }
     ++depth_;
     try {
         action();
@@ -34,7 +37,7 @@ void Program::run(const std::function<void()>& action) {
 }
 
 void Program::after_action() {
-    history_.after_action(form1_.get(), status_ != nullptr);
+    history_.after_action(form1_.get(), status_ != nullptr, gesture_);
     for (const auto& observer : observers_) {
         observer();
     }

@@ -7,6 +7,7 @@
 #include "slots/status_dialog_host.h"
 #include "windows.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -45,7 +46,9 @@ public:
 
     // Runs one user action; when it is the outermost one (a modal dialog
     // inside a handler may run others), takes the design step after it.
-    void run(const std::function<void()>& action);
+    // gesture: nonzero when the action goes on with the one before it (a held
+    // arrow key's repeats); see History::after_action.
+    void run(const std::function<void()>& action, std::uint64_t gesture = 0);
     // Back one design step, or forward again; false when there is none or
     // the action in progress is not over (a held button, the status dialog).
     bool undo();
@@ -79,6 +82,7 @@ private:
     tk::PictureBudget budget_;
     History history_;
     int depth_ = 0;
+    std::uint64_t gesture_ = 0; // the outermost action's
     std::vector<std::function<void()>> observers_;
     std::unique_ptr<Form1> form1_;
     std::unique_ptr<picture_slots::FrmImageDisplayStatus> status_;

@@ -89,6 +89,16 @@ void AssistOverlay::after_action(WindowView* form_view) {
             view_->set_overlay(this);
         }
     }
+    if (document_ != nullptr) {
+        // Said until the next design step, as what an action did not do is.
+        const std::uint64_t taken = program_.history().taken();
+        if (auto failure = document_->take_recovery_failure()) {
+            recovery_failure_ = std::move(*failure);
+            failure_at_ = taken;
+        } else if (taken != failure_at_) {
+            recovery_failure_.clear();
+        }
+    }
     if (!view_ || form_ == nullptr) {
         return;
     }
@@ -150,6 +160,10 @@ void AssistOverlay::follow_read_out() {
         const int group = lines.empty() ? 0 : lines.back().group + 1;
         lines.push_back({offer.substr(0, cut), assist::kRankNotice, group});
         lines.push_back({offer.substr(cut + 1), assist::kRankNotice, group});
+    }
+    if (!recovery_failure_.empty()) {
+        const int group = lines.empty() ? 0 : lines.back().group + 1;
+        lines.push_back({recovery_failure_, assist::kRankNotice, group});
     }
     if (lines == read_out_) {
         return;
@@ -298,21 +312,24 @@ QRect AssistOverlay::readout_row(const QFontMetrics& metrics, std::size_t k) con
             metrics.height()};
 }
 
-bool AssistOverlay::in_combo_field() const {
-    auto* combo = qobject_cast<QComboBox*>(view_->widget_for(form_->cboDisable));
+bool AssistOverlay::in_edit_field() {
     const QWidget* focus = QApplication::focusWidget();
-    return combo != nullptr && focus != nullptr && (focus == combo || focus == combo->lineEdit());
+    const auto* combo = qobject_cast<const QComboBox*>(focus);
+    return qobject_cast<const QLineEdit*>(focus) != nullptr ||
+           (combo != nullptr && combo->isEditable());
 }
 
-void AssistOverlay::run(const std::function<void(Form1&)>& action) {
+void AssistOverlay::run(const std::function<void(Form1&)>& action, std::uint64_t gesture) {
     if (dispatcher_.busy()) {
         return;
     }
-    dispatcher_.dispatch([this, action] {
-        if (Form1* form = program_.form1()) {
-            action(*form);
-        }
-    });
+    dispatcher_.dispatch(
+        [this, action] {
+            if (Form1* form = program_.form1()) {
+                action(*form);
+            }
+        },
+        gesture);
 }
 
 bool AssistOverlay::handle_key(const QKeyEvent& key) {
@@ -333,6 +350,9 @@ bool AssistOverlay::handle_key(const QKeyEvent& key) {
             return true;
         }
     }
+    if (in_edit_field()) {
+        return false;
+    }
     if ((key.key() == Qt::Key_Z && mods == Qt::ControlModifier)) {
         run([this](Form1&) { program_.undo(); });
         return true;
@@ -342,7 +362,7 @@ bool AssistOverlay::handle_key(const QKeyEvent& key) {
         run([this](Form1&) { program_.redo(); });
         return true;
     }
-    if ((mods & ~Qt::ShiftModifier) != 0 || in_combo_field() || !assist::selected_picture(*form_)) {
+    if ((mods & ~Qt::ShiftModifier) != 0 || !assist::selected_picture(*form_)) {
         return false;
     }
     const int by = mods == Qt::ShiftModifier ? 8 : 1;
@@ -364,7 +384,11 @@ bool AssistOverlay::handle_key(const QKeyEvent& key) {
     default:
         return false;
     }
-    run([dx, dy](Form1& form) { assist::nudge(form, dx, dy); });
+    // Held down, the key's repeats add to its press's undo step.
+    if (!key.isAutoRepeat()) {
+        ++arrow_presses_;
+    }
+    run([dx, dy](Form1& form) { assist::nudge(form, dx, dy); }, arrow_presses_);
     return true;
 }
 

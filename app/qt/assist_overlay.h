@@ -28,7 +28,8 @@ namespace padscreen_qt {
 // Draws on Form1's view what assist/ computes (the LCD's frame and centre
 // mark above the grid, hatching where a line reaches past the LCD, the
 // read-outs on the panel) and maps the keys: arrows nudge the selected
-// picture, Ctrl+Z undoes, Ctrl+Shift+Z and Ctrl+Y redo.
+// picture, Ctrl+Z undoes, Ctrl+Shift+Z and Ctrl+Y redo; in an edit field those
+// keys stay the field's.
 class AssistOverlay : public QObject, public ViewOverlay {
 public:
     AssistOverlay(Program& program, Dispatcher& dispatcher);
@@ -57,9 +58,10 @@ protected:
 
 private:
     bool handle_key(const QKeyEvent& key);
-    // The focus is in the combo box's edit field, where arrows move the cursor.
-    bool in_combo_field() const;
-    void run(const std::function<void(Form1&)>& action);
+    // The focus is in a field that takes typing, where arrows move the cursor
+    // and Ctrl+Z undoes the typing.
+    static bool in_edit_field();
+    void run(const std::function<void(Form1&)>& action, std::uint64_t gesture = 0);
     QRect readout_rect() const;
     // The rows the lines take in the room there is; where the k-th row lies.
     QStringList readout_rows(const std::vector<assist::ReadOutLine>& lines,
@@ -79,6 +81,9 @@ private:
     // is being destroyed, when it is no longer a WindowView.
     QPointer<QWidget> view_widget_;
     bool pointer_inside_ = false;
+    std::string recovery_failure_;
+    std::uint64_t failure_at_ = 0;    // the history's steps when it was said
+    std::uint64_t arrow_presses_ = 0; // a held arrow's repeats go on with its press's gesture
     QTimer pointer_left_; // the read-out loses the pointer's line once the event is over
     QRegion hatched_;     // where lines reach past the LCD, as last asked to paint
     std::vector<float> hatch_places_; // what hatched_ was worked out from; empty: nothing yet

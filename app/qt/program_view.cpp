@@ -38,10 +38,10 @@ void ProgramView::start() {
     dispatch([this] { program_.start(); });
 }
 
-void ProgramView::dispatch(const std::function<void()>& action) {
+void ProgramView::dispatch(const std::function<void()>& action, std::uint64_t gesture) {
     {
         const Depth depth(depth_);
-        program_.run(action);
+        program_.run(action, gesture);
     }
     // A modal dialog inside a handler runs a nested event loop; whatever
     // reaches a view there must not refresh (and so destroy) windows under

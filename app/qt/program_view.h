@@ -32,7 +32,7 @@ public:
     // Starts the program and shows its first window.
     void start();
 
-    void dispatch(const std::function<void()>& action) override;
+    void dispatch(const std::function<void()>& action, std::uint64_t gesture = 0) override;
     bool busy() const override { return depth_ > 0; }
 
     // The view of a loaded window, by the window's identity.

@@ -23,19 +23,27 @@ bool Control::shown() const {
     return true;
 }
 
+void Control::run_click() {
+    if (!on_click) {
+        return;
+    }
+    on_click();
+    if (window != nullptr) {
+        window->clicked(*this);
+    }
+}
+
 void ComboBox::choose(int index) {
     if (index < 0 || index >= static_cast<int>(items.size())) {
         return;
     }
     text = items[static_cast<std::size_t>(index)];
-    if (on_click) {
-        on_click();
-    }
+    run_click();
 }
 
 void Button::click() {
-    if (shown() && enabled && on_click) {
-        on_click();
+    if (shown() && enabled) {
+        run_click();
     }
 }
 

@@ -176,6 +176,8 @@ public:
     bool shown() const; // visible, and so is every container
 
     std::function<void()> on_click;
+    // Runs on_click, if any, then the window's click observers.
+    void run_click();
     MouseHandler on_mouse_down;
     MouseHandler on_mouse_move;
     MouseHandler on_mouse_up;

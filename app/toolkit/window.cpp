@@ -35,6 +35,13 @@ void Window::adopt(std::unique_ptr<Control> control) {
     controls_.push_back(std::move(control));
 }
 
+void Window::clicked(Control& control) {
+    // By index: an observer may add another.
+    for (std::size_t k = 0; k < click_observers_.size(); ++k) {
+        click_observers_[k](control);
+    }
+}
+
 Control* Window::find(const std::string& name) const {
     for (const auto& c : controls_) {
         if (c->name() == name) {
@@ -255,13 +262,13 @@ void Window::mouse_release(std::int16_t button, std::int16_t shift, float x, flo
             control->on_mouse_up(relative(*control, button, shift, x, y));
         }
         // The click follows the release, and only over the control itself.
-        if (takes_pointer(*control) && control->window_rect().contains(x, y) && control->on_click) {
-            control->on_click();
+        if (takes_pointer(*control) && control->window_rect().contains(x, y)) {
+            control->run_click();
         }
         break;
     case Capture::DragPending:
-        if (takes_pointer(*control) && control->on_click) {
-            control->on_click();
+        if (takes_pointer(*control)) {
+            control->run_click();
         }
         break;
     case Capture::Dragging:

@@ -97,6 +97,12 @@ public:
     std::function<void(bool& cancel)> on_query_unload;
     // Set by the window's owner: takes the window out of the program.
     std::function<void(Window&)> unloader;
+    // Told of every click, once the control's click handler ran: what the
+    // handler did can be read without standing in for it.
+    void on_clicked(std::function<void(Control&)> observer) {
+        click_observers_.push_back(std::move(observer));
+    }
+    void clicked(Control& control); // by the control, after its handler
 
     void request_close();
     void unload();
@@ -152,6 +158,7 @@ private:
     std::vector<Control*> drawn_;
     Control* focus_ = nullptr;
     std::uint64_t show_count_ = 0;
+    std::vector<std::function<void(Control&)>> click_observers_;
 
     Capture capture_ = Capture::None;
     Control* captured_ = nullptr;

@@ -88,6 +88,25 @@ TEST_F(OutcomesTest, FullSlotsAndHotspotsSayWhyAndTheLineGoesAtTheNextStep) {
     EXPECT_EQ(outcomes.notice(), "");
 }
 
+// A design's pictures reach the loader together, to be read side by side.
+TEST(OutcomesServices, LoadAllReachesTheInnerLoaderWhole) {
+    struct Inner : fakes::PictureLoader {
+        std::vector<tk::PicturePtr> load_all(const std::vector<std::string>& paths,
+                                             tk::PictureBudget& /*budget*/) override {
+            batches.push_back(paths);
+            return {};
+        }
+        std::vector<std::vector<std::string>> batches;
+    } inner;
+    fakes::Platform p;
+    platform::Services services{p.files, p.messages, inner, p.writer, p.app};
+    assist::Outcomes outcomes(services);
+    const std::vector<std::string> paths = {"/p/a.bmp", "/p/b.bmp"};
+    tk::PictureBudget budget;
+    outcomes.services().pictures.load_all(paths, budget);
+    EXPECT_EQ(inner.batches, std::vector<std::vector<std::string>>{paths});
+}
+
 TEST(CodeCheck, NamesTheCodeCannotTake) {
     const struct {
         std::string name;

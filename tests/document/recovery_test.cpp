@@ -6,8 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <optional>
+
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace {
@@ -85,6 +91,7 @@ TEST(Recovery, CopiesComeBackInTheNextProgramOnlyWhenTheirOwnerHasEnded) {
     std::ofstream(folder / "design-1-1.padscreen") << "{ not a design";
     Instance next(folder);
     ASSERT_TRUE(next.document.offer());
+    EXPECT_TRUE(fs::exists(folder / "design-1-1.padscreen.unreadable")) << "set aside";
     EXPECT_EQ(next.document.offer()->pictures, pictures);
     EXPECT_NE(next.document.offer()->text().find("Ctrl+R restores the last design ("),
               std::string::npos);
@@ -118,6 +125,80 @@ TEST(Recovery, CopiesComeBackInTheNextProgramOnlyWhenTheirOwnerHasEnded) {
     next.document.flush();
     EXPECT_EQ(copies(folder).size(), with_own - 1);
     fs::remove_all(folder);
+}
+
+// A start reads at most the three newest copies of ended programs, setting aside
+// those it cannot read; the next three stay for later starts, older ones go, and so
+// do the locks no running program holds. A link is never read.
+TEST(Recovery, AStartReadsFewCopiesAndSetsAsideWhatItCannotRead) {
+    const fs::path folder =
+        fs::temp_directory_path() / ("padscreen-start-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    Form1 form;
+    form.start_up();
+    const std::string valid = document::write_design(form, "", "test");
+    enum Fate { Stays, SetAside, Gone };
+    const struct {
+        std::string name, bytes; // "": a lock alone; "->": a link to a valid copy
+        bool held;               // the lock, by a program that runs
+        Fate copy;
+    } files[] = {{"link", "->", false, Stays},   {"running", "{", true, Stays},
+                 {"bad1", "{", false, SetAside}, {"bad2", "[", false, SetAside},
+                 {"bad3", " ", false, SetAside}, {"kept1", valid, false, Stays},
+                 {"kept2", "{", false, Stays},   {"kept3", valid, false, Stays},
+                 {"old", valid, false, Gone},    {"starting", "", true, Gone},
+                 {"ended", "", false, Gone}};
+    std::vector<int> locks;
+    for (std::size_t k = 0; k < std::size(files); ++k) {
+        const fs::path copy = folder / (files[k].name + ".padscreen");
+        if (files[k].bytes == "->") {
+            fs::create_symlink(folder / "kept1.padscreen", copy);
+        } else if (!files[k].bytes.empty()) {
+            std::ofstream(copy) << files[k].bytes;
+            fs::last_write_time(copy, fs::file_time_type::clock::now() - std::chrono::minutes(k));
+        }
+        locks.push_back(
+            ::open((folder / (files[k].name + ".lock")).c_str(), O_RDWR | O_CREAT, 0600));
+        ::flock(locks.back(), files[k].held ? LOCK_EX : LOCK_UN);
+    }
+    std::optional<Instance> start(std::in_place, folder);
+    EXPECT_FALSE(start->document.offer()) << "three read, none could be";
+    for (const auto& f : files) {
+        const fs::path copy = folder / (f.name + ".padscreen");
+        EXPECT_EQ(fs::exists(fs::symlink_status(copy)), f.copy == Stays) << f.name;
+        EXPECT_EQ(fs::exists(copy.string() + ".unreadable"), f.copy == SetAside) << f.name;
+        EXPECT_EQ(fs::exists(folder / (f.name + ".lock")), f.held) << f.name;
+    }
+    start.reset();
+    start.emplace(folder);
+    EXPECT_EQ(fs::path(start->document.offer().value().path).filename(), "kept1.padscreen");
+    std::for_each(locks.begin(), locks.end(), ::close);
+    fs::remove_all(folder);
+}
+
+// A link planted where the copy or its temporary goes is replaced, not written
+// through; a copy that cannot be written is said once.
+TEST(Recovery, CopiesFollowNoLinkAndAFailureIsSaidOnce) {
+    const fs::path folder =
+        fs::temp_directory_path() / ("padscreen-write-" + std::to_string(::getpid()));
+    Instance running(folder);
+    Form1& form = *running.program.form1();
+    const auto step = [&] {
+        running.program.run([&] { form.lbl(1).visible = true, form.lbl(1).left += 15; });
+        running.document.flush();
+        return running.document.take_recovery_failure();
+    };
+    EXPECT_FALSE(step());
+    const fs::path copy = copies(folder).at(0);
+    std::ofstream(folder / "victim") << "mine";
+    fs::remove(copy);
+    fs::create_symlink(folder / "victim", copy);
+    fs::create_symlink(folder / "victim", copy.string() + ".new");
+    EXPECT_FALSE(step());
+    EXPECT_EQ(fs::file_size(folder / "victim"), 4U);
+    fs::remove_all(folder);
+    EXPECT_EQ(step(), "The recovery copy could not be written: No such file or directory");
+    EXPECT_FALSE(step()) << "said once";
 }
 
 } // namespace

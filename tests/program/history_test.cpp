@@ -176,6 +176,30 @@ TEST_F(HistoryTest, KeepsTheLastTwoHundredSteps) {
     EXPECT_EQ(form().state(), last);
 }
 
+// A held arrow's press and repeats are one step, however long; separate presses,
+// or a gesture broken by an undo (~0) or another step, make their own.
+TEST_F(HistoryTest, AGestureGoingOnIsOneStep) {
+    load("/p/a.bmp");
+    act([this] { gestures::click(form(), form().Image(1)); });
+    const std::vector<std::uint64_t> held(250, 7);
+    const std::pair<std::vector<std::uint64_t>, std::size_t> cases[] = {
+        {held, 1}, {{0, 0}, 2}, {{8, 9}, 2}, {{10, 0, 10}, 3}, {{11, 11, ~0U, 11, 11}, 1}};
+    for (const auto& [keys, steps] : cases) {
+        const FormState before = form().state();
+        const std::size_t at = history().undo_steps();
+        for (const std::uint64_t key : keys) {
+            key == ~0U ? void(undo()) : prog.run([this] { assist::nudge(form(), 1, 0); }, key);
+        }
+        ASSERT_EQ(history().undo_steps() - at, steps) << keys.size();
+        for (std::size_t k = 0; k < steps; ++k) {
+            undo();
+        }
+        EXPECT_EQ(form().state(), before) << keys.size();
+    }
+    EXPECT_EQ(history().undo_steps(), 2U) << "the load and the selection, a step each";
+    EXPECT_TRUE(undo() && undo() && !form().Image(1).has_picture());
+}
+
 // A long random session: after every undo and redo the controls, the
 // variables and the generated code are exactly those of the moment the
 // history says it goes back to.

@@ -568,7 +568,7 @@ private Q_SLOTS:
 
     // Arrows move the selected picture by one LCD pixel (Shift: 8), Ctrl+Z
     // and Ctrl+Y go back and forth; in the combo box's edit field the arrows
-    // stay the field's.
+    // and Ctrl+Z stay the field's.
     void keys_nudge_undo_and_redo() {
         load_picture("/pics/a.bmp", 20, 10);
         auto& view = form_view();
@@ -597,6 +597,7 @@ private Q_SLOTS:
         combo->setFocus(); // an editable box: the focus is in its edit field
         QTRY_COMPARE(QApplication::focusWidget(), combo);
         QTest::keyClick(combo, Qt::Key_Right);
+        QTest::keyClick(combo, Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(left, 256.0F);
         QCOMPARE(form().lblPicture(1).left, 256.0F - 75);
     }
