@@ -390,6 +390,26 @@ json migrate_v1(const json& root) {
 
 // ---- version 2 ----
 
+// A list of pictures or hotspots, each number once, in the order of their numbers.
+template <class Entry>
+std::vector<Entry> read_list(const json& value, const std::string& key,
+                             Entry (*read)(const json&, const std::string&), int Entry::*number,
+                             const std::string& twice) {
+    expect(value.is_array(), key, "a list");
+    std::vector<Entry> out;
+    std::set<int> seen;
+    for (std::size_t k = 0; k < value.size(); ++k) {
+        Entry e = read(value[k], key + "[" + std::to_string(k) + "]");
+        if (!seen.insert(e.*number).second) {
+            refuse(twice + std::to_string(e.*number));
+        }
+        out.push_back(std::move(e));
+    }
+    std::sort(out.begin(), out.end(),
+              [number](const Entry& a, const Entry& b) { return a.*number < b.*number; });
+    return out;
+}
+
 Parsed read_v2(const json& root) {
     Parsed parsed;
     for (const auto& [key, value] : root.items()) {
@@ -397,25 +417,11 @@ Parsed read_v2(const json& root) {
             continue;
         }
         if (key == "pictures") {
-            expect(value.is_array(), "pictures", "a list");
-            std::set<int> seen;
-            for (std::size_t k = 0; k < value.size(); ++k) {
-                PictureEntry p = read_picture(value[k], "pictures[" + std::to_string(k) + "]");
-                if (!seen.insert(p.slot).second) {
-                    refuse("two pictures in slot " + std::to_string(p.slot));
-                }
-                parsed.design.pictures.push_back(std::move(p));
-            }
+            parsed.design.pictures = read_list(value, key, read_picture, &PictureEntry::slot,
+                                               "two pictures in slot ");
         } else if (key == "hotspots") {
-            expect(value.is_array(), "hotspots", "a list");
-            std::set<int> seen;
-            for (std::size_t k = 0; k < value.size(); ++k) {
-                HotspotEntry h = read_hotspot(value[k], "hotspots[" + std::to_string(k) + "]");
-                if (!seen.insert(h.number).second) {
-                    refuse("two hotspots numbered " + std::to_string(h.number));
-                }
-                parsed.design.hotspots.push_back(h);
-            }
+            parsed.design.hotspots = read_list(value, key, read_hotspot, &HotspotEntry::number,
+                                               "two hotspots numbered ");
         } else if (key == "enable") {
             expect(value.is_object(), "enable", "an object");
             only(value, {"list", "disabled"}, "enable");
@@ -459,10 +465,6 @@ Parsed read_v2(const json& root) {
     if (pending > 1) {
         refuse("more than one picture waits for its display status");
     }
-    std::sort(parsed.design.pictures.begin(), parsed.design.pictures.end(),
-              [](const PictureEntry& a, const PictureEntry& b) { return a.slot < b.slot; });
-    std::sort(parsed.design.hotspots.begin(), parsed.design.hotspots.end(),
-              [](const HotspotEntry& a, const HotspotEntry& b) { return a.number < b.number; });
     return parsed;
 }
 
