@@ -12,26 +12,20 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string dir = argv[1];
-    const std::vector<std::string> paths = {dir + "/logo.bmp", dir + "/art/ok.gif", "/p/bg.jpg",
-                                            dir + "/wide.png"};
+    const std::vector<std::string> paths = {dir + "/logo.bmp", dir + "/art/ok.gif", "/p/bg.jpg"};
     for (int seed = 1; seed <= 60; ++seed) {
         RandomDesigner designer(static_cast<std::uint64_t>(seed), paths);
-        int size = 3;
-        for (const std::string& p : paths) {
-            designer.platform.pictures.add(p, size, size + 1);
-            size = size * 7 % 400 + 1;
+        for (std::size_t k = 0; k < paths.size(); ++k) {
+            designer.platform.pictures.add(paths[k], 3 + 3000 * static_cast<int>(k == 2), 7);
         }
-        designer.platform.pictures.add(paths.back(), 30000, 1);
         designer.act(seed);
         // Every member: a load waiting for its status, the file it belongs to.
         designer.platform.files.choose(paths[0]);
         designer.program.run([&] { designer.form().cmdNewPicture.click(); });
-        const auto design = document::design_of(designer.form(),
-                                                 seed % 3 == 0 ? designer.document.pending_slot() : 0);
-        const auto belonging = seed % 2 == 0 ? std::optional(designer.document.belonging())
-                                             : std::nullopt;
-        std::ofstream(dir + "/sample-" + std::to_string(seed) + ".padscreen")
-            << document::write_design(design, dir, "samples", {}, belonging);
+        const bool all = seed % 2 == 0;
+        std::ofstream(dir + "/sample-" + std::to_string(seed) + ".padscreen") << document::write_design(
+            document::design_of(designer.form(), all ? designer.document.pending_slot() : 0), dir,
+            "samples", {}, all ? std::optional(designer.document.belonging()) : std::nullopt);
     }
     return 0;
 }
