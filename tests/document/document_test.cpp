@@ -170,6 +170,7 @@ TEST(DocumentBudget, UndoGivesWayToANewLoadAfterASaveAndARecoveryCopy) {
     EXPECT_EQ(form.Image(1).picture->path, "/p/second.png");
     EXPECT_LE(program.picture_budget().bytes_in_use(), kBudget);
     EXPECT_TRUE(doc.modified());
+    doc.flush(); // the writer is done with the folder
     fs::remove_all(folder);
 }
 
