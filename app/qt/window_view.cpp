@@ -121,14 +121,32 @@ bool WindowView::restore_focus(const tk::Control* picked) {
     applied_focus_ = window_->focus();
     if (kept != picked) {
         // Not from inside the focus change that Qt is delivering.
-        QMetaObject::invokeMethod(w, "setFocus", Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { apply_kept_focus(); }, Qt::QueuedConnection);
     }
     return true;
+}
+
+bool WindowView::held_down() const {
+    return pressed_ != nullptr && QApplication::mouseButtons() != Qt::NoButton;
+}
+
+void WindowView::apply_kept_focus() {
+    if (window_ == nullptr || !isVisible() || held_down()) {
+        return;
+    }
+    // Read again: a click may have moved the model's focus meanwhile.
+    const tk::Control* kept = window_->focus();
+    QWidget* w = kept != nullptr ? widget_for(*kept) : nullptr;
+    if (w != nullptr && w->isVisible() && w->isEnabled() && QApplication::focusWidget() != w) {
+        w->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 void WindowView::detach() {
     window_ = nullptr;
     applied_focus_ = nullptr;
+    pressed_ = nullptr;
     widgets_.detach();
     drawn_.detach();
     hide();
@@ -275,10 +293,19 @@ bool WindowView::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
     }
+    if (event->type() == QEvent::MouseButtonPress) {
+        pressed_ = widgets_.source(watched);
+    } else if (event->type() == QEvent::MouseButtonRelease) {
+        pressed_ = nullptr;
+    }
     if (event->type() == QEvent::FocusIn && window_ != nullptr) {
         if (tk::Control* control = widgets_.source(watched)) {
             const auto reason = static_cast<const QFocusEvent&>(*event).reason();
-            if (reason == Qt::ActiveWindowFocusReason && restore_focus(control)) {
+            // A press on an inactive window gives its control the focus only once
+            // the window system has activated the window, which may come before
+            // the release: then the focus is the user's, not Qt's pick.
+            const bool pressed = control == pressed_ && held_down();
+            if (reason == Qt::ActiveWindowFocusReason && !pressed && restore_focus(control)) {
                 // Qt's pick on activation (it may be the control after the one
                 // that had the focus when the window was hidden) is not the user's.
             } else if (!dispatcher_.busy()) {

@@ -289,6 +289,43 @@ private Q_SLOTS:
         QVERIFY(ink); // the end of "Enable" on the label's first line
     }
 
+    void a_click_on_a_window_being_activated_counts_data() {
+        QTest::addColumn<bool>("press_first");
+        QTest::newRow("activated between press and release") << true;
+        QTest::newRow("activated just before the press") << false;
+    }
+    void a_click_on_a_window_being_activated_counts() {
+        // Without a window manager the window system activates a window in its
+        // own time, also between the press that asked for it and the release.
+        QFETCH(bool, press_first);
+        click_at(view_of(form()), centre_of(form().cmdCreateCode));
+        codegen::FrmShowCode* code = run_->program.code_window();
+        QVERIFY(code != nullptr);
+        QWidget& view = view_of(*code);
+        QVERIFY(QTest::qWaitForWindowActive(&view));
+        QCOMPARE(code->focus(), &code->txtCode);
+        QWidget elsewhere;
+        elsewhere.show();
+        elsewhere.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&elsewhere));
+        // Qt's own pick for the activation is not the control the model keeps.
+        widget(*code, code->cmdWriteTextFile)->setFocus(Qt::ActiveWindowFocusReason);
+        const QPoint at = centre_of(code->cmdReturn);
+        const auto press = [&view, at] {
+            QTest::mousePress(view.windowHandle(), Qt::LeftButton, {}, at);
+        };
+        const auto activate = [&view] {
+            view.activateWindow();
+            QCoreApplication::processEvents(); // the activation, not yet what it queues
+            QCOMPARE(QApplication::activeWindow(), &view);
+        };
+        press_first ? (press(), activate()) : (activate(), press());
+        QCoreApplication::processEvents();
+        QTest::mouseRelease(view.windowHandle(), Qt::LeftButton, {}, at);
+        QVERIFY(run_->program.code_window() == nullptr); // "Return to Form" ran
+        QCOMPARE(form().focus(), &form().cmdCreateCode);
+    }
+
     void the_code_editor_saves_what_is_typed() {
         click_at(view_of(form()), centre_of(form().cmdCreateCode));
         auto* code = run_->program.code_window();
