@@ -46,6 +46,9 @@ WindowView::WindowView(tk::Window& window, Dispatcher& dispatcher, const QIcon& 
     close_retry_.setSingleShot(true);
     close_retry_.setInterval(kCloseRetryMs);
     QObject::connect(&close_retry_, &QTimer::timeout, this, [this] { close_when_idle(); });
+    kept_focus_.setSingleShot(true);
+    kept_focus_.setInterval(0);
+    QObject::connect(&kept_focus_, &QTimer::timeout, this, [this] { apply_kept_focus(); });
     setMouseTracking(true); // moves without a button reach the model too
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -121,8 +124,7 @@ bool WindowView::restore_focus(const tk::Control* picked) {
     applied_focus_ = window_->focus();
     if (kept != picked) {
         // Not from inside the focus change that Qt is delivering.
-        QMetaObject::invokeMethod(
-            this, [this] { apply_kept_focus(); }, Qt::QueuedConnection);
+        kept_focus_.start();
     }
     return true;
 }

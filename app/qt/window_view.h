@@ -83,6 +83,7 @@ private:
     WidgetHost widgets_;
     DrawnLayer drawn_;
     QTimer close_retry_; // a close request waiting for the running handler's end
+    QTimer kept_focus_;  // the focus given back after the activation Qt is delivering
     tk::Control* applied_focus_ = nullptr;
     tk::Control* pressed_ = nullptr; // the control a mouse button went down on, until it comes up
     std::uint64_t applied_show_count_ = 0;
