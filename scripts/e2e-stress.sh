@@ -6,7 +6,7 @@
 # with two CPU-bound processes beside the program, under Xvfb. A request whose
 # effect does not come within 10 s was lost: it is reported with its cycle, and
 # the cycle goes on only when a second one is honoured (else the program starts
-# anew). Exits 1 when any was lost.
+# anew). Exits 1 when any was lost or the program went wrong otherwise.
 #   scripts/e2e-stress.sh [cycles] [both|bare|wm]
 # 200 cycles unless given; both: half without a window manager, then half under
 # openbox. The program comes from BUILD_DIR (build), or PADSCREEN and
@@ -50,6 +50,7 @@ convert -size 10x10 xc:'#3060c0' BMP3:"$OUT/p.bmp"
 cd "$OUT"
 
 lost=0
+wrong=0 # not a lost request, but not right either: reported as such
 ran=0
 
 # Sets ID to the visible window whose title matches, within WAIT_S; 1 when none.
@@ -116,7 +117,11 @@ ask() { # what, request, check
 cycle() {
     local wid code
     CYCLE=$1
-    shown '^Position Window$' || { echo "cycle $CYCLE: no main window" >&2; return 1; }
+    if ! shown '^Position Window$'; then
+        wrong=$((wrong + 1))
+        echo "cycle $CYCLE ($MODE_NOW): no main window" >&2
+        return 1
+    fi
     wid=$ID
     ask "click on &Load Image" 'press $wid 9840 120 1215 375' 'shown "^Open$"' || return 1
     # Typed names are not asked for twice: a second one would land elsewhere.
@@ -135,7 +140,11 @@ cycle() {
         return 1
     code=$ID
     ask "close of the main window" '"$CLOSE_WINDOW" $wid' 'gone "^Position Window$"' || return 1
-    kill -0 "$APP_PID" 2>/dev/null || { echo "cycle $CYCLE: ended with the code window" >&2; return 1; }
+    if ! kill -0 "$APP_PID" 2>/dev/null; then
+        wrong=$((wrong + 1))
+        echo "cycle $CYCLE ($MODE_NOW): the program ended with the code window open" >&2
+        return 1
+    fi
     ask "click on Write To Text File" 'press $code 120 3165 3615 375' 'shown "^Save As$"' || return 1
     ask "the code file's name typed" 'type_name $ID c$CYCLE.txt' 'shown "^Save Status$"' || return 1
     ask "Return on the Save Status box" \
@@ -164,11 +173,18 @@ run_cycles() {
             start_app
         fi
     done
-    # No code window is open: this close ends the program.
+    # No code window is open: this close ends the program, and it ends well.
     CYCLE=$to
-    if shown '^Position Window$'; then
-        ask "the close that ends the program" '"$CLOSE_WINDOW" $ID' \
-            'ended' || true
+    local status=0
+    if ! shown '^Position Window$'; then
+        wrong=$((wrong + 1))
+        echo "after cycle $to ($MODE_NOW): no main window" >&2
+    elif ask "the close that ends the program" '"$CLOSE_WINDOW" $ID' 'ended'; then
+        wait "$APP_PID" || status=$?
+        if [ "$status" -ne 0 ]; then
+            wrong=$((wrong + 1))
+            echo "after cycle $to ($MODE_NOW): the program ended with status $status" >&2
+        fi
     fi
     kill -9 "$APP_PID" 2>/dev/null || true
     wait "$APP_PID" 2>/dev/null || true
@@ -189,6 +205,6 @@ both)
 *) fail "mode $MODE: bare, wm or both" ;;
 esac
 stop_busy
-echo "stress: $ran cycles, $lost lost requests"
-[ "$lost" -eq 0 ] || fail "$lost of the requests in $ran cycles were lost"
+echo "stress: $ran cycles, $lost lost requests, $wrong other failures"
+[ $((lost + wrong)) -eq 0 ] || fail "$lost lost requests and $wrong other failures in $ran cycles"
 echo "stress: ok"
