@@ -53,38 +53,28 @@ lost=0
 wrong=0 # not a lost request, but not right either: reported as such
 ran=0
 
-# Sets ID to the visible window whose title matches, within WAIT_S; 1 when none.
-shown() {
+# Runs a check every 50 ms until it holds, WAIT_S at most; 1 when it never did.
+within() {
     local k
     for ((k = 0; k < WAIT_S * 20; k++)); do
-        ID=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1 || true)
-        [ -n "$ID" ] && return 0
+        "$@" && return 0
         sleep 0.05
     done
     return 1
 }
-
-gone() {
-    local k
-    for ((k = 0; k < WAIT_S * 20; k++)); do
-        xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 || return 0
-        sleep 0.05
-    done
-    return 1
+found() { # sets ID to the visible window whose title matches
+    ID=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1 || true)
+    [ -n "$ID" ]
 }
+shown() { within found "$1"; }
+hidden() { ! found "$1"; }
+gone() { within hidden "$1"; }
+not_running() { ! kill -0 "$APP_PID" 2>/dev/null; }
+ended() { within not_running; }
 
-ended() {
-    local k
-    for ((k = 0; k < WAIT_S * 20; k++)); do
-        kill -0 "$APP_PID" 2>/dev/null || return 0
-        sleep 0.05
-    done
-    return 1
-}
-
-press() { # window, twips rectangle of a control
+press() { # window, twips rectangle of a control; held down as long as a hand does
     xdotool mousemove --window "$1" $((($2 + $4 / 2) / 15)) $((($3 + $5 / 2) / 15))
-    xdotool click 1
+    xdotool mousedown 1 sleep 0.08 mouseup 1
 }
 
 type_name() { # dialog window, file name
@@ -124,7 +114,6 @@ cycle() {
     fi
     wid=$ID
     ask "click on &Load Image" 'press $wid 9840 120 1215 375' 'shown "^Open$"' || return 1
-    # Typed names are not asked for twice: a second one would land elsewhere.
     ask "the picture's name typed" 'type_name $ID p.bmp' \
         'shown "^Image Display and Mode Status$"' || return 1
     ask "click on OK in the status dialog" 'press $ID 720 4920 2295 495' \
