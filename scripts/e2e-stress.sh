@@ -23,7 +23,9 @@ for tool in "$PADSCREEN" "$CLOSE_WINDOW"; do
 done
 if [ -z "${PADSCREEN_STRESS_X:-}" ]; then
     export PADSCREEN PADSCREEN_STRESS_X=1 CLOSE_WINDOW OUT
-    exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
+    # -noreset: a server that resets when its last client leaves refuses the
+    # window manager or the program started again just then.
+    exec xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" bash "$0" "$@"
 fi
 CYCLES=${1:-200}
 MODE=${2:-both}
