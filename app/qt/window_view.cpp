@@ -46,6 +46,9 @@ WindowView::WindowView(tk::Window& window, Dispatcher& dispatcher, const QIcon& 
     close_retry_.setSingleShot(true);
     close_retry_.setInterval(kCloseRetryMs);
     QObject::connect(&close_retry_, &QTimer::timeout, this, [this] { close_when_idle(); });
+    kept_focus_.setSingleShot(true);
+    kept_focus_.setInterval(0);
+    QObject::connect(&kept_focus_, &QTimer::timeout, this, [this] { apply_kept_focus(); });
     setMouseTracking(true); // moves without a button reach the model too
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -121,14 +124,31 @@ bool WindowView::restore_focus(const tk::Control* picked) {
     applied_focus_ = window_->focus();
     if (kept != picked) {
         // Not from inside the focus change that Qt is delivering.
-        QMetaObject::invokeMethod(w, "setFocus", Qt::QueuedConnection);
+        kept_focus_.start();
     }
     return true;
+}
+
+bool WindowView::held_down() const {
+    return pressed_ != nullptr && QApplication::mouseButtons() != Qt::NoButton;
+}
+
+void WindowView::apply_kept_focus() {
+    if (window_ == nullptr || !isVisible() || held_down()) {
+        return;
+    }
+    // Read again: a click may have moved the model's focus meanwhile.
+    const tk::Control* kept = window_->focus();
+    QWidget* w = kept != nullptr ? widget_for(*kept) : nullptr;
+    if (w != nullptr && w->isVisible() && w->isEnabled() && QApplication::focusWidget() != w) {
+        w->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 void WindowView::detach() {
     window_ = nullptr;
     applied_focus_ = nullptr;
+    pressed_ = nullptr;
     widgets_.detach();
     drawn_.detach();
     hide();
@@ -275,10 +295,19 @@ bool WindowView::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
     }
+    if (event->type() == QEvent::MouseButtonPress) {
+        pressed_ = widgets_.source(watched);
+    } else if (event->type() == QEvent::MouseButtonRelease) {
+        pressed_ = nullptr;
+    }
     if (event->type() == QEvent::FocusIn && window_ != nullptr) {
         if (tk::Control* control = widgets_.source(watched)) {
             const auto reason = static_cast<const QFocusEvent&>(*event).reason();
-            if (reason == Qt::ActiveWindowFocusReason && restore_focus(control)) {
+            // A press on an inactive window gives its control the focus only once
+            // the window system has activated the window, which may come before
+            // the release: then the focus is the user's, not Qt's pick.
+            const bool pressed = control == pressed_ && held_down();
+            if (reason == Qt::ActiveWindowFocusReason && !pressed && restore_focus(control)) {
                 // Qt's pick on activation (it may be the control after the one
                 // that had the focus when the window was hidden) is not the user's.
             } else if (!dispatcher_.busy()) {

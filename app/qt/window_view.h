@@ -61,6 +61,10 @@ private:
     // Gives the focus back to the control the model keeps, when Qt picked
     // another one on activation; false when that control cannot take it.
     bool restore_focus(const tk::Control* picked);
+    // The focus to the control the model keeps now, unless the user holds a
+    // control down: taking its focus would cancel that press.
+    void apply_kept_focus();
+    bool held_down() const;
     // Hands a close request to the model as soon as no handler runs.
     void close_when_idle();
     // Asks for a repaint of only what changed in the drawn layer since the last call.
@@ -79,7 +83,9 @@ private:
     WidgetHost widgets_;
     DrawnLayer drawn_;
     QTimer close_retry_; // a close request waiting for the running handler's end
+    QTimer kept_focus_;  // the focus given back after the activation Qt is delivering
     tk::Control* applied_focus_ = nullptr;
+    tk::Control* pressed_ = nullptr; // the control a mouse button went down on, until it comes up
     std::uint64_t applied_show_count_ = 0;
 };
 

@@ -289,6 +289,38 @@ private Q_SLOTS:
         QVERIFY(ink); // the end of "Enable" on the label's first line
     }
 
+    void a_click_on_a_window_being_activated_counts_data() {
+        QTest::addColumn<bool>("press_first");
+        QTest::newRow("activated between press and release") << true;
+        QTest::newRow("activated just before the press") << false;
+    }
+    void a_click_on_a_window_being_activated_counts() {
+        // Without a window manager the window system activates a window in its
+        // own time, also between the press that asked for it and the release.
+        QFETCH(bool, press_first);
+        click_at(view_of(form()), centre_of(form().cmdCreateCode));
+        codegen::FrmShowCode& code = *run_->program.code_window();
+        QWidget& view = view_of(code);
+        QWidget elsewhere;
+        elsewhere.show();
+        elsewhere.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&elsewhere));
+        QCOMPARE(code.focus(), &code.txtCode);
+        // Qt's own pick on activation is another control.
+        widget(code, code.cmdWriteTextFile)->setFocus(Qt::ActiveWindowFocusReason);
+        const QPoint at = centre_of(code.cmdReturn);
+        const auto press = [&] { QTest::mousePress(view.windowHandle(), Qt::LeftButton, {}, at); };
+        const auto activate = [&] {
+            view.activateWindow();
+            QCoreApplication::processEvents(); // the activation, not what it queues
+            QCOMPARE(QApplication::activeWindow(), &view);
+        };
+        press_first ? (press(), activate()) : (activate(), press());
+        QCoreApplication::processEvents();
+        QTest::mouseRelease(view.windowHandle(), Qt::LeftButton, {}, at);
+        QVERIFY(run_->program.code_window() == nullptr); // "Return to Form" ran
+    }
+
     void the_code_editor_saves_what_is_typed() {
         click_at(view_of(form()), centre_of(form().cmdCreateCode));
         auto* code = run_->program.code_window();
