@@ -764,9 +764,10 @@ std::vector<tk::PicturePtr> HelperPictureLoader::load_all(const std::vector<std:
     for (const std::string& path : paths)
         jobs.push_back({Source(path, measure_only_), {}});
     // As many helpers at once as there are cores: more would only share them and bring
-    // each nearer its deadline. Each serves one thread.
-    const unsigned workers =
-        std::clamp(std::thread::hardware_concurrency(), 1U, static_cast<unsigned>(paths.size()));
+    // each nearer its deadline. Each serves one thread. Measures are reads of a header, done
+    // in turn by one helper sooner than another could set itself up.
+    const unsigned cores = measure_only_ ? 1U : std::thread::hardware_concurrency();
+    const unsigned workers = std::clamp(cores, 1U, static_cast<unsigned>(paths.size()));
     servers_.resize(std::max<std::size_t>(servers_.size(), workers));
     const Settings settings{helper_path_, measure_only_, timeout_};
     std::atomic<std::size_t> next{0};

@@ -245,6 +245,7 @@ int main(int argc, char** argv) {
     if (!picture_decode::restrict_files(no_fonts ? std::vector<std::string>{}
                                                  : picture_decode::readable_folders()))
         fail("cannot lock itself down");
+    picture_decode::prepare_restrict_calls();
     picture_decode::serve(); // from here on, one picture's child
     limit_child();
     if (!picture_decode::restrict_calls())

@@ -202,6 +202,12 @@ bool restrict_files(const std::vector<std::string>& readable) {
     return true;
 }
 
+void prepare_restrict_calls() {
+    const Filter filter(seccomp_init(SCMP_ACT_KILL_PROCESS), &seccomp_release);
+    if (filter)
+        add_rules(filter.get(), paths_restricted);
+}
+
 bool restrict_calls() {
     const Filter filter(seccomp_init(SCMP_ACT_KILL_PROCESS), &seccomp_release);
     return filter && add_rules(filter.get(), paths_restricted) && seccomp_load(filter.get()) == 0;

@@ -16,5 +16,8 @@ namespace picture_decode {
 // kills it with SIGSYS. Each is false when the kernel refused; the caller must not go on then.
 bool restrict_files(const std::vector<std::string>& readable);
 bool restrict_calls();
+// Builds the filter once without installing it, in a process that forks those that will: the
+// kernel's features are looked up and the library's code is bound once, not in each child.
+void prepare_restrict_calls();
 
 } // namespace picture_decode
