@@ -19,6 +19,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 #include <cerrno>
 #include <cstdint>
@@ -771,21 +773,29 @@ std::vector<tk::PicturePtr> HelperPictureLoader::load_all(const std::vector<std:
     servers_.resize(std::max<std::size_t>(servers_.size(), workers));
     const Settings settings{helper_path_, measure_only_, timeout_};
     std::atomic<std::size_t> next{0};
-    std::atomic<unsigned> running{workers};
+    std::mutex lock;
+    std::condition_variable finished;
+    unsigned running = workers;
     const auto work = [&](Server& server) {
         for (std::size_t k = next++; k < jobs.size(); k = next++)
             if (!jobs[k].source.bytes.empty())
                 jobs[k].ex = send(server, settings, paths[k], jobs[k].source, room, {});
-        --running;
+        const std::lock_guard<std::mutex> hold(lock);
+        if (--running == 0)
+            finished.notify_one();
     };
     std::vector<std::thread> threads;
     for (unsigned w = 0; w < workers; ++w)
         threads.emplace_back(work, std::ref(servers_[w]));
-    // The window keeps painting meanwhile, as during one load.
-    while (running > 0) {
-        if (idle_)
-            idle_();
-        std::this_thread::sleep_for(idle_interval);
+    // The window keeps painting meanwhile, as during one load; the last answer ends the wait.
+    {
+        std::unique_lock<std::mutex> hold(lock);
+        while (!finished.wait_for(hold, idle_interval, [&] { return running == 0; }))
+            if (idle_) {
+                hold.unlock();
+                idle_();
+                hold.lock();
+            }
     }
     for (std::thread& t : threads)
         t.join();
