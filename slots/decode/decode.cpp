@@ -88,7 +88,7 @@ std::uint32_t* pixels_for(int width, int height) {
     return job.width == width && job.height == height ? job.out : nullptr;
 }
 
-// A measured picture: its size, once every check decoding would make has passed.
+// A measured picture: its size, once the checks its header allows have passed.
 DecodeResult measured(int width, int height) {
     active_job->width = width;
     active_job->height = height;

@@ -5,7 +5,8 @@
 // serves (serve.h): each picture is decoded by a child forked from that state, which finishes
 // the lock-down before it reads a byte of the file. A child has:
 //   fd 0  the request: "PSQ1", uint64 most pixel bytes, uint64 file size, the file's bytes;
-//         or "PSM1", the same, to learn the picture's size only: no pixels are decoded;
+//         or "PSM1", the same, to learn the picture's size only: no pixels are decoded,
+//         and the bytes may be the file's first ones only;
 //   fd 3  a pipe for the answer: "PSD1", uint32 width, uint32 height (on success, exit 0);
 //   fd 4  an empty memory file that receives width * height uint32 pixels 0xAARRGGBB.
 // Integers in the headers are little-endian; the pixels are in the machine's own order,
