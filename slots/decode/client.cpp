@@ -19,14 +19,14 @@
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -300,8 +300,8 @@ int reap_helper(pid_t pid, Waiter& waiter) {
     for (;;) {
         siginfo_t info{};
         // Left unreaped: while it is a zombie, its group cannot be anybody else's.
-        const int done = ::waitid(P_PID, static_cast<id_t>(pid), &info,
-                                  WEXITED | WNOHANG | WNOWAIT);
+        const int done =
+            ::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT);
         if (done == 0 && info.si_pid == pid) {
             ::kill(-pid, SIGKILL);
             while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
@@ -638,8 +638,8 @@ struct Settings {
 
 // One picture through the server in a slot. A measure from the file's first bytes that
 // could not be read is made again with the whole file.
-Exchange send(Server& server, const Settings& settings, const std::string& path,
-              Source& source, std::size_t room, const std::function<void()>& idle) {
+Exchange send(Server& server, const Settings& settings, const std::string& path, Source& source,
+              std::size_t room, const std::function<void()>& idle) {
     Exchange ex = exchange(ready(server, settings.helper, !settings.measure), source.bytes, room,
                            settings.measure, settings.timeout, idle);
     if (source.cut && exited_with(ex, exit_unreadable)) {

@@ -271,11 +271,11 @@ int main(int argc, char** argv) {
     const auto* bytes = reinterpret_cast<const std::byte*>(file.data());
     picture_decode::Decoded decoded;
     try {
-        decoded = measure ? picture_decode::measure(bytes, file.size(),
-                                                    static_cast<std::size_t>(max_bytes))
-                          : picture_decode::decode_into(bytes, file.size(),
-                                                        static_cast<std::size_t>(max_bytes),
-                                                        map_pixels);
+        decoded =
+            measure
+                ? picture_decode::measure(bytes, file.size(), static_cast<std::size_t>(max_bytes))
+                : picture_decode::decode_into(bytes, file.size(),
+                                              static_cast<std::size_t>(max_bytes), map_pixels);
     } catch (const std::bad_alloc&) {
         fail("out of memory", picture_decode::exit_out_of_memory);
     }

@@ -171,8 +171,8 @@ TEST_F(StandIn, ShrinkingThePixelFileDuringLoadsCrashesNothing) {
     ASSERT_EQ(::mkfifo(reached.c_str(), 0600), 0);
     const int line = ::open(reached.c_str(), O_RDWR | O_CLOEXEC); // never blocks a reader's open
     ASSERT_GE(line, 0);
-    const std::string helper = stand_in(std::string(answer_pixels) + "\nread -r _ < '" + reached +
-                                        "'\n" + answer_header);
+    const std::string helper =
+        stand_in(std::string(answer_pixels) + "\nread -r _ < '" + reached + "'\n" + answer_header);
     void* shared = ::mmap(nullptr, sizeof(std::atomic<long>), PROT_READ | PROT_WRITE,
                           MAP_SHARED | MAP_ANONYMOUS, -1, 0);
     ASSERT_NE(shared, MAP_FAILED);
@@ -208,7 +208,8 @@ TEST_F(StandIn, HangingHelperIsKilledAtTheDeadline) {
 // hang costs the helper, whose place a new one takes. Each child notes its server's pid.
 TEST_F(StandIn, OneHelperServesManyLoadsAndTheNextLoadOutlivesAnyChild) {
     const std::string servers = dir.file("servers");
-    HelperPictureLoader loader(stand_in("echo $PPID >> '" + servers + "'\n"
+    HelperPictureLoader loader(stand_in("echo $PPID >> '" + servers +
+                                        "'\n"
                                         "case \"$(tail -c +21)\" in\n"
                                         "crash) kill -SEGV $$ ;;\n"
                                         "hang) exec sleep 30 ;;\n"
