@@ -298,6 +298,8 @@ DecodeResult read_with_qt(const std::byte* data, std::size_t size) {
     const bool icon = format == "ico";
     QImageReader reader(&buffer, format);
     reader.setDecideFormatFromContent(false);
+    // The format's own reader only: others would be tried, and their plugins opened, first.
+    reader.setAutoDetectImageFormat(false);
     reader.setAutoTransform(false); // the file's own pixel grid; EXIF orientation is ignored
     if (icon && !choose_icon_image(reader))
         return failure("no readable image in the icon");
