@@ -28,8 +28,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <new>
+#include <optional>
 #include <vector>
 
 #ifdef PADSCREEN_DECODE_TESTHOOK
@@ -239,9 +239,12 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     int qt_argc = 1;
     // Without fonts nothing draws: the display integration and the font database stay out.
-    const std::unique_ptr<QCoreApplication> app =
-        no_fonts ? std::make_unique<QCoreApplication>(qt_argc, argv)
-                 : std::make_unique<QGuiApplication>(qt_argc, argv);
+    std::optional<QCoreApplication> core;
+    std::optional<QGuiApplication> gui;
+    if (no_fonts)
+        core.emplace(qt_argc, argv);
+    else
+        gui.emplace(qt_argc, argv);
     picture_decode::prepare_decoders(!no_fonts);
     if (!picture_decode::restrict_files(no_fonts ? std::vector<std::string>{}
                                                  : picture_decode::readable_folders()))
