@@ -85,6 +85,7 @@ Options parse(int argc, char** argv) {
 int write_code(const std::string& path) {
     picture_decode::HelperPictureLoader loader(picture_decode::default_helper_path());
     loader.set_measure_only(true);
+    loader.prepare(); // the decoder sets up while the file is read
     const document::CodeRun run = document::code_of_file(path, loader);
     if (run.status != 0) {
         std::fputs(run.error.c_str(), stderr);

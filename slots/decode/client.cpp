@@ -2,12 +2,14 @@
 #include "client.h"
 
 #include "decode_limits.h"
+#include "serve.h"
 
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/mman.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/types.h>
@@ -17,12 +19,15 @@
 
 #include <algorithm>
 #include <atomic>
-#include <thread>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
+#include <thread>
+#include <utility>
 #include <vector>
 
 extern char** environ;
@@ -31,7 +36,7 @@ namespace picture_decode {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using Helper = HelperPictureLoader::Helper;
+using Server = HelperPictureLoader::Server;
 
 constexpr std::size_t answer_size = 12;
 
@@ -132,19 +137,19 @@ int above_helper_fds(int fd) {
     return moved;
 }
 
-// The helper gets fd 0 = request pipe, 1 and 2 = /dev/null, 3 = answer pipe, 4 = memory
-// file for the pixels, nothing else open, its own process group (so a kill reaches
-// anything it started) and default signal handling.
-pid_t spawn_process(const std::string& path, int request, int answer, int pixels) {
+// The helper gets fd 3 = its end of the socket, 0 to 2 and 4 = /dev/null (so that nothing
+// it opens takes a number its children need), nothing else open, its own process group (so
+// a kill reaches every child it forked) and default signal handling.
+pid_t spawn_process(const std::string& path, bool fonts, int control) {
     FileActions actions;
     SpawnAttr attr;
     if (!actions.ok() || !attr.ok())
         return -1;
-    if (posix_spawn_file_actions_adddup2(actions.get(), request, 0) != 0 ||
+    if (posix_spawn_file_actions_addopen(actions.get(), 0, "/dev/null", O_RDONLY, 0) != 0 ||
         posix_spawn_file_actions_addopen(actions.get(), 1, "/dev/null", O_WRONLY, 0) != 0 ||
         posix_spawn_file_actions_addopen(actions.get(), 2, "/dev/null", O_WRONLY, 0) != 0 ||
-        posix_spawn_file_actions_adddup2(actions.get(), answer, 3) != 0 ||
-        posix_spawn_file_actions_adddup2(actions.get(), pixels, 4) != 0)
+        posix_spawn_file_actions_adddup2(actions.get(), control, control_fd) != 0 ||
+        posix_spawn_file_actions_addopen(actions.get(), 4, "/dev/null", O_RDONLY, 0) != 0)
         return -1;
 #if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
     // Descriptors the program opened without close-on-exec must not reach the helper.
@@ -164,7 +169,9 @@ pid_t spawn_process(const std::string& path, int request, int answer, int pixels
 
     std::vector<char> path_arg(path.begin(), path.end());
     path_arg.push_back('\0');
-    char* argv[] = {path_arg.data(), nullptr};
+    std::string serve(serve_argument);
+    std::string no_fonts(no_fonts_argument);
+    char* argv[] = {path_arg.data(), serve.data(), fonts ? nullptr : no_fonts.data(), nullptr};
     pid_t pid = -1;
     if (const int error =
             posix_spawn(&pid, path_arg.data(), actions.get(), attr.get(), argv, environ);
@@ -180,60 +187,47 @@ void kill_helper(pid_t pid) {
     ::kill(pid, SIGKILL); // in case it left its group
 }
 
-// Kills and reaps a helper that is no longer wanted, and closes the program's ends.
-void discard(Helper& helper) {
-    if (helper.pid > 0) {
-        kill_helper(helper.pid);
-        while (::waitpid(helper.pid, nullptr, 0) < 0 && errno == EINTR) {
+// Kills and reaps a helper that is no longer wanted, with any child of its, and closes
+// the program's end.
+void discard(Server& server) {
+    if (server.pid > 0) {
+        kill_helper(server.pid);
+        while (::waitpid(server.pid, nullptr, 0) < 0 && errno == EINTR) {
         }
     }
-    helper.pid = -1;
-    close_fd(helper.request);
-    close_fd(helper.answer);
-    close_fd(helper.pixels);
+    server.pid = -1;
+    close_fd(server.control);
 }
 
-Helper spawn_helper(const std::string& path) {
-    Helper helper;
+Server start_server(const std::string& path, bool fonts) {
+    Server server;
+    server.fonts = fonts;
     errno = 0;
-    int request[2];
-    int answer[2];
-    if (path.empty() || ::pipe2(request, O_CLOEXEC) != 0)
-        return helper;
-    if (::pipe2(answer, O_CLOEXEC) != 0) {
-        ::close(request[0]);
-        ::close(request[1]);
-        return helper;
+    int ends[2];
+    if (path.empty() || ::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0) {
+        server.spawn_error = errno != 0 ? errno : ENOENT;
+        return server;
     }
-    helper.request = request[1];
-    helper.answer = answer[0];
-    // Room for a whole ordinary picture file in one write; the default size is what is left.
-    ::fcntl(helper.request, F_SETPIPE_SZ, 1 << 20);
-    int theirs[3] = {
-        above_helper_fds(request[0]), above_helper_fds(answer[1]),
-        above_helper_fds(::memfd_create("padscreen-picture", MFD_CLOEXEC | MFD_ALLOW_SEALING))};
-    if (theirs[0] >= 0 && theirs[1] >= 0 && theirs[2] >= 0) {
-        helper.pid = spawn_process(path, theirs[0], theirs[1], theirs[2]);
-        // Close-on-exec: a helper started meanwhile by another thread must not keep it.
-        helper.pixels = ::fcntl(theirs[2], F_DUPFD_CLOEXEC, 0);
-    }
-    for (int& fd : theirs)
-        close_fd(fd);
-    if (helper.pid < 0 || helper.pixels < 0 || ::fcntl(helper.request, F_SETFL, O_NONBLOCK) != 0 ||
-        ::fcntl(helper.answer, F_SETFL, O_NONBLOCK) != 0) {
-        helper.spawn_error = errno != 0 ? errno : EINVAL;
-        discard(helper);
-    }
-    return helper;
+    server.control = ends[0];
+    int theirs = above_helper_fds(ends[1]);
+    if (theirs >= 0)
+        server.pid = spawn_process(path, fonts, theirs);
+    if (server.pid < 0)
+        server.spawn_error = errno != 0 ? errno : EINVAL;
+    close_fd(theirs);
+    if (server.pid < 0)
+        discard(server);
+    return server;
 }
 
 // Whether a started helper is still there to take a request.
-bool alive(Helper& helper) {
-    if (helper.pid <= 0)
+bool alive(Server& server) {
+    if (server.pid <= 0)
         return false;
-    if (::waitpid(helper.pid, nullptr, WNOHANG) == 0)
+    if (::waitpid(server.pid, nullptr, WNOHANG) == 0)
         return true;
-    helper.pid = -1; // gone, and now reaped
+    server.pid = -1; // gone, and now reaped
+    close_fd(server.control);
     return false;
 }
 
@@ -296,25 +290,30 @@ bool read_answer(int fd, Waiter& waiter, unsigned char (&answer)[answer_size]) {
     }
 }
 
-// Waits for the helper until the deadline, then kills it; always reaps it.
-// Returns the wait status, or -1 when it had to be killed or could not be reaped.
+// Waits for a helper that stopped serving until the deadline, then kills it; clears its
+// process group of any child left behind and reaps it. Returns its wait status, or -1
+// when it had to be killed or could not be reaped.
 int reap_helper(pid_t pid, Waiter& waiter) {
     // Readable once the process has ended: one wake-up, not one per polling step.
     const int exit_fd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
-    int status = 0;
+    int status = -1;
     for (;;) {
-        const pid_t done = ::waitpid(pid, &status, WNOHANG);
-        if (done == pid)
-            break;
-        if (done < 0 && errno != EINTR) {
-            status = -1;
-            break;
-        }
-        if (waiter.expired()) {
-            kill_helper(pid);
+        siginfo_t info{};
+        // Left unreaped: while it is a zombie, its group cannot be anybody else's.
+        const int done =
+            ::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT);
+        if (done == 0 && info.si_pid == pid) {
+            ::kill(-pid, SIGKILL);
             while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
             }
-            status = -1;
+            break;
+        }
+        if (done < 0 && errno != EINTR)
+            break;
+        if (waiter.expired()) {
+            kill_helper(pid);
+            while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+            }
             break;
         }
         if (exit_fd >= 0) {
@@ -334,9 +333,11 @@ std::string with_errno(const char* what, int error) {
     return std::string(what) + " (" + std::strerror(error) + ")";
 }
 
-// The whole file, read by the program itself; empty when it is not a readable regular
-// file of a size the helper takes, and then why is set.
-std::vector<unsigned char> read_file(const std::string& path, std::string& why) {
+// The file, read by the program itself: its first `most` bytes, *cut set when there were
+// more. Empty when it is not a readable regular file of a size the helper takes, and then
+// why is set.
+std::vector<unsigned char> read_file(const std::string& path, std::string& why,
+                                     std::size_t most = max_file_bytes, bool* cut = nullptr) {
     namespace lf = platform::load_failure;
     std::vector<unsigned char> bytes;
     // Non-blocking, so that a FIFO's open cannot hang the program.
@@ -355,7 +356,8 @@ std::vector<unsigned char> read_file(const std::string& path, std::string& why) 
     } else if (static_cast<std::uint64_t>(info.st_size) > max_file_bytes) {
         why = lf::kFileTooLarge;
     } else {
-        bytes.resize(static_cast<std::size_t>(info.st_size));
+        const auto size = static_cast<std::size_t>(info.st_size);
+        bytes.resize(std::min(size, most));
         std::size_t got = 0;
         while (got < bytes.size()) {
             const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
@@ -370,6 +372,8 @@ std::vector<unsigned char> read_file(const std::string& path, std::string& why) 
         bytes.resize(got);
         if (bytes.empty() && why.empty())
             why = lf::kEmpty;
+        if (cut)
+            *cut = got < size;
     }
     ::close(fd);
     return bytes;
@@ -443,18 +447,238 @@ std::shared_ptr<tk::Picture> map_picture(int fd, std::uint32_t width, std::uint3
     return picture;
 }
 
+// One picture's descriptors: the program's ends of its pipes and its memory file, and the
+// child's ends, which go to the helper.
+struct Channels {
+    int request = -1; // write end
+    int answer = -1;  // read end
+    int pixels = -1;
+    int theirs[3] = {-1, -1, -1};
+
+    bool open() {
+        int request_pipe[2];
+        int answer_pipe[2];
+        if (::pipe2(request_pipe, O_CLOEXEC) != 0)
+            return false;
+        request = request_pipe[1];
+        theirs[0] = request_pipe[0];
+        if (::pipe2(answer_pipe, O_CLOEXEC) != 0)
+            return false;
+        answer = answer_pipe[0];
+        theirs[1] = answer_pipe[1];
+        pixels = ::memfd_create("padscreen-picture", MFD_CLOEXEC | MFD_ALLOW_SEALING);
+        theirs[2] = pixels;
+        // Room for a whole ordinary picture file in one write; the default size is what is
+        // left.
+        ::fcntl(request, F_SETPIPE_SZ, 1 << 20);
+        return pixels >= 0 && ::fcntl(request, F_SETFL, O_NONBLOCK) == 0 &&
+               ::fcntl(answer, F_SETFL, O_NONBLOCK) == 0;
+    }
+    // The child's ends, once the helper has its own copies (the memory file stays ours).
+    void close_theirs() {
+        close_fd(theirs[0]);
+        close_fd(theirs[1]);
+        theirs[2] = -1;
+    }
+    ~Channels() {
+        close_theirs();
+        close_fd(request);
+        close_fd(answer);
+        close_fd(pixels);
+    }
+};
+
+bool hand_over(int control, const int (&fds)[3]) {
+    char tag[sizeof request_tag];
+    std::memcpy(tag, request_tag, sizeof tag);
+    alignas(cmsghdr) char space[CMSG_SPACE(sizeof fds)] = {};
+    iovec part{tag, sizeof tag};
+    msghdr message{};
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    message.msg_control = space;
+    message.msg_controllen = sizeof space;
+    cmsghdr* rights = CMSG_FIRSTHDR(&message);
+    rights->cmsg_level = SOL_SOCKET;
+    rights->cmsg_type = SCM_RIGHTS;
+    rights->cmsg_len = CMSG_LEN(sizeof fds);
+    std::memcpy(CMSG_DATA(rights), fds, sizeof fds);
+    ssize_t sent = -1;
+    do {
+        sent = ::sendmsg(control, &message, MSG_NOSIGNAL);
+    } while (sent < 0 && errno == EINTR);
+    return sent == static_cast<ssize_t>(sizeof tag);
+}
+
+// The child's wait status as the helper reports it once the child has ended. A helper that
+// gives none by the deadline, or something else, is killed (-1); one that ended by itself
+// gives its own status. Either way it is gone afterwards.
+int child_status(Server& server, Waiter& waiter) {
+    while (waiter.wait_for(server.control, POLLIN)) {
+        unsigned char report[report_size + 1];
+        const ssize_t n = ::recv(server.control, report, sizeof report, MSG_DONTWAIT);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (n == report_size && std::memcmp(report, report_tag, sizeof report_tag) == 0)
+            return static_cast<int>(u32_at(report + 4));
+        if (n <= 0) { // it ended (a reset: with a request unread)
+            const int status = reap_helper(server.pid, waiter);
+            server.pid = -1;
+            discard(server);
+            return status;
+        }
+        break;
+    }
+    discard(server);
+    return -1;
+}
+
+} // namespace
+
+// What came back for one picture: the answer, how its child ended, and the memory file.
+struct Exchange {
+    bool complete = false;
+    bool expired = false; // the deadline passed
+    int status = -1;
+    int spawn_error = 0; // the helper could not be started
+    unsigned char answer[answer_size] = {};
+    // The memory file, closed with the exchange.
+    class Pixels {
+    public:
+        Pixels() = default;
+        explicit Pixels(int fd) : fd_(fd) {}
+        Pixels(Pixels&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+        Pixels& operator=(Pixels&& other) noexcept {
+            std::swap(fd_, other.fd_);
+            return *this;
+        }
+        Pixels(const Pixels&) = delete;
+        Pixels& operator=(const Pixels&) = delete;
+        ~Pixels() {
+            if (fd_ >= 0)
+                ::close(fd_);
+        }
+        int get() const { return fd_; }
+
+    private:
+        int fd_ = -1;
+    } pixels;
+};
+
+namespace {
+
+// Hands the file to a started helper and waits for its child's answer and end. Touches
+// nothing but that helper: several may work side by side on threads of their own.
+Exchange exchange(Server& server, const std::vector<unsigned char>& file, std::size_t room,
+                  bool measure, std::chrono::milliseconds timeout,
+                  const std::function<void()>& idle) {
+    Exchange ex;
+    if (server.pid <= 0) {
+        ex.spawn_error = server.spawn_error;
+        return ex;
+    }
+    Waiter waiter(Clock::now() + timeout, idle);
+    Channels channels;
+    if (!channels.open())
+        return ex; // no descriptors left
+    if (!hand_over(server.control, channels.theirs)) {
+        ex.status = child_status(server, waiter); // gone: then its own end tells why
+        return ex;
+    }
+    channels.close_theirs();
+    std::vector<unsigned char> request{'P', 'S', static_cast<unsigned char>(measure ? 'M' : 'Q'),
+                                       '1'};
+    put_u64(request, room);
+    put_u64(request, file.size());
+    const bool sent = send_all(channels.request, request.data(), request.size(), waiter) &&
+                      send_all(channels.request, file.data(), file.size(), waiter);
+    close_fd(channels.request);
+    ex.complete = sent && read_answer(channels.answer, waiter, ex.answer);
+    ex.status = child_status(server, waiter);
+    ex.expired = waiter.expired();
+    ex.pixels = Exchange::Pixels(std::exchange(channels.pixels, -1));
+    return ex;
+}
+
+bool exited_with(const Exchange& ex, int code) {
+    return ex.status >= 0 && WIFEXITED(ex.status) && WEXITSTATUS(ex.status) == code;
+}
+
+// The server in a slot, started anew when it is not there or of the other kind.
+Server& ready(Server& server, const std::string& path, bool fonts) {
+    if (server.fonts != fonts || !alive(server)) {
+        discard(server);
+        server = start_server(path, fonts);
+    }
+    return server;
+}
+
+// Measuring reads no more of a file than a header takes, as a rule: a photograph's size
+// comes before its pixels, within the metadata.
+constexpr std::size_t measure_prefix = std::size_t{256} << 10;
+
+// What a picture's file gives the helper: its bytes (while measuring, maybe its first ones
+// only), or why there are none.
+struct Source {
+    std::vector<unsigned char> bytes;
+    bool cut = false;
+    std::string why;
+
+    Source(const std::string& path, bool measure) {
+        bytes = read_file(path, why, measure ? measure_prefix : max_file_bytes, &cut);
+    }
+};
+
+// How the loader talks to its helpers.
+struct Settings {
+    const std::string& helper;
+    bool measure;
+    std::chrono::milliseconds timeout;
+};
+
+// One picture through the server in a slot. A measure from the file's first bytes that
+// could not be read is made again with the whole file.
+Exchange send(Server& server, const Settings& settings, const std::string& path, Source& source,
+              std::size_t room, const std::function<void()>& idle) {
+    Exchange ex = exchange(ready(server, settings.helper, !settings.measure), source.bytes, room,
+                           settings.measure, settings.timeout, idle);
+    if (source.cut && exited_with(ex, exit_unreadable)) {
+        source = Source(path, false);
+        if (!source.bytes.empty())
+            ex = exchange(ready(server, settings.helper, !settings.measure), source.bytes, room,
+                          settings.measure, settings.timeout, idle);
+    }
+    return ex;
+}
+
+// A picture that a helper without fonts could not measure goes to one with fonts.
+void measure_with_fonts(Exchange& ex, Server& fonted, const Settings& settings,
+                        const std::string& path, Source& source, std::size_t room,
+                        const std::function<void()>& idle) {
+    if (!settings.measure || !exited_with(ex, exit_needs_fonts))
+        return;
+    if (source.cut)
+        source = Source(path, false);
+    if (!source.bytes.empty())
+        ex = exchange(ready(fonted, settings.helper, true), source.bytes, room, true,
+                      settings.timeout, idle);
+}
+
 } // namespace
 
 HelperPictureLoader::HelperPictureLoader(std::string helper_path, std::chrono::milliseconds timeout)
     : helper_path_(std::move(helper_path)), timeout_(timeout) {}
 
-HelperPictureLoader::~HelperPictureLoader() { discard(ready_); }
+HelperPictureLoader::~HelperPictureLoader() {
+    for (Server& server : servers_)
+        discard(server);
+    discard(fonted_);
+}
 
 void HelperPictureLoader::prepare() {
-    if (!alive(ready_)) {
-        discard(ready_);
-        ready_ = spawn_helper(helper_path_);
-    }
+    if (servers_.empty())
+        servers_.resize(1);
+    ready(servers_[0], helper_path_, !measure_only_);
 }
 
 tk::PicturePtr HelperPictureLoader::load(const std::string& path, tk::PictureBudget& budget) {
@@ -465,63 +689,32 @@ tk::PicturePtr HelperPictureLoader::load(const std::string& path, tk::PictureBud
         last_failure_ = platform::load_failure::kNoDecoder;
         return nullptr;
     }
-    const std::vector<unsigned char> file = read_file(path, last_failure_);
-    if (file.empty())
-        return nullptr;
-    prepare();
-    Helper helper = ready_;
-    ready_ = Helper();
-    if (helper.pid <= 0) {
-        report_unstartable(helper_path_, std::strerror(helper.spawn_error));
-        last_failure_ = platform::load_failure::kNoDecoder;
+    Source source(path, measure_only_);
+    if (source.bytes.empty()) {
+        last_failure_ = source.why;
         return nullptr;
     }
-    std::shared_ptr<tk::Picture> picture = run(helper, file, budget);
+    if (servers_.empty())
+        servers_.resize(1);
+    // Its own limit, and what the budget has left.
+    const std::size_t room = budget.room(max_pixel_bytes);
+    const Settings settings{helper_path_, measure_only_, timeout_};
+    Exchange ex = send(servers_[0], settings, path, source, room, idle_);
+    measure_with_fonts(ex, fonted_, settings, path, source, room, idle_);
+    std::shared_ptr<tk::Picture> picture = accept(ex, room, budget);
     if (picture)
         picture->path = path;
-    discard(helper);
     return picture;
 }
 
-// What came back from one helper: its answer and how it ended.
-struct Exchange {
-    bool complete = false;
-    bool expired = false; // the deadline passed
-    int status = -1;
-    unsigned char answer[answer_size] = {};
-};
-
-namespace {
-
-// Hands the file to a started helper and waits for its answer and its end. Touches
-// nothing but the helper: several may run side by side on threads of their own.
-Exchange exchange(HelperPictureLoader::Helper& helper, const std::vector<unsigned char>& file,
-                  std::size_t room, bool measure, std::chrono::milliseconds timeout,
-                  const std::function<void()>& idle) {
-    Exchange ex;
-    Waiter waiter(Clock::now() + timeout, idle);
-    std::vector<unsigned char> request{'P', 'S', static_cast<unsigned char>(measure ? 'M' : 'Q'),
-                                       '1'};
-    put_u64(request, room);
-    put_u64(request, file.size());
-    const bool sent = send_all(helper.request, request.data(), request.size(), waiter) &&
-                      send_all(helper.request, file.data(), file.size(), waiter);
-    close_fd(helper.request);
-    ex.complete = sent && read_answer(helper.answer, waiter, ex.answer);
-    if (!ex.complete)
-        kill_helper(helper.pid);
-    ex.status = reap_helper(helper.pid, waiter);
-    ex.expired = waiter.expired();
-    helper.pid = -1;
-    return ex;
-}
-
-} // namespace
-
-std::shared_ptr<tk::Picture> HelperPictureLoader::accept(Helper& helper, const Exchange& ex,
-                                                         std::size_t room,
+std::shared_ptr<tk::Picture> HelperPictureLoader::accept(const Exchange& ex, std::size_t room,
                                                          tk::PictureBudget& budget) {
     last_status_ = ex.status;
+    if (ex.spawn_error != 0) {
+        report_unstartable(helper_path_, std::strerror(ex.spawn_error));
+        last_failure_ = platform::load_failure::kNoDecoder;
+        return nullptr;
+    }
     // 127: the loader could not start it, most often for a missing library.
     if (last_status_ >= 0 && WIFEXITED(last_status_) && WEXITSTATUS(last_status_) == 127)
         report_unstartable(helper_path_, "exit status 127");
@@ -551,64 +744,58 @@ std::shared_ptr<tk::Picture> HelperPictureLoader::accept(Helper& helper, const E
         measured->height = static_cast<int>(height);
         return measured;
     }
-    auto picture = map_picture(helper.pixels, static_cast<std::uint32_t>(width),
+    auto picture = map_picture(ex.pixels.get(), static_cast<std::uint32_t>(width),
                                static_cast<std::uint32_t>(height), budget);
     if (!picture)
         last_failure_ = platform::load_failure::kUnreadable;
     return picture;
 }
 
-std::shared_ptr<tk::Picture> HelperPictureLoader::run(Helper& helper,
-                                                      const std::vector<unsigned char>& file,
-                                                      tk::PictureBudget& budget) {
-    if (helper.pid <= 0)
-        return nullptr;
-    // Its own limit, and what the budget has left.
-    const std::size_t room = budget.room(max_pixel_bytes);
-    const Exchange ex = exchange(helper, file, room, measure_only_, timeout_, idle_);
-    return accept(helper, ex, room, budget);
-}
-
 std::vector<tk::PicturePtr> HelperPictureLoader::load_all(const std::vector<std::string>& paths,
                                                           tk::PictureBudget& budget) {
     if (paths.size() < 2 || helper_path_.empty())
         return PictureLoader::load_all(paths, budget);
-    // Each helper may take what is left now; the budget decides as each answer is taken.
+    // Each child may take what is left now; the budget decides as each answer is taken.
     const std::size_t room = budget.room(max_pixel_bytes);
     struct Job {
-        std::vector<unsigned char> file;
-        Helper helper;
+        Source source;
         Exchange ex;
     };
-    std::vector<Job> jobs(paths.size());
-    std::string why;
-    for (std::size_t k = 0; k < paths.size(); ++k)
-        jobs[k].file = read_file(paths[k], why);
+    std::vector<Job> jobs;
+    jobs.reserve(paths.size());
+    for (const std::string& path : paths)
+        jobs.push_back({Source(path, measure_only_), {}});
     // As many helpers at once as there are cores: more would only share them and bring
-    // each nearer its deadline.
-    const unsigned workers =
-        std::clamp(std::thread::hardware_concurrency(), 1U, static_cast<unsigned>(paths.size()));
+    // each nearer its deadline. Each serves one thread. Measures are reads of a header, done
+    // in turn by one helper sooner than another could set itself up.
+    const unsigned cores = measure_only_ ? 1U : std::thread::hardware_concurrency();
+    const unsigned workers = std::clamp(cores, 1U, static_cast<unsigned>(paths.size()));
+    servers_.resize(std::max<std::size_t>(servers_.size(), workers));
+    const Settings settings{helper_path_, measure_only_, timeout_};
     std::atomic<std::size_t> next{0};
-    std::atomic<unsigned> running{workers};
-    const auto work = [&] {
-        for (std::size_t k = next++; k < jobs.size(); k = next++) {
-            Job& job = jobs[k];
-            if (job.file.empty())
-                continue;
-            job.helper = spawn_helper(helper_path_);
-            if (job.helper.pid > 0)
-                job.ex = exchange(job.helper, job.file, room, measure_only_, timeout_, {});
-        }
-        --running;
+    std::mutex lock;
+    std::condition_variable finished;
+    unsigned running = workers;
+    const auto work = [&](Server& server) {
+        for (std::size_t k = next++; k < jobs.size(); k = next++)
+            if (!jobs[k].source.bytes.empty())
+                jobs[k].ex = send(server, settings, paths[k], jobs[k].source, room, {});
+        const std::lock_guard<std::mutex> hold(lock);
+        if (--running == 0)
+            finished.notify_one();
     };
     std::vector<std::thread> threads;
     for (unsigned w = 0; w < workers; ++w)
-        threads.emplace_back(work);
-    // The window keeps painting meanwhile, as during one load.
-    while (running > 0) {
-        if (idle_)
-            idle_();
-        std::this_thread::sleep_for(idle_interval);
+        threads.emplace_back(work, std::ref(servers_[w]));
+    // The window keeps painting meanwhile, as during one load; the last answer ends the wait.
+    {
+        std::unique_lock<std::mutex> hold(lock);
+        while (!finished.wait_for(hold, idle_interval, [&] { return running == 0; }))
+            if (idle_) {
+                hold.unlock();
+                idle_();
+                hold.lock();
+            }
     }
     for (std::thread& t : threads)
         t.join();
@@ -616,13 +803,14 @@ std::vector<tk::PicturePtr> HelperPictureLoader::load_all(const std::vector<std:
     for (std::size_t k = 0; k < jobs.size(); ++k) {
         Job& job = jobs[k];
         std::shared_ptr<tk::Picture> picture;
-        if (!job.file.empty() && job.ex.status != -1)
-            picture = accept(job.helper, job.ex, room, budget);
-        else
-            last_failure_ = platform::load_failure::kUnreadable;
+        if (job.source.bytes.empty()) {
+            last_failure_ = job.source.why;
+        } else {
+            measure_with_fonts(job.ex, fonted_, settings, paths[k], job.source, room, idle_);
+            picture = accept(job.ex, room, budget);
+        }
         if (picture)
             picture->path = paths[k];
-        discard(job.helper);
         out.push_back(std::move(picture));
     }
     return out;

@@ -14,11 +14,14 @@ namespace picture_decode {
 
 struct Exchange; // what came back from one helper
 
-// Loads pictures by running the padscreen-decode helper on them, so that no decoder
-// ever runs inside the program. The program opens the file and hands its bytes over;
-// the helper needs no file system. Trusts nothing the helper does: a crash, a hang, a
-// non-zero exit or an answer of the wrong size all give nullptr. The pixels arrive in
-// a memory file the helper filled, mapped as the picture's own buffer: never copied.
+// Loads pictures through the padscreen-decode helper, so that no decoder ever runs inside
+// the program. The helper sets itself up once and then decodes each picture in a child of
+// its own, forked from that state and locked down before it reads the picture; the helper
+// stays for the next load. The program opens the file and hands its bytes over; the helper
+// needs no file system. Trusts nothing the helper does: a crash, a hang, a non-zero exit or
+// an answer of the wrong size all give nullptr, and a helper that misses the deadline or
+// misbehaves is killed (the next load starts another). The pixels arrive in a memory file
+// the child filled, mapped as the picture's own buffer: never copied.
 class HelperPictureLoader : public platform::PictureLoader {
 public:
     explicit HelperPictureLoader(std::string helper_path,
@@ -27,12 +30,12 @@ public:
     HelperPictureLoader(const HelperPictureLoader&) = delete;
     HelperPictureLoader& operator=(const HelperPictureLoader&) = delete;
 
-    // Starts a helper now, to be used by the next load: its start-up overlaps with the
-    // user choosing a file. It waits, idle and locked down, until then or until this
-    // loader goes.
+    // Starts the helper now, if it is not running: its set-up overlaps with the user
+    // choosing a file. It waits, idle, until a load or until this loader goes.
     void prepare() override;
     tk::PicturePtr load(const std::string& path, tk::PictureBudget& budget) override;
-    // Side by side, as many helpers at once as there are cores.
+    // Side by side, through as many helpers as there are cores (each decodes one picture
+    // at a time); the helpers stay for later loads.
     std::vector<tk::PicturePtr> load_all(const std::vector<std::string>& paths,
                                          tk::PictureBudget& budget) override;
     std::string last_failure() const override { return last_failure_; }
@@ -43,32 +46,32 @@ public:
     static constexpr std::chrono::milliseconds idle_interval{10};
 
     // From now on a load only learns the picture's size from the helper: the picture it
-    // gives has no pixels (for writing code without showing anything).
+    // gives has no pixels (for writing code without showing anything). The helper then
+    // sets up without fonts; a picture whose size needs them goes to one that has them.
     void set_measure_only(bool measure_only) { measure_only_ = measure_only; }
 
-    // The helper's wait status at the end of the last load, or -1 when it had to be
-    // killed, was never started or could not be reaped.
+    // The wait status of the child that decoded the last picture, or -1 when it had to
+    // be killed or never ran.
     int last_status() const { return last_status_; }
 
-    // A started helper and the program's ends of its descriptors.
-    struct Helper {
+    // A started helper and the program's end of its socket.
+    struct Server {
         pid_t pid = -1;
-        int request = -1;    // write end of its fd 0
-        int answer = -1;     // read end of its fd 3
-        int pixels = -1;     // its fd 4, a memory file
+        int control = -1;
+        bool fonts = true;   // set up with fonts
         int spawn_error = 0; // errno when it could not be started
     };
 
 private:
-    std::shared_ptr<tk::Picture> accept(Helper& helper, const Exchange& ex,
-                                        std::size_t room, tk::PictureBudget& budget);
-    std::shared_ptr<tk::Picture> run(Helper& helper, const std::vector<unsigned char>& file,
-                                     tk::PictureBudget& budget);
+    std::shared_ptr<tk::Picture> accept(const Exchange& ex, std::size_t room,
+                                        tk::PictureBudget& budget);
 
     std::string helper_path_;
     std::chrono::milliseconds timeout_;
     std::function<void()> idle_;
-    Helper ready_;
+    // servers_[k] serves the k-th of the pictures loaded side by side, [0] single loads.
+    std::vector<Server> servers_;
+    Server fonted_; // while measuring: for the pictures whose size needs fonts
     int last_status_ = -1;
     std::string last_failure_;
     bool measure_only_ = false;

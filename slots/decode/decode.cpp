@@ -61,6 +61,7 @@ std::int32_t s32_at(const std::byte* p) { return static_cast<std::int32_t>(u32_a
 // The decode under way: its size limit, and where its pixels go once their size is known.
 struct Job {
     std::size_t max_bytes = 0;
+    bool measuring = false; // the size is all that is wanted
     const PixelSink* sink = nullptr;
     std::uint32_t* out = nullptr;
     int width = 0;
@@ -68,6 +69,8 @@ struct Job {
 };
 // Decoding runs one file at a time on one thread.
 Job* active_job = nullptr;
+// prepare_decoders(false) was called: nothing may be drawn.
+bool without_fonts = false;
 
 // Doubles, so that a metafile's frame is checked before anything is rounded or allocated.
 bool size_allowed(double width, double height) {
@@ -83,6 +86,17 @@ std::uint32_t* pixels_for(int width, int height) {
         job.height = height;
     }
     return job.width == width && job.height == height ? job.out : nullptr;
+}
+
+// A measured picture: its size, once the checks its header allows have passed.
+DecodeResult measured(int width, int height) {
+    active_job->width = width;
+    active_job->height = height;
+    DecodeResult result;
+    result.picture.width = width;
+    result.picture.height = height;
+    result.ok = true;
+    return result;
 }
 
 // Rows in strips small enough that Qt converts each on this thread, without its pool.
@@ -105,6 +119,8 @@ bool convert_into(const QImage& image, std::uint32_t* out) {
 DecodeResult from_image(QImage image) {
     if (image.isNull() || !size_allowed(image.width(), image.height()))
         return size_failure(image.width(), image.height(), "decoded picture is empty or too large");
+    if (active_job->measuring)
+        return measured(image.width(), image.height());
     std::uint32_t* out = pixels_for(image.width(), image.height());
     if (!out)
         return failure("no room for the picture", Refusal::too_large);
@@ -282,6 +298,8 @@ DecodeResult read_with_qt(const std::byte* data, std::size_t size) {
     const bool icon = format == "ico";
     QImageReader reader(&buffer, format);
     reader.setDecideFormatFromContent(false);
+    // The format's own reader only: others would be tried, and their plugins opened, first.
+    reader.setAutoDetectImageFormat(false);
     reader.setAutoTransform(false); // the file's own pixel grid; EXIF orientation is ignored
     if (icon && !choose_icon_image(reader))
         return failure("no readable image in the icon");
@@ -289,6 +307,11 @@ DecodeResult read_with_qt(const std::byte* data, std::size_t size) {
     if (!announced.isValid() || !size_allowed(announced.width(), announced.height()))
         return size_failure(announced.width(), announced.height(),
                             "picture size unknown, empty or too large");
+    // The decoder holds to the announced size (pixels_for), so it is the picture's size; the
+    // rest of the file, the program may not even have sent. An icon's directory may not tell
+    // the size of a PNG inside: an icon is decoded.
+    if (!icon && active_job->measuring)
+        return measured(announced.width(), announced.height());
     if (!looks_complete(data, size))
         return failure("file is cut short");
     QImage image;
@@ -399,7 +422,8 @@ std::size_t emf_checked_length(const std::byte* data, std::size_t size) {
 }
 
 DecodeResult decode_emf(const std::byte* data, std::size_t size) {
-    const std::size_t length = emf_checked_length(data, size);
+    // Measuring reads the header alone: the records matter only to the converter.
+    const std::size_t length = active_job->measuring ? size : emf_checked_length(data, size);
     if (length == 0)
         return failure("EMF records do not hold together");
     // rclFrame, in hundredths of a millimetre, at 96 dots per inch.
@@ -409,6 +433,10 @@ DecodeResult decode_emf(const std::byte* data, std::size_t size) {
     const double height = std::round(frame_h / 100 / 25.4 * 96);
     if (!metafile_size_allowed(width, height))
         return size_failure(width, height, "metafile frame is empty or too large");
+    if (active_job->measuring)
+        return measured(int(width), int(height));
+    if (without_fonts)
+        return failure("drawing an EMF file needs fonts", Refusal::needs_fonts);
 
     generatorOptions options{};
     char no_namespace[] = "";
@@ -697,10 +725,6 @@ DecodeResult decode_wmf(const std::byte* data, std::size_t size) {
             return size_failure(width, height, "metafile frame is empty or too large");
     }
 
-    const WmfFontMaps& fonts = wmf_font_maps();
-    if (fonts.files.size() < 2)
-        return failure("no font for the WMF reader");
-
     // libwmf allocates the largest record the header announces up front; no record can be
     // longer than the file.
     const std::byte* header = placeable ? data + wmf_placeable_size : data;
@@ -708,6 +732,18 @@ DecodeResult decode_wmf(const std::byte* data, std::size_t size) {
         return failure("placeable WMF without a metafile header");
     if (std::uint64_t{u32_at(header + 12)} * 2 > size)
         return failure("WMF header announces records larger than the file");
+    if (placeable && active_job->measuring)
+        return measured(int(width), int(height));
+    // Else the size is the extent of what the records draw: all of them must be there.
+    if (active_job->measuring && std::uint64_t{u32_at(header + 6)} * 2 > size)
+        return failure("WMF file is cut short");
+    // Drawing needs fonts, and so does that extent: text is part of it.
+    if (without_fonts)
+        return failure("reading this WMF file needs fonts", Refusal::needs_fonts);
+
+    const WmfFontMaps& fonts = wmf_font_maps();
+    if (fonts.files.size() < 2)
+        return failure("no font for the WMF reader");
 
     wmfAPI_Options options{};
     options.function = wmf_svg_function;
@@ -746,6 +782,8 @@ DecodeResult decode_wmf(const std::byte* data, std::size_t size) {
         height = std::ceil(double(h));
         if (!metafile_size_allowed(width, height))
             return size_failure(width, height, "metafile frame is empty or too large");
+        if (active_job->measuring)
+            return measured(int(width), int(height));
     }
 
     wmf_svg_t* svg_device = WMF_SVG_GetData(api);
@@ -792,7 +830,19 @@ DecodeResult decode_any(const std::byte* data, std::size_t size) {
 
 } // namespace
 
-void prepare_decoders() {
+void prepare_decoders(bool with_fonts) {
+    without_fonts = !with_fonts;
+    // Load the image plugins now: a reader names its plugin, which is opened on first use.
+    // Only those: a reader left to guess would open every plugin on the system.
+    for (const char* format : {"bmp", "gif", "jpeg", "png", "ico"}) {
+        QBuffer empty;
+        empty.open(QIODevice::ReadOnly);
+        QImageReader reader(&empty, format);
+        reader.setAutoDetectImageFormat(false);
+        reader.canRead();
+    }
+    if (without_fonts)
+        return; // metafiles are measured from their headers, never converted or drawn
     wmf_font_maps();
     // Text in an SVG (every metafile becomes one) is drawn by Qt in the same families.
     for (const WindowsFace& face : windows_faces)
@@ -805,12 +855,6 @@ void prepare_decoders() {
         for (const auto& pair : {std::pair{"UTF-8", from}, std::pair{from, "UTF-8"}})
             if (const iconv_t cd = iconv_open(pair.first, pair.second); cd != iconv_t(-1))
                 conversions->push_back(cd);
-    // Load the image plugins now: a reader names its plugin, which is opened on first use.
-    for (const char* format : {"bmp", "gif", "jpeg", "png", "ico"}) {
-        QBuffer empty;
-        empty.open(QIODevice::ReadOnly);
-        QImageReader(&empty, format).canRead();
-    }
     // Settle the font database and the default font, which metafile text needs.
     QImage page(8, 8, QImage::Format_ARGB32_Premultiplied);
     QPainter painter(&page);
@@ -828,21 +872,36 @@ std::vector<std::string> readable_folders() {
     return folders;
 }
 
-Decoded decode_into(const std::byte* data, std::size_t size, std::size_t max_bytes,
-                    const PixelSink& sink) {
+namespace {
+
+Decoded run(const std::byte* data, std::size_t size, std::size_t max_bytes, bool measuring,
+            const PixelSink& sink) {
     Job job;
     job.max_bytes = std::min(max_bytes, max_pixel_bytes);
+    job.measuring = measuring;
     job.sink = &sink;
     active_job = &job;
     const DecodeResult result = decode_any(data, size);
     active_job = nullptr;
     Decoded decoded;
-    decoded.ok = result.ok && job.out;
+    decoded.ok = result.ok && (job.out || (measuring && job.width > 0 && job.height > 0));
     decoded.error = decoded.ok || !result.error.empty() ? result.error : "no pixels";
     decoded.refusal = result.refusal;
     decoded.width = decoded.ok ? job.width : 0;
     decoded.height = decoded.ok ? job.height : 0;
     return decoded;
+}
+
+} // namespace
+
+Decoded decode_into(const std::byte* data, std::size_t size, std::size_t max_bytes,
+                    const PixelSink& sink) {
+    return run(data, size, max_bytes, false, sink);
+}
+
+Decoded measure(const std::byte* data, std::size_t size, std::size_t max_bytes) {
+    const PixelSink none = [](int, int) { return static_cast<std::uint32_t*>(nullptr); };
+    return run(data, size, max_bytes, true, none);
 }
 
 DecodeResult decode_bytes(const std::byte* data, std::size_t size) {

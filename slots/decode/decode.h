@@ -19,7 +19,7 @@ namespace picture_decode {
 using PixelSink = std::function<std::uint32_t*(int width, int height)>;
 
 // What kind of failure a decode ended in, for the program to tell the user.
-enum class Refusal { unreadable, not_a_picture, too_large, out_of_memory };
+enum class Refusal { unreadable, not_a_picture, too_large, out_of_memory, needs_fonts };
 
 struct Decoded {
     bool ok = false;
@@ -30,8 +30,10 @@ struct Decoded {
 };
 
 // Opens everything decoding may need from the file system (plugins, fonts), so that
-// decoding itself needs none. Needs a QGuiApplication.
-void prepare_decoders();
+// decoding itself needs none. Needs a QGuiApplication. Without fonts a QCoreApplication
+// will do: then metafiles are only measured from their headers, and a picture that would
+// have to be drawn for that is refused as needs_fonts.
+void prepare_decoders(bool with_fonts = true);
 
 // The folders decoding may still read from after set-up: those of the fonts.
 std::vector<std::string> readable_folders();
@@ -40,6 +42,10 @@ std::vector<std::string> readable_folders();
 // Pictures of more than max_bytes pixel bytes are refused before anything is allocated.
 Decoded decode_into(const std::byte* data, std::size_t size, std::size_t max_bytes,
                     const PixelSink& sink);
+
+// decode_into's checks and the size, without pixels: read from the header wherever the
+// format has one that decoding holds to, else from as much decoding as the size takes.
+Decoded measure(const std::byte* data, std::size_t size, std::size_t max_bytes);
 
 struct DecodeResult {
     bool ok = false;

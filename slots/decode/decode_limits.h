@@ -16,5 +16,7 @@ inline constexpr int exit_unreadable = 1;
 inline constexpr int exit_not_a_picture = 2;
 inline constexpr int exit_too_large = 3; // more pixel bytes than the request allowed
 inline constexpr int exit_out_of_memory = 4;
+// Set up without fonts, it cannot read this picture (a metafile that must be drawn).
+inline constexpr int exit_needs_fonts = 5;
 
 } // namespace picture_decode

@@ -1,19 +1,23 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// padscreen-decode: decodes one picture for the program, locked down before it reads it.
+// padscreen-decode: decodes pictures for the program, each in a locked-down child of its own.
 //
-// The program hands it, with no arguments:
+// It sets itself up once (Qt, plugins, fonts unless --no-fonts; limits; Landlock) and then
+// serves (serve.h): each picture is decoded by a child forked from that state, which finishes
+// the lock-down before it reads a byte of the file. A child has:
 //   fd 0  the request: "PSQ1", uint64 most pixel bytes, uint64 file size, the file's bytes;
-//         or "PSM1", the same, to learn the picture's size only: no pixels are decoded;
+//         or "PSM1", the same, to learn the picture's size only: no pixels are decoded,
+//         and the bytes may be the file's first ones only;
 //   fd 3  a pipe for the answer: "PSD1", uint32 width, uint32 height (on success, exit 0);
 //   fd 4  an empty memory file that receives width * height uint32 pixels 0xAARRGGBB.
 // Integers in the headers are little-endian; the pixels are in the machine's own order,
-// since only this machine reads them. On failure: no answer, a reason on stderr, exit 1.
-// It sets itself up (Qt, plugins, fonts) first, so that the program can start it before
-// the user has chosen a file, and locks itself down before reading anything of the file.
+// since only this machine reads them. On failure: no answer, a reason on stderr, and an exit
+// status from decode_limits.h.
 
 #include "decode.h"
 #include "sandbox.h"
+#include "serve.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QtGlobal>
 
@@ -25,6 +29,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <vector>
 
 #ifdef PADSCREEN_DECODE_TESTHOOK
@@ -55,17 +60,20 @@ void set_limit(int resource, rlim_t value) {
         std::perror("setrlimit");
 }
 
-void limit_self() {
+// The server's limits, kept by every child.
+void limit_server() {
 #ifndef PADSCREEN_ASAN
     // Room for the largest picture twice (read, then converted) and the largest file.
     // AddressSanitizer reserves terabytes of address space for its shadow memory.
     set_limit(RLIMIT_AS, rlim_t{3} << 30);
 #endif
-    set_limit(RLIMIT_CPU, 10);
     set_limit(RLIMIT_CORE, 0);
     // The memory file takes the largest answer and no more: its pages are outside RLIMIT_AS.
     set_limit(RLIMIT_FSIZE, picture_decode::max_pixel_bytes);
 }
+
+// Each picture's own time: the server, idle between pictures, has none.
+void limit_child() { set_limit(RLIMIT_CPU, 10); }
 
 void quiet_messages(QtMsgType, const QMessageLogContext&, const QString& message) {
     std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
@@ -88,6 +96,8 @@ int exit_status_for(picture_decode::Refusal refusal) {
         return picture_decode::exit_too_large;
     case picture_decode::Refusal::out_of_memory:
         return picture_decode::exit_out_of_memory;
+    case picture_decode::Refusal::needs_fonts:
+        return picture_decode::exit_needs_fonts;
     case picture_decode::Refusal::unreadable:
         break;
     }
@@ -187,6 +197,9 @@ void test_hook(const std::vector<unsigned char>& file) {
         address.sun_family = AF_UNIX;
         std::strncpy(address.sun_path, argument.c_str(), sizeof(address.sun_path) - 1);
         ::connect(s, reinterpret_cast<const sockaddr*>(&address), sizeof(address));
+    } else if (action == "hang") {
+        for (const timespec pause{1, 0};;)
+            ::nanosleep(&pause, nullptr);
     } else if (action == "fork") {
         if (::fork() == 0)
             finish(0);
@@ -213,18 +226,33 @@ void test_hook(const std::vector<unsigned char>& file) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 1) {
-        std::fprintf(stderr, "padscreen-decode takes no arguments; the program runs it\n");
+    const bool serving = argc >= 2 && std::strcmp(argv[1], picture_decode::serve_argument) == 0;
+    const bool no_fonts = argc == 3 && std::strcmp(argv[2], picture_decode::no_fonts_argument) == 0;
+    if (!serving || (argc == 3 && !no_fonts) || argc > 3) {
+        std::fprintf(stderr, "padscreen-decode: the program runs it as: padscreen-decode %s [%s]\n",
+                     picture_decode::serve_argument, picture_decode::no_fonts_argument);
         return 1;
     }
-    limit_self();
+    limit_server();
 
     qInstallMessageHandler(quiet_messages);
     qputenv("QT_QPA_PLATFORM", "offscreen");
     int qt_argc = 1;
-    const QGuiApplication app(qt_argc, argv);
-    picture_decode::prepare_decoders();
-    if (!picture_decode::lock_down(picture_decode::readable_folders()))
+    // Without fonts nothing draws: the display integration and the font database stay out.
+    std::optional<QCoreApplication> core;
+    std::optional<QGuiApplication> gui;
+    if (no_fonts)
+        core.emplace(qt_argc, argv);
+    else
+        gui.emplace(qt_argc, argv);
+    picture_decode::prepare_decoders(!no_fonts);
+    if (!picture_decode::restrict_files(no_fonts ? std::vector<std::string>{}
+                                                 : picture_decode::readable_folders()))
+        fail("cannot lock itself down");
+    picture_decode::prepare_restrict_calls();
+    picture_decode::serve(); // from here on, one picture's child
+    limit_child();
+    if (!picture_decode::restrict_calls())
         fail("cannot lock itself down");
 
     unsigned char request[20];
@@ -243,25 +271,17 @@ int main(int argc, char** argv) {
     test_hook(file);
 #endif
 
-    // Measuring: the decoder asks for its buffer once it knows the size, and gets none.
-    int measured_width = 0;
-    int measured_height = 0;
-    const auto measure_only = [&](int width, int height) -> std::uint32_t* {
-        measured_width = width;
-        measured_height = height;
-        return nullptr;
-    };
+    const auto* bytes = reinterpret_cast<const std::byte*>(file.data());
     picture_decode::Decoded decoded;
     try {
-        decoded = picture_decode::decode_into(reinterpret_cast<const std::byte*>(file.data()),
-                                              file.size(), static_cast<std::size_t>(max_bytes),
-                                              measure ? picture_decode::PixelSink(measure_only)
-                                                      : picture_decode::PixelSink(map_pixels));
+        decoded =
+            measure
+                ? picture_decode::measure(bytes, file.size(), static_cast<std::size_t>(max_bytes))
+                : picture_decode::decode_into(bytes, file.size(),
+                                              static_cast<std::size_t>(max_bytes), map_pixels);
     } catch (const std::bad_alloc&) {
         fail("out of memory", picture_decode::exit_out_of_memory);
     }
-    if (measure && measured_width > 0 && measured_height > 0)
-        decoded = {true, {}, measured_width, measured_height};
     if (!decoded.ok)
         fail(decoded.error.c_str(), exit_status_for(decoded.refusal));
     unsigned char answer[12] = {'P', 'S', 'D', '1'};

@@ -186,17 +186,31 @@ bool restrict_paths(int abi, const std::vector<std::string>& readable) {
     return ::syscall(SYS_landlock_restrict_self, ruleset.get(), 0) == 0;
 }
 
+// Whether restrict_files could limit paths; its forked children build their filter on it.
+bool paths_restricted = false;
+
 } // namespace
 
-bool lock_down(const std::vector<std::string>& readable) {
+bool restrict_files(const std::vector<std::string>& readable) {
     if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0)
         return false;
     // Without Landlock no path at all can be opened.
     const int abi = landlock_abi();
     if (abi > 0 && !restrict_paths(abi, readable))
         return false;
+    paths_restricted = abi > 0;
+    return true;
+}
+
+void prepare_restrict_calls() {
     const Filter filter(seccomp_init(SCMP_ACT_KILL_PROCESS), &seccomp_release);
-    return filter && add_rules(filter.get(), abi > 0) && seccomp_load(filter.get()) == 0;
+    if (filter)
+        add_rules(filter.get(), paths_restricted);
+}
+
+bool restrict_calls() {
+    const Filter filter(seccomp_init(SCMP_ACT_KILL_PROCESS), &seccomp_release);
+    return filter && add_rules(filter.get(), paths_restricted) && seccomp_load(filter.get()) == 0;
 }
 
 } // namespace picture_decode

@@ -25,14 +25,19 @@ add_test(NAME decode_formats_test COMMAND decode_formats_test)
 set_tests_properties(decode_formats_test PROPERTIES
     LABELS unit ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 
+# Serves like the helper, and runs a test's script for each picture.
+add_executable(decode_stand_in_server ${CMAKE_CURRENT_LIST_DIR}/decode_stand_in_server.cpp)
+target_link_libraries(decode_stand_in_server PRIVATE padscreen_decode_serve padscreen_warnings)
+
 add_executable(decode_client_test
     ${CMAKE_CURRENT_LIST_DIR}/decode_client_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/decode_test_support.h)
 target_link_libraries(decode_client_test PRIVATE
     padscreen_decode_client GTest::gtest_main padscreen_warnings)
 target_compile_definitions(decode_client_test PRIVATE
-    PADSCREEN_DECODE_HELPER="$<TARGET_FILE:padscreen-decode>")
-add_dependencies(decode_client_test padscreen-decode)
+    PADSCREEN_DECODE_HELPER="$<TARGET_FILE:padscreen-decode>"
+    PADSCREEN_STAND_IN_SERVER="$<TARGET_FILE:decode_stand_in_server>")
+add_dependencies(decode_client_test padscreen-decode decode_stand_in_server)
 add_test(NAME decode_client_test COMMAND decode_client_test)
 set_tests_properties(decode_client_test PROPERTIES LABELS unit)
 

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// The client against stand-in helpers: shell scripts that misbehave in one way each.
+// The client against stand-in helpers: they serve as the real one does, and each picture's
+// child is a shell script that misbehaves in one way.
 
 #include "decode/client.h"
 #include "decode_test_support.h"
@@ -9,6 +10,7 @@
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,7 +19,10 @@
 #include <atomic>
 #include <cerrno>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -38,13 +43,22 @@ bool has_child_left() {
 
 class StandIn : public ::testing::Test {
 protected:
-    // Writes a stand-in helper with this shell body and loads "picture" through it.
+    // A stand-in helper whose children run this shell body.
+    std::string stand_in(const std::string& body) const {
+        const std::string child = dir.write("child.sh", "#!/bin/sh\n" + body + "\n");
+        return dir.write("helper.sh",
+                         "#!/bin/sh\nexec '" PADSCREEN_STAND_IN_SERVER "' '" + child + "'\n", true);
+    }
+
+    // Loads "picture" through a stand-in helper with this shell body.
     tk::PicturePtr load_with(const std::string& body,
                              std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
-        const std::string helper = dir.write("helper.sh", "#!/bin/sh\n" + body + "\n", true);
-        HelperPictureLoader loader(helper, timeout);
-        auto picture = loader.load(picture_path, budget);
-        EXPECT_FALSE(has_child_left()) << "the helper was not reaped";
+        tk::PicturePtr picture;
+        {
+            HelperPictureLoader loader(stand_in(body), timeout);
+            picture = loader.load(picture_path, budget);
+        }
+        EXPECT_FALSE(has_child_left()) << "the helper was not reaped with its loader";
         return picture;
     }
 
@@ -118,9 +132,10 @@ TEST_F(StandIn, FailingExitIsRefusedEvenAfterAValidAnswer) {
 }
 
 // Another process of the user shrinks and grows every pixel file of this process it can
-// reach through /proc, as fast as it can, until the file is sealed. Returns its pid; the
-// count of shrinks that took goes to *shrinks.
-pid_t start_shrinker(std::atomic<long>* shrinks) {
+// reach through /proc, as fast as it can, until the file is sealed; after its first shrink
+// of a file it writes a line to `reached`. Returns its pid; the count of shrinks that took
+// goes to *shrinks.
+pid_t start_shrinker(std::atomic<long>* shrinks, int reached) {
     const std::string fds = "/proc/" + std::to_string(::getpid()) + "/fd";
     const pid_t pid = ::fork();
     if (pid != 0)
@@ -135,9 +150,13 @@ pid_t start_shrinker(std::atomic<long>* shrinks) {
                 std::string(target).find("memfd:padscreen-picture") == std::string::npos)
                 continue;
             const int fd = ::open(path.c_str(), O_RDWR);
+            bool told = false;
             for (int i = 0; fd >= 0 && i < 100000 && ::ftruncate(fd, 0) == 0; ++i) {
                 ++*shrinks;
-                ::ftruncate(fd, 8);
+                if (!told)
+                    told = ::write(reached, "\n", 1) == 1;
+                if (::ftruncate(fd, 8) != 0)
+                    break; // sealed
             }
             if (fd >= 0)
                 ::close(fd);
@@ -148,22 +167,34 @@ pid_t start_shrinker(std::atomic<long>* shrinks) {
 }
 
 TEST_F(StandIn, ShrinkingThePixelFileDuringLoadsCrashesNothing) {
-    const std::string helper = dir.write("helper.sh", "#!/bin/sh\n" + valid_answer(), true);
+    // Each helper answers only once the shrinker has been at its file, so that every load
+    // races it, however the two are scheduled.
+    const std::string reached = dir.file("reached");
+    ASSERT_EQ(::mkfifo(reached.c_str(), 0600), 0);
+    const int line = ::open(reached.c_str(), O_RDWR | O_CLOEXEC); // never blocks a reader's open
+    ASSERT_GE(line, 0);
+    const std::string helper =
+        stand_in(std::string(answer_pixels) + "\nread -r _ < '" + reached + "'\n" + answer_header);
     void* shared = ::mmap(nullptr, sizeof(std::atomic<long>), PROT_READ | PROT_WRITE,
                           MAP_SHARED | MAP_ANONYMOUS, -1, 0);
     ASSERT_NE(shared, MAP_FAILED);
     auto* shrinks = new (shared) std::atomic<long>(0);
-    const pid_t shrinker = start_shrinker(shrinks);
+    const pid_t shrinker = start_shrinker(shrinks, line);
     ASSERT_GT(shrinker, 0);
-    HelperPictureLoader loader(helper);
-    for (int i = 0; i < 1000; ++i)
-        if (const auto picture = loader.load(picture_path, budget)) {
-            // A mapping whose file was shrunk faults here.
-            [[maybe_unused]] const volatile std::uint32_t last = picture->argb[1];
-        }
+    constexpr int loads = 1000;
+    {
+        HelperPictureLoader loader(helper);
+        for (int i = 0; i < loads; ++i)
+            if (const auto picture = loader.load(picture_path, budget)) {
+                // A mapping whose file was shrunk faults here.
+                [[maybe_unused]] const volatile std::uint32_t last = picture->argb[1];
+            }
+    }
     ::kill(shrinker, SIGKILL);
     ::waitpid(shrinker, nullptr, 0);
-    EXPECT_GT(shrinks->load(), 1000) << "the shrinker never reached a pixel file";
+    ::close(line);
+    // Each load waited for a line, and each line follows a shrink.
+    EXPECT_GE(shrinks->load(), loads) << "the shrinker did not reach every pixel file";
     ::munmap(shared, sizeof(std::atomic<long>));
 }
 
@@ -173,6 +204,30 @@ TEST_F(StandIn, HangingHelperIsKilledAtTheDeadline) {
     EXPECT_EQ(load_with(valid_answer() + "exec sleep 30", timeout), nullptr);
     // Output closed, but the helper never exits.
     EXPECT_EQ(load_with(valid_answer() + "exec sleep 30 >&-", timeout), nullptr);
+}
+
+// One helper serves load after load; a child's crash costs nothing but its picture, and a
+// hang costs the helper, whose place a new one takes. Each child notes its server's pid.
+TEST_F(StandIn, OneHelperServesManyLoadsAndTheNextLoadOutlivesAnyChild) {
+    const std::string servers = dir.file("servers");
+    HelperPictureLoader loader(stand_in("echo $PPID >> '" + servers +
+                                        "'\n"
+                                        "case \"$(tail -c +21)\" in\n"
+                                        "crash) kill -SEGV $$ ;;\n"
+                                        "hang) exec sleep 30 ;;\n"
+                                        "esac\n" +
+                                        valid_answer()),
+                               std::chrono::seconds(1));
+    const std::string steps[] = {"fine", "fine", "crash", "fine", "hang", "fine", "fine"};
+    for (const std::string& step : steps)
+        EXPECT_EQ(loader.load(dir.write("picture", step), budget) != nullptr, step == "fine")
+            << step;
+    std::ifstream in(servers);
+    const std::vector<std::string> served{std::istream_iterator<std::string>(in), {}};
+    ASSERT_EQ(served.size(), std::size(steps));
+    for (std::size_t k = 1; k < served.size(); ++k)
+        EXPECT_EQ(served[k] == served[0], k <= 4) << "load " << k << " of " << steps[k];
+    EXPECT_EQ(served[5], served[6]);
 }
 
 TEST_F(StandIn, IdleHookRunsWhileTheHelperWorks) {
@@ -186,13 +241,14 @@ TEST_F(StandIn, IdleHookRunsWhileTheHelperWorks) {
         {"sleep 0.3; exit 1", false},
     };
     for (const auto& c : cases) {
-        const std::string helper = dir.write("helper.sh", "#!/bin/sh\n" + c.body + "\n", true);
-        HelperPictureLoader loader(helper);
-        int calls = 0;
-        loader.set_idle([&calls] { ++calls; });
-        EXPECT_EQ(loader.load(picture_path, budget) != nullptr, c.loads) << c.body;
-        // 300 ms of waiting at one call per 10 ms; a loaded machine may see fewer.
-        EXPECT_GE(calls, 5) << c.body;
+        {
+            HelperPictureLoader loader(stand_in(c.body));
+            int calls = 0;
+            loader.set_idle([&calls] { ++calls; });
+            EXPECT_EQ(loader.load(picture_path, budget) != nullptr, c.loads) << c.body;
+            // 300 ms of waiting at one call per 10 ms; a loaded machine may see fewer.
+            EXPECT_GE(calls, 5) << c.body;
+        }
         EXPECT_FALSE(has_child_left());
     }
 }
@@ -284,8 +340,7 @@ TEST_F(StandIn, EveryFailedLoadSaysWhy) {
         {valid_answer(), empty, &budget, lf::kEmpty},
     };
     for (const auto& c : cases) {
-        const std::string helper = dir.write("helper.sh", "#!/bin/sh\n" + c.body + "\n", true);
-        HelperPictureLoader loader(helper, std::chrono::milliseconds(300));
+        HelperPictureLoader loader(stand_in(c.body), std::chrono::milliseconds(300));
         testing::internal::CaptureStderr(); // exit 127 writes its line
         const auto picture = loader.load(c.path, *c.budget);
         testing::internal::GetCapturedStderr();

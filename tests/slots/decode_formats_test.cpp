@@ -28,6 +28,7 @@
 #include <csignal>
 #include <filesystem>
 #include <initializer_list>
+#include <set>
 #include <string>
 #include <zlib.h>
 
@@ -90,6 +91,16 @@ QByteArray jpeg_with_size(QByteArray jpeg, unsigned width, unsigned height) {
     jpeg[sof + 6] = char(height & 0xFF);
     jpeg[sof + 7] = char(width >> 8);
     jpeg[sof + 8] = char(width & 0xFF);
+    return jpeg;
+}
+
+// A JPEG whose frame, and so its size, comes after `count` comment segments of 64000 bytes.
+QByteArray jpeg_after_comments(const QImage& image, int count) {
+    QByteArray comment = QByteArray::fromHex("fffefa02"); // COM, 64002 bytes with the length
+    comment.append(QByteArray(64000, 'c'));
+    QByteArray jpeg = encoded(image, "JPEG");
+    for (int i = 0; i < count; ++i)
+        jpeg.insert(2, comment);
     return jpeg;
 }
 
@@ -363,23 +374,62 @@ TEST_F(HelperLoads, HundredMegapixelPhotoLoads) {
     EXPECT_EQ(pixel(*picture, 11999, 8999), 0xFF808080u);
 }
 
-bool has_child_left() {
-    errno = 0;
-    return !(::waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD);
-}
-
-TEST_F(HelperLoads, PreparedHelperServesTheNextLoadAndNeverOutlivesTheLoader) {
+TEST_F(HelperLoads, PreparedHelperServesTheLoadsAndNeverOutlivesTheLoader) {
     const QByteArray bitmap = bmp(3, 2, red);
     loader.prepare();
     loader.prepare(); // one helper waiting is enough
-    EXPECT_PICTURE(load("first.bmp", bitmap), 3, 2);
-    EXPECT_FALSE(has_child_left()) << "the prepared helper served the load";
+    const std::set<int> helpers = decode_test::children();
+    EXPECT_EQ(helpers.size(), 1u);
+    for (const char* name : {"first.bmp", "second.bmp", "third.bmp"})
+        EXPECT_PICTURE(load(name, bitmap), 3, 2);
+    EXPECT_EQ(decode_test::children(), helpers) << "the prepared helper served the loads";
     {
         picture_decode::HelperPictureLoader unused{PADSCREEN_DECODE_HELPER};
         unused.prepare();
-        EXPECT_TRUE(has_child_left());
+        EXPECT_EQ(decode_test::children().size(), 2u);
     }
-    EXPECT_FALSE(has_child_left()) << "a prepared helper goes with its loader";
+    EXPECT_EQ(decode_test::children(), helpers) << "a prepared helper goes with its loader";
+}
+
+// Measuring reads a header where there is one, decoding the whole file: both give one size,
+// one by one and side by side.
+TEST_F(HelperLoads, MeasuringGivesTheSizeDecodingGives) {
+    const QByteArray text = wmf_text("Arial", "Measured");
+    const struct {
+        const char* name;
+        QByteArray bytes;
+    } pictures[] = {
+        {"photo.jpg", encoded(solid(40, 30, red), "JPEG")},
+        {"turned.jpg", jpeg_with_orientation(solid(40, 30, red))},
+        {"commented.jpg", jpeg_after_comments(solid(40, 30, red), 5)}, // past the first bytes
+        {"logo.bmp", bmp(7, 4, blue)},
+        {"frames.gif", gif(5, 3, {0, 1})},
+        {"logo.png", encoded(solid(6, 2, green), "PNG")},
+        {"icon.ico", icon_file({{16, icon_bitmap(16, red)}, {48, icon_bitmap(48, blue)}})},
+        {"frame.emf", emf(2540, 1270)},
+        {"placeable.wmf", wmf(1440, 720, true)},
+        {"standard.wmf", wmf(200, 100, false)},
+        {"text.wmf", text},
+        {"standard text.wmf", text.mid(22)}, // its extent takes fonts
+    };
+    std::vector<std::string> paths;
+    for (const auto& picture : pictures)
+        paths.push_back(dir.write(picture.name, picture.bytes.toStdString()));
+    picture_decode::HelperPictureLoader measuring{PADSCREEN_DECODE_HELPER};
+    measuring.set_measure_only(true);
+    const auto measured = measuring.load_all(paths, budget);
+    const auto decoded = loader.load_all(paths, budget);
+    ASSERT_EQ(measured.size(), paths.size());
+    for (std::size_t k = 0; k < paths.size(); ++k) {
+        SCOPED_TRACE(pictures[k].name);
+        ASSERT_NE(decoded[k], nullptr);
+        for (const tk::PicturePtr& size : {measured[k], measuring.load(paths[k], budget)}) {
+            ASSERT_NE(size, nullptr);
+            EXPECT_EQ(size->width, decoded[k]->width);
+            EXPECT_EQ(size->height, decoded[k]->height);
+            EXPECT_EQ(size->argb.size(), 0u);
+        }
+    }
 }
 
 // Address space that counts as picture memory without being touched.
@@ -401,8 +451,11 @@ TEST_F(HelperLoads, AllPicturesTogetherStayWithinTheBudget) {
     EXPECT_EQ(budget.bytes_in_use(), held);
 }
 
+// Each picture's child dies on what decoding never does; the helper that forked it serves
+// on. A child that hangs takes the helper with it, and the next load starts another.
 TEST_F(HelperLoads, LockedDownHelperDiesOnWhatDecodingNeverDoes) {
-    picture_decode::HelperPictureLoader hooked{PADSCREEN_DECODE_TESTHOOK_HELPER};
+    picture_decode::HelperPictureLoader hooked{PADSCREEN_DECODE_TESTHOOK_HELPER,
+                                               std::chrono::seconds(3)};
     const std::string written = dir.file("written");
     const std::string tries[] = {
         "open-write " + written,
@@ -410,16 +463,27 @@ TEST_F(HelperLoads, LockedDownHelperDiesOnWhatDecodingNeverDoes) {
         "connect " + dir.file("socket"),
         "fork -",
     };
+    std::set<int> helper;
     for (const std::string& attempt : tries) {
         EXPECT_EQ(hooked.load(dir.write("hook", "testhook:" + attempt), budget), nullptr)
             << attempt;
         EXPECT_TRUE(WIFSIGNALED(hooked.last_status()) && WTERMSIG(hooked.last_status()) == SIGSYS)
             << attempt << ": status " << hooked.last_status();
+        if (helper.empty())
+            helper = decode_test::children();
+        EXPECT_EQ(decode_test::children(), helper) << attempt;
     }
+    EXPECT_EQ(helper.size(), 1u);
     EXPECT_FALSE(std::filesystem::exists(written));
     // The same helper decodes what it is meant to.
-    EXPECT_PICTURE(hooked.load(dir.write("fine.bmp", bmp(3, 2, red).toStdString()), budget), 3, 2);
+    const std::string fine = dir.write("fine.bmp", bmp(3, 2, red).toStdString());
+    EXPECT_PICTURE(hooked.load(fine, budget), 3, 2);
     EXPECT_EQ(hooked.last_status(), 0);
+    EXPECT_EQ(decode_test::children(), helper);
+    EXPECT_EQ(hooked.load(dir.write("hook", "testhook:hang -"), budget), nullptr);
+    EXPECT_EQ(hooked.last_failure(), platform::load_failure::kTooSlow);
+    EXPECT_PICTURE(hooked.load(fine, budget), 3, 2);
+    EXPECT_NE(decode_test::children(), helper);
 }
 
 // A file that has taken the helper over tries each way out of the lock-down: the helper is

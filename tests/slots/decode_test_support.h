@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -43,5 +44,16 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+// The processes this one started and has not reaped, from every thread of it.
+inline std::set<int> children() {
+    std::set<int> pids;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream list(task.path() / "children");
+        for (int pid = 0; list >> pid;)
+            pids.insert(pid);
+    }
+    return pids;
+}
 
 } // namespace decode_test

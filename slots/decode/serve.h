@@ -1,0 +1,27 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#pragma once
+
+// How the program and a running padscreen-decode talk. The program starts it as
+//   padscreen-decode --serve [--no-fonts]
+// with fd 3 one end of a packet socket and fds 0, 1, 2 and 4 on /dev/null. For each picture
+// the program sends request_tag with three descriptors: the request pipe, the answer pipe
+// and the memory file for the pixels. The server forks a child for the picture, which gets
+// them as its fds 0, 3 and 4; when that child has ended, the server sends report_tag and
+// its wait status, a little-endian uint32. The server ends when the program closes its end.
+
+namespace picture_decode {
+
+inline constexpr char serve_argument[] = "--serve";
+// Set up without fonts: enough to measure, and to decode every picture that has no text.
+inline constexpr char no_fonts_argument[] = "--no-fonts";
+inline constexpr char request_tag[4] = {'P', 'S', 'C', '1'};
+inline constexpr char report_tag[4] = {'P', 'S', 'E', '1'};
+inline constexpr int control_fd = 3;
+inline constexpr int report_size = 8;
+
+// Serves requests on control_fd: returns in each picture's child, with that picture's
+// descriptors in place; the server itself never returns. Fds 0 to 4 must be open, so that
+// nothing the server opened can be in the way of the child's.
+void serve();
+
+} // namespace picture_decode
