@@ -755,16 +755,16 @@ std::vector<tk::PicturePtr> HelperPictureLoader::load_all(const std::vector<std:
                                                           tk::PictureBudget& budget) {
     if (paths.size() < 2 || helper_path_.empty())
         return PictureLoader::load_all(paths, budget);
-    // Each child may take what is left now; the budget decides as each answer is taken.
-    const std::size_t room = budget.room(max_pixel_bytes);
     struct Job {
         Source source;
         Exchange ex;
+        std::size_t room = 0; // what its child was let take
+        std::string why;
     };
     std::vector<Job> jobs;
     jobs.reserve(paths.size());
     for (const std::string& path : paths)
-        jobs.push_back({Source(path, measure_only_), {}});
+        jobs.push_back({Source(path, measure_only_), {}, 0, {}});
     // As many helpers at once as there are cores: more would only share them and bring
     // each nearer its deadline. Each serves one thread. Measures are reads of a header, done
     // in turn by one helper sooner than another could set itself up.
@@ -772,46 +772,86 @@ std::vector<tk::PicturePtr> HelperPictureLoader::load_all(const std::vector<std:
     const unsigned workers = std::clamp(cores, 1U, static_cast<unsigned>(paths.size()));
     servers_.resize(std::max<std::size_t>(servers_.size(), workers));
     const Settings settings{helper_path_, measure_only_, timeout_};
-    std::atomic<std::size_t> next{0};
+    // The children in flight and the pictures taken share the budget: a child is let take
+    // only what the others have not been promised, so memory never goes past it, whatever
+    // the pictures. Answers are taken on this thread as they come, and a refused one's
+    // memory file is closed at once.
     std::mutex lock;
-    std::condition_variable finished;
+    std::condition_variable changed;
+    std::size_t left = budget.room(SIZE_MAX); // what the budget has, as this thread last saw
+    std::size_t promised = 0;
+    std::size_t next = 0;
     unsigned running = workers;
+    std::vector<std::size_t> arrived;
     const auto work = [&](Server& server) {
-        for (std::size_t k = next++; k < jobs.size(); k = next++)
-            if (!jobs[k].source.bytes.empty())
-                jobs[k].ex = send(server, settings, paths[k], jobs[k].source, room, {});
-        const std::lock_guard<std::mutex> hold(lock);
-        if (--running == 0)
-            finished.notify_one();
+        std::unique_lock<std::mutex> hold(lock);
+        while (next < jobs.size()) {
+            Job& job = jobs[next++];
+            if (job.source.bytes.empty())
+                continue;
+            // Short of room while others are promised some: wait for them rather than
+            // refuse a picture that fits once they are taken or refused.
+            changed.wait(hold, [&] {
+                return promised == 0 ||
+                       left - std::min(left, promised) >= std::min(left, max_pixel_bytes);
+            });
+            job.room = std::min(max_pixel_bytes, left - std::min(left, promised));
+            promised += job.room;
+            hold.unlock();
+            job.ex = send(server, settings, paths[static_cast<std::size_t>(&job - jobs.data())],
+                          job.source, job.room, {});
+            hold.lock();
+            arrived.push_back(static_cast<std::size_t>(&job - jobs.data()));
+            changed.notify_all();
+        }
+        --running;
+        changed.notify_all();
     };
     std::vector<std::thread> threads;
     for (unsigned w = 0; w < workers; ++w)
         threads.emplace_back(work, std::ref(servers_[w]));
-    // The window keeps painting meanwhile, as during one load; the last answer ends the wait.
+    std::vector<std::shared_ptr<tk::Picture>> taken(paths.size());
     {
+        // The window keeps painting meanwhile, as during one load.
         std::unique_lock<std::mutex> hold(lock);
-        while (!finished.wait_for(hold, idle_interval, [&] { return running == 0; }))
-            if (idle_) {
-                hold.unlock();
-                idle_();
-                hold.lock();
+        while (running > 0 || !arrived.empty()) {
+            if (arrived.empty()) {
+                if (!changed.wait_for(hold, idle_interval,
+                                      [&] { return !arrived.empty() || running == 0; }) &&
+                    idle_) {
+                    hold.unlock();
+                    idle_();
+                    hold.lock();
+                }
+                continue;
             }
+            const std::size_t k = arrived.back();
+            arrived.pop_back();
+            hold.unlock();
+            Job& job = jobs[k];
+            measure_with_fonts(job.ex, fonted_, settings, paths[k], job.source, job.room, idle_);
+            last_failure_.clear();
+            taken[k] = accept(job.ex, job.room, budget);
+            job.why = last_failure_;
+            job.ex = Exchange(); // its memory file: mapped by the picture, or given back now
+            const std::size_t now_left = budget.room(SIZE_MAX);
+            hold.lock();
+            promised -= job.room;
+            left = now_left;
+            changed.notify_all();
+        }
     }
     for (std::thread& t : threads)
         t.join();
     std::vector<tk::PicturePtr> out;
     for (std::size_t k = 0; k < jobs.size(); ++k) {
-        Job& job = jobs[k];
-        std::shared_ptr<tk::Picture> picture;
-        if (job.source.bytes.empty()) {
-            last_failure_ = job.source.why;
-        } else {
-            measure_with_fonts(job.ex, fonted_, settings, paths[k], job.source, room, idle_);
-            picture = accept(job.ex, room, budget);
-        }
-        if (picture)
-            picture->path = paths[k];
-        out.push_back(std::move(picture));
+        if (taken[k])
+            taken[k]->path = paths[k];
+        else if (jobs[k].source.bytes.empty())
+            last_failure_ = jobs[k].source.why;
+        else
+            last_failure_ = jobs[k].why;
+        out.push_back(std::move(taken[k]));
     }
     return out;
 }

@@ -21,15 +21,22 @@
 
 #include <sys/mman.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <initializer_list>
+#include <map>
 #include <set>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <zlib.h>
 
 namespace {
@@ -250,9 +257,9 @@ TEST_F(HelperLoads, WmfTextInWindowsFacesHasTheWidthsOfAFaceOfTheirMetrics) {
     const struct {
         const char* face;
         const char* family;
-    } faces[] = {{"Arial", "Liberation Sans"},         {"MS Sans Serif", "Liberation Sans"},
-                 {"Courier New", "Liberation Mono"},   {"Times New Roman", "Liberation Serif"},
-                 {"Tahoma", "Liberation Sans"},        {"Verdana", "Liberation Sans"},
+    } faces[] = {{"Arial", "Liberation Sans"},       {"MS Sans Serif", "Liberation Sans"},
+                 {"Courier New", "Liberation Mono"}, {"Times New Roman", "Liberation Serif"},
+                 {"Tahoma", "Liberation Sans"},      {"Verdana", "Liberation Sans"},
                  {"Symbol", "Standard Symbols PS"}};
     const char* text = "Wide mm, thin il";
     for (const auto& face : faces) {
@@ -271,13 +278,13 @@ TEST_F(HelperLoads, WmfTextKeepsItsColourAndAlignmentAcrossSavedStates) {
     // Red text on its baseline at y = 60, saved three deep (as LibreOffice nests them);
     // blue and hung from its top in between.
     QByteArray records;
-    records.append(wmf_record(0x0209, {0x00FF, 0}));  // SETTEXTCOLOR red
-    records.append(wmf_record(0x012E, {24}));         // SETTEXTALIGN TA_BASELINE
+    records.append(wmf_record(0x0209, {0x00FF, 0})); // SETTEXTCOLOR red
+    records.append(wmf_record(0x012E, {24}));        // SETTEXTALIGN TA_BASELINE
     for (int i = 0; i < 3; ++i)
-        records.append(wmf_record(0x001E, {}));       // SAVEDC
-    records.append(wmf_record(0x0209, {0, 0x00FF}));  // SETTEXTCOLOR blue
-    records.append(wmf_record(0x012E, {0}));          // SETTEXTALIGN TA_TOP
-    records.append(wmf_record(0x0127, {0xFFFF}));     // RESTOREDC -1
+        records.append(wmf_record(0x001E, {}));      // SAVEDC
+    records.append(wmf_record(0x0209, {0, 0x00FF})); // SETTEXTCOLOR blue
+    records.append(wmf_record(0x012E, {0}));         // SETTEXTALIGN TA_TOP
+    records.append(wmf_record(0x0127, {0xFFFF}));    // RESTOREDC -1
     const auto picture = load("text.wmf", wmf_text("Arial", "Hello", records, 60));
     EXPECT_PICTURE(picture, 400, 100);
     int inked = 0;
@@ -449,6 +456,56 @@ TEST_F(HelperLoads, AllPicturesTogetherStayWithinTheBudget) {
         EXPECT_EQ(load("logo.bmp", bitmap) != nullptr, left >= 16384) << left << " bytes left";
     }
     EXPECT_EQ(budget.bytes_in_use(), held);
+}
+
+// The program's picture memory files, open or mapped, counted once each.
+std::size_t shared_picture_bytes() {
+    std::map<ino_t, std::size_t> files;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        struct stat info {};
+        std::error_code error;
+        if (std::filesystem::read_symlink(entry.path(), error).string().rfind("/memfd:", 0) == 0 &&
+            ::stat(entry.path().c_str(), &info) == 0)
+            files[info.st_ino] = static_cast<std::size_t>(info.st_size);
+    }
+    std::ifstream maps("/proc/self/maps");
+    for (std::string line; std::getline(maps, line);) {
+        std::istringstream fields(line);
+        std::string range, skip;
+        ino_t inode = 0;
+        fields >> range >> skip >> skip >> skip >> inode;
+        if (line.find("/memfd:padscreen-picture") != std::string::npos && !files.count(inode))
+            files[inode] = std::stoul(range.substr(range.find('-') + 1), nullptr, 16) -
+                           std::stoul(range.substr(0, range.find('-')), nullptr, 16);
+    }
+    std::size_t sum = 0;
+    for (const auto& [inode, bytes] : files)
+        sum += bytes;
+    return sum;
+}
+
+// Ten pictures of 48 MB each under a budget of 200 MB: what the children fill and what is
+// taken never pass the budget together, and the pictures that fit are taken.
+TEST_F(HelperLoads, PicturesLoadedSideBySideStayWithinTheBudgetAtEveryMoment) {
+    const QByteArray bomb = encoded(solid(4000, 3000, red), "PNG");
+    std::vector<std::string> paths;
+    for (int k = 0; k < 10; ++k)
+        paths.push_back(dir.write("bomb" + std::to_string(k) + ".png", bomb.toStdString()));
+    tk::PictureBudget small(200'000'000);
+    std::atomic<bool> done{false};
+    std::size_t peak = 0;
+    std::thread watch([&] {
+        while (!done) {
+            peak = std::max(peak, shared_picture_bytes());
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    const auto pictures = loader.load_all(paths, small);
+    done = true;
+    watch.join();
+    EXPECT_LE(peak, small.limit());
+    EXPECT_GT(peak, 48'000'000u) << "the watch saw no picture at all";
+    EXPECT_EQ(std::count_if(pictures.begin(), pictures.end(), [](const auto& p) { return p; }), 4);
 }
 
 // Each picture's child dies on what decoding never does; the helper that forked it serves
