@@ -3,6 +3,8 @@
 
 #include "toolkit/picture.h"
 
+#include <cstddef>
+#include <functional>
 #include <new>
 #include <optional>
 #include <string>
@@ -58,6 +60,12 @@ inline constexpr const char* kDecoderStopped = "stopped the decoder";
 inline constexpr const char* kNoDecoder = "was not read: the picture decoder cannot start";
 } // namespace load_failure
 
+// How a load of several pictures goes on: done of total taken so far; false stops it.
+struct LoadProgress {
+    std::function<bool(std::size_t done, std::size_t total)> step;
+    bool go_on(std::size_t done, std::size_t total) const { return !step || step(done, total); }
+};
+
 class PictureLoader {
 public:
     virtual ~PictureLoader() = default;
@@ -67,11 +75,16 @@ public:
     // picture's pixels count against budget, and a picture that does not fit is refused.
     virtual tk::PicturePtr load(const std::string& path, tk::PictureBudget& budget) = 0;
     // Several at once (a design opening), in order; a loader may read them side by side.
-    // A picture too large for the memory left comes back as nullptr.
+    // A picture too large for the memory left comes back as nullptr. progress hears of
+    // each picture taken and is asked now and then whether to go on: a load it stops gives
+    // back no pictures at all.
     virtual std::vector<tk::PicturePtr> load_all(const std::vector<std::string>& paths,
-                                                 tk::PictureBudget& budget) {
+                                                 tk::PictureBudget& budget,
+                                                 const LoadProgress& progress) {
         std::vector<tk::PicturePtr> out;
         for (const std::string& path : paths) {
+            if (!progress.go_on(out.size(), paths.size()))
+                return {};
             try {
                 out.push_back(load(path, budget));
             } catch (const std::bad_alloc&) {

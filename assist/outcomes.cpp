@@ -34,9 +34,10 @@ tk::PicturePtr Outcomes::Pictures::load(const std::string& path, tk::PictureBudg
 }
 
 std::vector<tk::PicturePtr> Outcomes::Pictures::load_all(const std::vector<std::string>& paths,
-                                                         tk::PictureBudget& budget) {
+                                                         tk::PictureBudget& budget,
+                                                         const platform::LoadProgress& progress) {
     out_of_memory_ = false;
-    return inner_.load_all(paths, budget);
+    return inner_.load_all(paths, budget, progress);
 }
 
 std::string Outcomes::Pictures::last_failure() const {

@@ -58,7 +58,8 @@ private:
         void prepare() override { inner_.prepare(); }
         tk::PicturePtr load(const std::string& path, tk::PictureBudget& budget) override;
         std::vector<tk::PicturePtr> load_all(const std::vector<std::string>& paths,
-                                             tk::PictureBudget& budget) override;
+                                             tk::PictureBudget& budget,
+                                             const platform::LoadProgress& progress) override;
         std::string last_failure() const override;
         int loads = 0;
         std::string failure; // of the last single load

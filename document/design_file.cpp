@@ -205,8 +205,8 @@ HotspotEntry read_hotspot(const json& in, const std::string& where) {
     h.number = static_cast<int>(
         whole(member(in, "number", where), where + ".number", 1, Form1::kHotspots));
     const std::string at = "hotspot " + std::to_string(h.number);
-    h.left = static_cast<float>(number(member(in, "left", at), at + ".left",
-                                       kHotspotLeft.low, kHotspotLeft.high));
+    h.left = static_cast<float>(
+        number(member(in, "left", at), at + ".left", kHotspotLeft.low, kHotspotLeft.high));
     h.top = static_cast<float>(
         number(member(in, "top", at), at + ".top", kHotspotTop.low, kHotspotTop.high));
     h.width = static_cast<float>(
@@ -356,19 +356,18 @@ json migrate_v1(const json& root) {
             continue;
         }
         const int k = n - 1;
-        pictures.push_back(
-            {{"slot", n},
-             {"path", get(*picture, "path", "")},
-             {"left", get(image, "left", 0)},
-             {"top", get(image, "top", 0)},
-             {"width", get(*picture, "width", 0)},
-             {"height", get(*picture, "height", 0)},
-             {"tag", get(image, "tag", "")},
-             {"name", v1_text(variable("file_names", k))},
-             {"status", v1_code(n == Form1::kSlots ? variable("status_10", -1)
-                                                   : variable("status_1_to_9", k))},
-             {"mode", v1_code(n == Form1::kSlots ? variable("mode_10", -1)
-                                                 : variable("mode_1_to_9", k))}});
+        pictures.push_back({{"slot", n},
+                            {"path", get(*picture, "path", "")},
+                            {"left", get(image, "left", 0)},
+                            {"top", get(image, "top", 0)},
+                            {"width", get(*picture, "width", 0)},
+                            {"height", get(*picture, "height", 0)},
+                            {"tag", get(image, "tag", "")},
+                            {"name", v1_text(variable("file_names", k))},
+                            {"status", v1_code(n == Form1::kSlots ? variable("status_10", -1)
+                                                                  : variable("status_1_to_9", k))},
+                            {"mode", v1_code(n == Form1::kSlots ? variable("mode_10", -1)
+                                                                : variable("mode_1_to_9", k))}});
     }
     json hotspots = json::array();
     for (int k = 1; k <= Form1::kHotspots; ++k) {
@@ -417,8 +416,8 @@ Parsed read_v2(const json& root) {
             continue;
         }
         if (key == "pictures") {
-            parsed.design.pictures = read_list(value, key, read_picture, &PictureEntry::slot,
-                                               "two pictures in slot ");
+            parsed.design.pictures =
+                read_list(value, key, read_picture, &PictureEntry::slot, "two pictures in slot ");
         } else if (key == "hotspots") {
             parsed.design.hotspots = read_list(value, key, read_hotspot, &HotspotEntry::number,
                                                "two hotspots numbered ");
@@ -459,9 +458,8 @@ Parsed read_v2(const json& root) {
             parsed.unknown[key] = value.dump();
         }
     }
-    const auto pending = std::count_if(
-        parsed.design.pictures.begin(), parsed.design.pictures.end(),
-        [](const PictureEntry& p) { return !p.status || !p.mode; });
+    const auto pending = std::count_if(parsed.design.pictures.begin(), parsed.design.pictures.end(),
+                                       [](const PictureEntry& p) { return !p.status || !p.mode; });
     if (pending > 1) {
         refuse("more than one picture waits for its display status");
     }
@@ -486,8 +484,8 @@ bool reachable(const PictureEntry& picture) {
 }
 
 bool reachable(const HotspotEntry& h) {
-    return kHotspotLeft.holds(h.left) && kHotspotTop.holds(h.top) &&
-           kHotspotSize.holds(h.width) && kHotspotSize.holds(h.height);
+    return kHotspotLeft.holds(h.left) && kHotspotTop.holds(h.top) && kHotspotSize.holds(h.width) &&
+           kHotspotSize.holds(h.height);
 }
 
 std::string resolve_path(const std::string& path, const std::string& folder) {
@@ -510,15 +508,9 @@ FileDesign design_of(const Form1& form, int pending_slot) {
         if (!image.picture) {
             continue;
         }
-        PictureEntry p{n,
-                       image.picture->path,
-                       image.left,
-                       image.top,
-                       image.picture->width,
-                       image.picture->height,
-                       image.tag,
-                       form.strFileName(n).text(),
-                       std::nullopt,
+        PictureEntry p{n,           image.picture->path,        image.left,
+                       image.top,   image.picture->width,       image.picture->height,
+                       image.tag,   form.strFileName(n).text(), std::nullopt,
                        std::nullopt};
         const auto status = form.intIDS(n).number();
         const auto mode = form.intMode(n).number();
@@ -616,8 +608,9 @@ std::string write_design(const FileDesign& design, const std::string& folder,
     root["hotspots"] = std::move(hotspots);
     root["enable"] = {{"list", design.enable_list}, {"disabled", design.disabled}};
     if (belonging) {
-        root["recovery"] = {
-            {"file", belonging->file}, {"kind", belonging->kind}, {"modified", belonging->modified}};
+        root["recovery"] = {{"file", belonging->file},
+                            {"kind", belonging->kind},
+                            {"modified", belonging->modified}};
     }
     for (const auto& [key, text] : unknown) {
         root[key] = ordered::parse(text);
@@ -646,8 +639,8 @@ std::variant<Parsed, Refusal> parse_design(const std::string& bytes) {
         if (format == nullptr || *format != kFormat) {
             refuse("not a padscreen design");
         }
-        const auto version = static_cast<int>(whole(member(root, "version", "the file"),
-                                                    "version", 1, std::numeric_limits<int>::max()));
+        const auto version = static_cast<int>(whole(member(root, "version", "the file"), "version",
+                                                    1, std::numeric_limits<int>::max()));
         if (version > kFormatVersion) {
             refuse("made by a newer version of padscreen");
         }
@@ -688,11 +681,14 @@ std::variant<Opened, Refusal> read_design(const std::string& bytes, const std::s
             paths.push_back(e.path);
         }
     }
-    const std::vector<tk::PicturePtr> loaded = loader.load_all(paths, budget);
+    const std::vector<tk::PicturePtr> loaded = loader.load_all(paths, budget, {});
+    if (loaded.size() < paths.size()) {
+        return Refusal{"stopped", 0, 0, true};
+    }
     std::vector<tk::PicturePtr> pictures;
     for (const PictureEntry& e : opened.file.pictures) {
-        const auto at = static_cast<std::size_t>(
-            std::find(paths.begin(), paths.end(), e.path) - paths.begin());
+        const auto at =
+            static_cast<std::size_t>(std::find(paths.begin(), paths.end(), e.path) - paths.begin());
         tk::PicturePtr picture = at < loaded.size() ? loaded[at] : nullptr;
         if (!picture) {
             auto stand_in = std::make_shared<tk::Picture>();
@@ -700,9 +696,9 @@ std::variant<Opened, Refusal> read_design(const std::string& bytes, const std::s
             stand_in->height = e.height;
             stand_in->path = e.path;
             std::error_code error;
-            opened.missing.push_back({e.slot, e.path,
-                                      fs::exists(e.path, error) ? "cannot be read as a picture"
-                                                                : "does not exist"});
+            opened.missing.push_back(
+                {e.slot, e.path,
+                 fs::exists(e.path, error) ? "cannot be read as a picture" : "does not exist"});
             picture = std::move(stand_in);
         }
         pictures.push_back(std::move(picture));

@@ -23,18 +23,19 @@ struct Refusal {
     std::string reason;
     int line = 0;
     int column = 0;
+    bool stopped = false; // the user stopped the pictures' loading: nothing to say
 };
 
 // One picture of the design: its slot, file and place, and the slot's variables.
 struct PictureEntry {
     int slot = 0;
-    std::string path;  // absolute in memory; relative to the design file's folder in it
-    float left = 0;    // twips
+    std::string path; // absolute in memory; relative to the design file's folder in it
+    float left = 0;   // twips
     float top = 0;
-    int width = 0;     // natural size in pixels, kept for a picture that goes missing
+    int width = 0; // natural size in pixels, kept for a picture that goes missing
     int height = 0;
-    std::string tag;   // the file title the enable list knows it by
-    std::string name;  // the code name
+    std::string tag;  // the file title the enable list knows it by
+    std::string name; // the code name
     // nullopt: the display status dialog never got its OK for this picture.
     std::optional<std::int16_t> status;
     std::optional<std::int16_t> mode;
@@ -52,8 +53,8 @@ struct HotspotEntry {
 
 // The design as a file holds it: no window, no pixels, nothing selected.
 struct FileDesign {
-    std::vector<PictureEntry> pictures; // by slot
-    std::vector<HotspotEntry> hotspots; // by number
+    std::vector<PictureEntry> pictures;   // by slot
+    std::vector<HotspotEntry> hotspots;   // by number
     std::vector<std::string> enable_list; // the enable list's entries, "None" first
     int disabled = 0; // the slot whose picture the enable list disabled; 0: none
     friend bool operator==(const FileDesign&, const FileDesign&) = default;
@@ -61,7 +62,7 @@ struct FileDesign {
 
 // What a recovery copy adds: the file the design belonged to.
 struct Belonging {
-    std::string file;         // empty: none
+    std::string file;          // empty: none
     std::string kind = "none"; // "none", "design" or "code"
     bool modified = true;
     friend bool operator==(const Belonging&, const Belonging&) = default;

@@ -144,11 +144,10 @@ void Document::save_to(std::optional<std::string> path) {
         options.confirm_overwrite = true;
         if (path_) {
             // A design rebuilt from code is offered beside it, never over it.
-            options.file_name = kind_ == FileKind::Code
-                                    ? std::filesystem::path(*path_)
-                                          .replace_extension(".padscreen")
-                                          .string()
-                                    : *path_;
+            options.file_name =
+                kind_ == FileKind::Code
+                    ? std::filesystem::path(*path_).replace_extension(".padscreen").string()
+                    : *path_;
         }
         const auto choice = services.files.show_save(options);
         if (!choice) {
@@ -243,9 +242,11 @@ bool Document::apply(const std::string& bytes, const std::string& file, const st
     }
     auto result = read_design(bytes, folder, services.pictures, program_.picture_budget());
     if (const auto* refusal = std::get_if<Refusal>(&result)) {
-        services.messages.show("Cannot open " + file + ": " + where(*refusal) + refusal->reason +
-                                   ".",
-                               kOpenTitle);
+        if (refusal->stopped) {
+            return false;
+        }
+        services.messages.show(
+            "Cannot open " + file + ": " + where(*refusal) + refusal->reason + ".", kOpenTitle);
         return false;
     }
     Opened& opened = std::get<Opened>(result);
@@ -253,9 +254,8 @@ bool Document::apply(const std::string& bytes, const std::string& file, const st
     form->forget_pointer();
     // The list shows the choice that disabled a picture, as choosing it left it.
     const int disabled = opened.file.disabled;
-    form->cboDisable.text = disabled != 0 && !form->Image(disabled).tag.empty()
-                                ? form->Image(disabled).tag
-                                : "None";
+    form->cboDisable.text =
+        disabled != 0 && !form->Image(disabled).tag.empty() ? form->Image(disabled).tag : "None";
     unknown_ = std::move(opened.unknown);
     if (belonging != nullptr) {
         *belonging = opened.belonging;

@@ -7,13 +7,16 @@
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPointer>
+#include <QProgressDialog>
 #include <QSaveFile>
 #include <QSpacerItem>
 #include <QStyle>
@@ -282,8 +285,8 @@ std::optional<std::string> QtTextFileWriter::write(const std::string& path,
     struct stat old {};
     const bool replaces = ::stat(path.c_str(), &old) == 0;
     if (replaces && !S_ISREG(old.st_mode)) {
-        return "Could not save " + path + ": it is not a regular file but " +
-               kind_of(old.st_mode) + ".";
+        return "Could not save " + path + ": it is not a regular file but " + kind_of(old.st_mode) +
+               ".";
     }
     QSaveFile file(from_path(path));
     // Never fall back to writing the target in place: a failure must leave it whole.
@@ -320,7 +323,8 @@ std::optional<std::string> QtTextFileWriter::write(const std::string& path,
     }
     // The rename lives in the folder: flushed too, so a crash cannot bring the old file back.
     const QString folder = QFileInfo(from_path(path)).absolutePath();
-    const int dir = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dir =
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);
@@ -353,6 +357,80 @@ public:
     BusyCursor& operator=(const BusyCursor&) = delete;
 };
 
+// A long open's progress: after half a second a small window of its own says how many of
+// the design's pictures are in. Escape, its Stop button or a request to close any window
+// stops the open; meanwhile other input is dropped, as a modal window would, so no handler
+// runs in the middle. Not modal: a modal window would make the others ignore their close
+// requests.
+class OpenProgress : public QObject {
+public:
+    explicit OpenProgress(std::size_t total) : total_(total) {
+        started_.start();
+        qApp->installEventFilter(this);
+    }
+    ~OpenProgress() override { qApp->removeEventFilter(this); }
+    OpenProgress(const OpenProgress&) = delete;
+    OpenProgress& operator=(const OpenProgress&) = delete;
+
+    // False once the open is to stop.
+    bool step(std::size_t done) {
+        if (!window_ && !stopped_ && started_.elapsed() >= 500) {
+            window_ = std::make_unique<QProgressDialog>(QString(), "Stop", 0,
+                                                        static_cast<int>(total_), dialog_parent());
+            window_->setWindowTitle("Opening");
+            window_->setWindowModality(Qt::NonModal);
+            window_->setMinimumDuration(0);
+            window_->setAutoReset(false);
+            QObject::connect(window_.get(), &QProgressDialog::canceled,
+                             [this] { stopped_ = true; });
+            window_->show();
+        }
+        if (window_ && !stopped_) {
+            window_->setLabelText(
+                QString("Opening the design: %1 of %2 pictures read").arg(done).arg(total_));
+            window_->setValue(static_cast<int>(done));
+            QCoreApplication::processEvents();
+        }
+        return !stopped_;
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::Close:
+            if (watched->isWidgetType() && static_cast<QWidget*>(watched)->isWindow())
+                stopped_ = true; // and the window's own close goes on once the open is over
+            return false;
+        case QEvent::KeyPress:
+            if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+                stopped_ = true;
+                return true;
+            }
+            [[fallthrough]];
+        case QEvent::KeyRelease:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::ShortcutOverride:
+            return !inside_window(watched);
+        default:
+            return false;
+        }
+    }
+
+private:
+    bool inside_window(QObject* watched) const {
+        return window_ && watched->isWidgetType() &&
+               (watched == window_.get() || window_->isAncestorOf(static_cast<QWidget*>(watched)));
+    }
+
+    std::size_t total_;
+    QElapsedTimer started_;
+    std::unique_ptr<QProgressDialog> window_;
+    bool stopped_ = false;
+};
+
 } // namespace
 
 tk::PicturePtr BusyCursorPictureLoader::load(const std::string& path, tk::PictureBudget& budget) {
@@ -360,10 +438,14 @@ tk::PicturePtr BusyCursorPictureLoader::load(const std::string& path, tk::Pictur
     return inner_->load(path, budget);
 }
 
-std::vector<tk::PicturePtr> BusyCursorPictureLoader::load_all(const std::vector<std::string>& paths,
-                                                              tk::PictureBudget& budget) {
+std::vector<tk::PicturePtr>
+BusyCursorPictureLoader::load_all(const std::vector<std::string>& paths, tk::PictureBudget& budget,
+                                  const platform::LoadProgress& progress) {
     const BusyCursor busy;
-    return inner_->load_all(paths, budget);
+    OpenProgress shown(paths.size());
+    return inner_->load_all(paths, budget, {[&](std::size_t done, std::size_t total) {
+                                return shown.step(done) && progress.go_on(done, total);
+                            }});
 }
 
 void keep_painting() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }

@@ -8,9 +8,9 @@
 #include <QWidget>
 
 #include <memory>
-#include <vector>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace padscreen_qt {
 
@@ -61,7 +61,8 @@ public:
     tk::PicturePtr load(const std::string& path, tk::PictureBudget& budget) override;
     // Forwarded whole: the inner loader reads a design's pictures side by side.
     std::vector<tk::PicturePtr> load_all(const std::vector<std::string>& paths,
-                                         tk::PictureBudget& budget) override;
+                                         tk::PictureBudget& budget,
+                                         const platform::LoadProgress& progress) override;
     std::string last_failure() const override { return inner_->last_failure(); }
 
 private:

@@ -752,9 +752,10 @@ std::shared_ptr<tk::Picture> HelperPictureLoader::accept(const Exchange& ex, std
 }
 
 std::vector<tk::PicturePtr> HelperPictureLoader::load_all(const std::vector<std::string>& paths,
-                                                          tk::PictureBudget& budget) {
+                                                          tk::PictureBudget& budget,
+                                                          const platform::LoadProgress& progress) {
     if (paths.size() < 2 || helper_path_.empty())
-        return PictureLoader::load_all(paths, budget);
+        return PictureLoader::load_all(paths, budget, progress);
     struct Job {
         Source source;
         Exchange ex;
@@ -783,24 +784,31 @@ std::vector<tk::PicturePtr> HelperPictureLoader::load_all(const std::vector<std:
     std::size_t next = 0;
     unsigned running = workers;
     std::vector<std::size_t> arrived;
-    const auto work = [&](Server& server) {
+    std::vector<pid_t> serving(workers, -1); // each worker's helper while it decodes
+    const auto work = [&](Server& server, std::size_t w) {
         std::unique_lock<std::mutex> hold(lock);
         while (next < jobs.size()) {
             Job& job = jobs[next++];
-            if (job.source.bytes.empty())
+            if (job.source.bytes.empty()) {
+                arrived.push_back(static_cast<std::size_t>(&job - jobs.data()));
                 continue;
+            }
             // Short of room while others are promised some: wait for them rather than
             // refuse a picture that fits once they are taken or refused.
             changed.wait(hold, [&] {
-                return promised == 0 ||
+                return next > jobs.size() || promised == 0 ||
                        left - std::min(left, promised) >= std::min(left, max_pixel_bytes);
             });
             job.room = std::min(max_pixel_bytes, left - std::min(left, promised));
+            if (next > jobs.size())
+                break; // stopped meanwhile
             promised += job.room;
+            serving[w] = ready(server, settings.helper, !settings.measure).pid;
             hold.unlock();
             job.ex = send(server, settings, paths[static_cast<std::size_t>(&job - jobs.data())],
                           job.source, job.room, {});
             hold.lock();
+            serving[w] = -1;
             arrived.push_back(static_cast<std::size_t>(&job - jobs.data()));
             changed.notify_all();
         }
@@ -809,12 +817,24 @@ std::vector<tk::PicturePtr> HelperPictureLoader::load_all(const std::vector<std:
     };
     std::vector<std::thread> threads;
     for (unsigned w = 0; w < workers; ++w)
-        threads.emplace_back(work, std::ref(servers_[w]));
+        threads.emplace_back(work, std::ref(servers_[w]), w);
     std::vector<std::shared_ptr<tk::Picture>> taken(paths.size());
     {
         // The window keeps painting meanwhile, as during one load.
         std::unique_lock<std::mutex> hold(lock);
+        std::size_t done = 0;
+        bool stopped = false;
         while (running > 0 || !arrived.empty()) {
+            if (!stopped && !progress.go_on(done, paths.size())) {
+                // What is in hand goes: the helpers decoding go with their children, and
+                // the next load starts others.
+                stopped = true;
+                next = jobs.size() + 1;
+                for (const pid_t pid : serving)
+                    if (pid > 0)
+                        kill_helper(pid);
+                changed.notify_all();
+            }
             if (arrived.empty()) {
                 if (!changed.wait_for(hold, idle_interval,
                                       [&] { return !arrived.empty() || running == 0; }) &&
@@ -827,8 +847,14 @@ std::vector<tk::PicturePtr> HelperPictureLoader::load_all(const std::vector<std:
             }
             const std::size_t k = arrived.back();
             arrived.pop_back();
-            hold.unlock();
+            ++done;
             Job& job = jobs[k];
+            if (stopped || job.source.bytes.empty()) {
+                promised -= job.room;
+                job.ex = Exchange();
+                continue;
+            }
+            hold.unlock();
             measure_with_fonts(job.ex, fonted_, settings, paths[k], job.source, job.room, idle_);
             last_failure_.clear();
             taken[k] = accept(job.ex, job.room, budget);
@@ -843,6 +869,8 @@ std::vector<tk::PicturePtr> HelperPictureLoader::load_all(const std::vector<std:
     }
     for (std::thread& t : threads)
         t.join();
+    if (next > jobs.size())
+        return {};
     std::vector<tk::PicturePtr> out;
     for (std::size_t k = 0; k < jobs.size(); ++k) {
         if (taken[k])

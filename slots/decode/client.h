@@ -37,7 +37,8 @@ public:
     // Side by side, through as many helpers as there are cores (each decodes one picture
     // at a time); the helpers stay for later loads.
     std::vector<tk::PicturePtr> load_all(const std::vector<std::string>& paths,
-                                         tk::PictureBudget& budget) override;
+                                         tk::PictureBudget& budget,
+                                         const platform::LoadProgress& progress) override;
     std::string last_failure() const override { return last_failure_; }
 
     // Called at least every idle_interval while a load waits for the helper, so that a

@@ -92,7 +92,8 @@ TEST_F(OutcomesTest, FullSlotsAndHotspotsSayWhyAndTheLineGoesAtTheNextStep) {
 TEST(OutcomesServices, LoadAllReachesTheInnerLoaderWhole) {
     struct Inner : fakes::PictureLoader {
         std::vector<tk::PicturePtr> load_all(const std::vector<std::string>& paths,
-                                             tk::PictureBudget& /*budget*/) override {
+                                             tk::PictureBudget& /*budget*/,
+                                             const platform::LoadProgress& /*progress*/) override {
             batches.push_back(paths);
             return {};
         }
@@ -103,7 +104,7 @@ TEST(OutcomesServices, LoadAllReachesTheInnerLoaderWhole) {
     assist::Outcomes outcomes(services);
     const std::vector<std::string> paths = {"/p/a.bmp", "/p/b.bmp"};
     tk::PictureBudget budget;
-    outcomes.services().pictures.load_all(paths, budget);
+    outcomes.services().pictures.load_all(paths, budget, {});
     EXPECT_EQ(inner.batches, std::vector<std::vector<std::string>>{paths});
 }
 

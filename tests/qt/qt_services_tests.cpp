@@ -9,13 +9,18 @@
 #include "services.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
+#include <QKeyEvent>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
 #include <sched.h>
@@ -516,7 +521,8 @@ private Q_SLOTS:
         struct Inner : fakes::PictureLoader {
             std::size_t batch = 0;
             std::vector<tk::PicturePtr> load_all(const std::vector<std::string>& paths,
-                                                 tk::PictureBudget&) override {
+                                                 tk::PictureBudget&,
+                                                 const platform::LoadProgress&) override {
                 batch = paths.size();
                 return std::vector<tk::PicturePtr>(paths.size());
             }
@@ -525,9 +531,52 @@ private Q_SLOTS:
         Inner& seen = *inner;
         padscreen_qt::BusyCursorPictureLoader busy(std::move(inner));
         tk::PictureBudget budget;
-        QCOMPARE(busy.load_all({"a", "b", "c"}, budget).size(), std::size_t{3});
+        QCOMPARE(busy.load_all({"a", "b", "c"}, budget, {}).size(), std::size_t{3});
         QCOMPARE(seen.batch, std::size_t{3});
         QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+    }
+
+    // A long open says how far it is, and Escape or a close request to any window stops it.
+    void long_open_shows_progress_and_stops_on_request() {
+        struct Inner : fakes::PictureLoader {
+            QString said;
+            std::vector<tk::PicturePtr> load_all(const std::vector<std::string>& paths,
+                                                 tk::PictureBudget&,
+                                                 const platform::LoadProgress& progress) override {
+                QElapsedTimer waited;
+                waited.start();
+                while (waited.elapsed() < 5000) {
+                    if (!progress.go_on(1, paths.size()))
+                        return {};
+                    for (QWidget* w : QApplication::topLevelWidgets())
+                        if (auto* shown = qobject_cast<QProgressDialog*>(w);
+                            shown && shown->isVisible())
+                            said = shown->labelText();
+                    QThread::msleep(10);
+                }
+                return std::vector<tk::PicturePtr>(paths.size());
+            }
+        };
+        QWidget window;
+        window.show();
+        for (const QEvent::Type request : {QEvent::KeyPress, QEvent::Close}) {
+            auto inner = std::make_unique<Inner>();
+            Inner& seen = *inner;
+            padscreen_qt::BusyCursorPictureLoader busy(std::move(inner));
+            QTimer::singleShot(800, &window, [&] {
+                if (request == QEvent::Close)
+                    QCoreApplication::postEvent(&window, new QCloseEvent);
+                else
+                    QCoreApplication::postEvent(
+                        &window, new QKeyEvent(request, Qt::Key_Escape, Qt::NoModifier));
+            });
+            QElapsedTimer took;
+            took.start();
+            tk::PictureBudget budget;
+            QVERIFY(busy.load_all({"a", "b", "c"}, budget, {}).empty());
+            QVERIFY2(took.elapsed() < 4000, "the request did not stop the open");
+            QCOMPARE(seen.said, QString("Opening the design: 1 of 3 pictures read"));
+        }
     }
 
     void quit_ends_a_loop_that_starts_later() {

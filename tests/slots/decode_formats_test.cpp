@@ -424,8 +424,8 @@ TEST_F(HelperLoads, MeasuringGivesTheSizeDecodingGives) {
         paths.push_back(dir.write(picture.name, picture.bytes.toStdString()));
     picture_decode::HelperPictureLoader measuring{PADSCREEN_DECODE_HELPER};
     measuring.set_measure_only(true);
-    const auto measured = measuring.load_all(paths, budget);
-    const auto decoded = loader.load_all(paths, budget);
+    const auto measured = measuring.load_all(paths, budget, {});
+    const auto decoded = loader.load_all(paths, budget, {});
     ASSERT_EQ(measured.size(), paths.size());
     for (std::size_t k = 0; k < paths.size(); ++k) {
         SCOPED_TRACE(pictures[k].name);
@@ -500,12 +500,20 @@ TEST_F(HelperLoads, PicturesLoadedSideBySideStayWithinTheBudgetAtEveryMoment) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
     });
-    const auto pictures = loader.load_all(paths, small);
+    const auto pictures = loader.load_all(paths, small, {});
     done = true;
     watch.join();
     EXPECT_LE(peak, small.limit());
     EXPECT_GT(peak, 48'000'000u) << "the watch saw no picture at all";
     EXPECT_EQ(std::count_if(pictures.begin(), pictures.end(), [](const auto& p) { return p; }), 4);
+    // Stopped once a picture is in: none is kept, and the memory files are given back.
+    const std::size_t held = small.bytes_in_use();
+    const std::size_t files = shared_picture_bytes();
+    EXPECT_TRUE(
+        loader.load_all(paths, small, {[](std::size_t done, std::size_t) { return done == 0; }})
+            .empty());
+    EXPECT_EQ(small.bytes_in_use(), held);
+    EXPECT_EQ(shared_picture_bytes(), files);
 }
 
 // Each picture's child dies on what decoding never does; the helper that forked it serves
