@@ -11,15 +11,17 @@
 //                                     frames / the whole design drawn again
 //   ratios_probe code N               "&Create Code" with the code window open
 //   ratios_probe design JPEG DIR      writes DIR/design.padscreen of ten copies of the JPEG
-//   ratios_probe open DIR HELPER N    opening that design / decoding the ten in process
+//   ratios_probe open DIR HELPER N    opening that design in the program as main() builds
+//                                     it / decoding the ten in process, one after another
 //   ratios_probe sizes FILE...        the ten sizes by QImageReader::size(), on a
 //                                     QCoreApplication (the baseline of --code)
-//   ratios_probe recovery N           a design step with its recovery copy, UI thread
+//   ratios_probe recovery N           a design step with its recovery copy, UI thread;
+//                                     the time until the copy is on disk
 #include "codegen/code_window.h"
 #include "decode/client.h"
+#include "design_scene.h"
 #include "document/design_file.h"
 #include "document/recovery.h"
-#include "design_scene.h"
 #include "fakes.h"
 #include "program.h"
 #include "program_view.h"
@@ -28,8 +30,8 @@
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QFile>
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QImageReader>
 #include <QMouseEvent>
@@ -37,10 +39,13 @@
 #include <QPixmap>
 #include <QWidget>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -214,9 +219,8 @@ bool follow_frames(Scene& scene, QPoint start, int n, const std::string& name) {
         Scene::settle();
     }
     for (int k = 0; k < n; ++k) {
-        handling.push_back(ms_of([&] {
-            send_mouse(view, QEvent::MouseMove, next(), Qt::NoButton, Qt::LeftButton);
-        }));
+        handling.push_back(ms_of(
+            [&] { send_mouse(view, QEvent::MouseMove, next(), Qt::NoButton, Qt::LeftButton); }));
         painting.push_back(ms_of(Scene::settle));
         frames.push_back(handling.back() + painting.back());
     }
@@ -329,27 +333,29 @@ int measure_open(const std::string& dir, const std::string& helper, int n) {
     if (!file.open(QIODevice::ReadOnly)) {
         return 1;
     }
-    const QByteArray bytes = file.readAll();
+    file.close();
     bool ok = true;
+    LoadPlatform platform(helper);
     alternate(
         n, "open_design_ms",
         [&] {
-            picture_decode::HelperPictureLoader loader(helper);
-            tk::PictureBudget budget;
-            std::variant<document::Opened, document::Refusal> opened;
-            const double ms = ms_of([&] {
-                opened = document::read_design(bytes.toStdString(), dir, loader, budget);
-            });
-            ok = ok && std::holds_alternative<document::Opened>(opened) &&
-                 std::get<document::Opened>(opened).missing.empty();
+            // Built as main() builds it: the program's services, helpers and all.
+            document::Document document({platform.services, "bench"});
+            padscreen_qt::ProgramView view{document.program(), QIcon()};
+            view.start();
+            const double ms = ms_of([&] { document.open_path(dir + "/design.padscreen"); });
+            for (int k = 1; k <= 10; ++k) {
+                ok = ok && document.program().form1()->Image(k).has_picture() &&
+                     !document.program().form1()->Image(k).picture->argb.empty();
+            }
             return ms;
         },
         "decode_ten_ms",
         [&] {
             return ms_of([&] {
                 for (int k = 1; k <= 10; ++k) {
-                    QImageReader reader(QString::fromStdString(dir + "/photo" + std::to_string(k) +
-                                                               ".jpg"));
+                    QImageReader reader(
+                        QString::fromStdString(dir + "/photo" + std::to_string(k) + ".jpg"));
                     const QImage image = reader.read();
                     ok = ok && image.width() == 4000;
                 }
@@ -372,6 +378,21 @@ int print_sizes(int argc, char** argv) {
     return 0;
 }
 
+// The files of a folder with their inodes and change times: a copy written anew shows.
+std::string folder_state(const std::string& folder) {
+    std::string state;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        struct stat info {};
+        if (::stat(entry.path().c_str(), &info) == 0) {
+            state += entry.path().filename().string() + " " + std::to_string(info.st_ino) + " " +
+                     std::to_string(info.st_mtim.tv_sec) + "." +
+                     std::to_string(info.st_mtim.tv_nsec) + "\n";
+        }
+    }
+    return state;
+}
+
 // What a design step costs the UI thread once the program keeps a recovery copy:
 // the step itself and handing the design to the writer; the writing is not on it.
 int measure_recovery(int n) {
@@ -380,13 +401,23 @@ int measure_recovery(int n) {
     Scene scene(folder.toStdString());
     Form1& form = *scene.program.form1();
     std::vector<double> v;
+    std::vector<double> on_disk;
     for (int k = 0; k < n; ++k) {
+        const std::string before = folder_state(folder.toStdString());
+        const Clock::time_point begin = Clock::now();
         v.push_back(ms_of([&] {
             scene.program.run([&] { form.Image(1).left += k % 2 == 0 ? 15.0F : -15.0F; });
         }));
+        // The copy is on disk once the folder shows another file in its place.
+        while (folder_state(folder.toStdString()) == before &&
+               Clock::now() - begin < std::chrono::seconds(2)) {
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        }
+        on_disk.push_back(std::chrono::duration<double, std::milli>(Clock::now() - begin).count());
         scene.document.flush(); // the next step finds the writer idle, as a user's pace does
     }
     print("recovery_step_ms", median(v));
+    print("copy_on_disk_ms", median(on_disk));
     QDir(folder).removeRecursively();
     return 0;
 }
