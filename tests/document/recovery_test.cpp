@@ -10,10 +10,15 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
+#include <thread>
+
+#include <csignal>
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -32,7 +37,8 @@ void know_pictures(fakes::PictureLoader& loader) {
 
 // A program as main() makes one, with its recovery copies in folder.
 struct Instance {
-    explicit Instance(const fs::path& folder) : document({platform.services, "test", folder.string()}) {
+    explicit Instance(const fs::path& folder)
+        : document({platform.services, "test", folder.string()}) {
         know_pictures(platform.pictures);
         document.start();
     }
@@ -54,7 +60,8 @@ std::vector<fs::path> copies(const fs::path& folder) {
 // A copy after each design step, restored equal by the next program; never one of a
 // program that still runs, never one that cannot be read; gone once saved or emptied.
 TEST(Recovery, CopiesComeBackInTheNextProgramOnlyWhenTheirOwnerHasEnded) {
-    const fs::path folder = fs::temp_directory_path() / ("padscreen-recovery-" + std::to_string(::getpid()));
+    const fs::path folder =
+        fs::temp_directory_path() / ("padscreen-recovery-" + std::to_string(::getpid()));
     fs::remove_all(folder);
 
     std::optional<RandomDesigner> first;
@@ -193,6 +200,45 @@ TEST(Recovery, CopiesFollowNoLinkAndAFailureIsSaidOnce) {
     fs::remove_all(folder);
     EXPECT_EQ(step(), "The recovery copy could not be written: No such file or directory");
     EXPECT_FALSE(step()) << "said once";
+}
+
+// A program killed 50 ms after a step has that step in its copy, every time.
+TEST(Recovery, AStepIsOnDiskBeforeAKillFiftyMillisecondsLater) {
+    const fs::path folder =
+        fs::temp_directory_path() / ("padscreen-kill-" + std::to_string(::getpid()));
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        fs::remove_all(folder);
+        int stepped[2];
+        ASSERT_EQ(::pipe(stepped), 0);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            Instance running(folder);
+            Form1& form = *running.program.form1();
+            running.program.run([&] { form.lbl(1).visible = true, form.lbl(1).left += 15; });
+            running.program.run([&] { form.lbl(2).visible = true, form.lbl(2).left += 15; });
+            (void)!::write(stepped[1], "s", 1);
+            for (;;) {
+                ::pause();
+            }
+        }
+        ::close(stepped[1]);
+        char byte = 0;
+        ASSERT_EQ(::read(stepped[0], &byte, 1), 1);
+        ::close(stepped[0]);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        const std::vector<fs::path> left = copies(folder);
+        ASSERT_EQ(left.size(), 1U) << "attempt " << attempt;
+        std::ifstream in(left[0]);
+        const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+        const auto parsed = document::parse_design(bytes);
+        ASSERT_TRUE(std::holds_alternative<document::Parsed>(parsed)) << bytes;
+        EXPECT_EQ(std::get<document::Parsed>(parsed).design.hotspots.size(), 2U)
+            << "attempt " << attempt;
+    }
+    fs::remove_all(folder);
 }
 
 } // namespace
