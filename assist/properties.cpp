@@ -38,7 +38,8 @@ std::string stopped(Side side, const Typed& t, const char* what) {
         return cannot(side, t.asked, "LCD numbers start at 0");
     }
     return cannot(side, t.asked,
-                  std::string(what) + " " + std::to_string(t.reached) + " at most here");
+                  std::string(what) + " " + side_name(side) + " " + std::to_string(t.reached) +
+                      " at most here");
 }
 
 float& field(tk::Control& c, Side side) {
