@@ -61,21 +61,6 @@ TEST_F(KeyboardTest, TheLastSelectionIsTheTarget) {
     EXPECT_EQ(last.target(form), (S{S::Picture, 1}));
 }
 
-TEST_F(KeyboardTest, EscapeForgetsTheBandAndTheRectangleBeforeItComesBack) {
-    drag(600, 600, 1800, 1200);
-    const FormState before = form.state();
-    form.mouse_press(tk::kLeftButton, 0, 3000, 3000);
-    form.mouse_move(tk::kLeftButton, 0, 4000, 4000);
-    ASSERT_TRUE(form.lin(1).visible);
-    ASSERT_TRUE(assist::cancel_press(form, before));
-    EXPECT_EQ(form.state(), before);
-    EXPECT_TRUE(form.lin(5).visible);
-    form.mouse_release(tk::kLeftButton, 0, 4000,
-                       4000); // the button comes up later: nothing more happens
-    EXPECT_EQ(form.state().design, before.design);
-    EXPECT_FALSE(assist::cancel_press(form, before));
-}
-
 // Every number a hotspot side can be typed as: exactly that number in its
 // line, or the canvas's last one and a note that says so.
 TEST_F(KeyboardTest, EveryTypedHotspotNumberIsReachedOrExplained) {

@@ -14,8 +14,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QLineEdit>
-#include <QRegularExpression>
 #include <QSpinBox>
 #include <QTest>
 
@@ -59,13 +57,11 @@ class KeyboardTest : public QObject {
         return QApplication::focusWidget() == to;
     }
     static bool type(QWidget* to, const QString& text) {
-        if (!tab_to(to)) {
-            return false;
-        }
+        const bool there = tab_to(to);
         key(Qt::Key_A, Qt::ControlModifier);
         QTest::keyClicks(to, text);
         key(Qt::Key_Return);
-        return true;
+        return there;
     }
     // A button's access key: it clicks once its pressed look has shown.
     static bool access_key(Qt::Key k, const std::function<bool()>& done) {
@@ -76,33 +72,24 @@ class KeyboardTest : public QObject {
     bool load_by_keys(const std::string& path) {
         run_->platform.pictures.add(path, 20, 10);
         run_->platform.files.choose(path);
-        if (!access_key(Qt::Key_L, [this] { return run_->program.status_dialog() != nullptr; })) {
-            return false;
-        }
-        auto* dialog = run_->program.status_dialog();
-        QWidget* view = run_->view.view(dialog->id());
-        if (!QTest::qWaitForWindowActive(view) ||
-            !tab_to(run_->view.view(dialog->id())->widget_for(dialog->cmdReturn))) {
-            return false;
-        }
+        const auto dialog = [this] { return run_->program.status_dialog(); };
+        const bool ok = access_key(Qt::Key_L, [&] { return dialog() != nullptr; }) &&
+                        active(run_->view.view(dialog()->id())) &&
+                        tab_to(run_->view.view(dialog()->id())->widget_for(dialog()->cmdReturn));
         key(Qt::Key_Return);
-        return active(&main_view());
+        return ok && active(&main_view());
     }
+    // A band typed into the panel, then "C&reate Hotspot".
     bool band_by_keys(const QList<QPair<const char*, int>>& sides) {
         key(Qt::Key_F4);
-        if (!active(&panel())) {
-            return false;
-        }
+        bool ok = active(&panel());
         for (const auto& [side, value] : sides) {
-            if (!type(field<QSpinBox>(side), QString::number(value))) {
-                return false;
-            }
+            ok = ok && type(field<QSpinBox>(side), QString::number(value));
         }
-        if (!access_key(Qt::Key_W, [this] { return panel().note().startsWith("Band drawn"); })) {
-            return false;
-        }
+        ok =
+            ok && access_key(Qt::Key_W, [this] { return panel().note().startsWith("Band drawn"); });
         key(Qt::Key_F4);
-        return active(&main_view()) &&
+        return ok && active(&main_view()) &&
                access_key(Qt::Key_R, [this] { return !form().cmdHotspot.enabled; });
     }
 
@@ -124,43 +111,25 @@ private Q_SLOTS:
         QTest::addColumn<QString>("note");
         const QString bitmap = "LCDWriteBitmap 0, 2, %1, %2, 19, 10, a.Picture";
         const QString spot = "KeyPadAddHotSpot 0, 1, %1, %2, %3, %4\r";
-        QTest::newRow("picture x") << "picture x"
-                                   << "100" << bitmap.arg(100).arg(0) << "";
-        QTest::newRow("picture y") << "picture y"
-                                   << "127" << bitmap.arg(0).arg(127) << "";
-        QTest::newRow("picture x past the canvas")
-            << "picture x"
-            << "400" << bitmap.arg(298).arg(0)
-            << "x 400 cannot be reached: the picture stays on the canvas: x 298 at most here";
-        QTest::newRow("picture y below 0")
-            << "picture y"
-            << "-3" << bitmap.arg(0).arg(0) << "y -3 cannot be reached: LCD numbers";
-        QTest::newRow("hotspot x") << "hotspot x"
-                                   << "239" << spot.arg(239).arg(20).arg(40).arg(20) << "";
-        QTest::newRow("hotspot w") << "hotspot w"
-                                   << "7" << spot.arg(20).arg(20).arg(7).arg(20) << "";
-        QTest::newRow("hotspot h past the canvas")
-            << "hotspot h"
-            << "300" << spot.arg(20).arg(20).arg(40).arg(218)
-            << "h 300 cannot be reached: the hotspot ends at the canvas's edge: h 218 at most";
-        QTest::newRow("status") << "status"
-                                << "Hidden Background"
-                                << "LCDWriteBitmap 1, 2, 0, 0, 19, 10, a.Picture"
-                                << "";
-        QTest::newRow("mode") << "mode"
-                              << "Complement"
-                              << "LCDWriteBitmap 0, 1, 0, 0, 19, 10, a.Picture"
-                              << "";
-        QTest::newRow("NAME") << "name"
-                              << "okButton" << bitmap.arg(0).arg(0).replace("a.", "okButton.")
-                              << "";
-        QTest::newRow("NAME with a space")
-            << "name"
-            << "my ok" << bitmap.arg(0).arg(0) << "NAME not changed: no spaces";
-        QTest::newRow("NAME that is a word")
-            << "name"
-            << "Print" << bitmap.arg(0).arg(0)
-            << "NAME not changed: \"Print\" is a word of Visual Basic";
+        const auto row = [](const char* field, const char* typed, const QString& line,
+                            const char* note = "") {
+            QTest::addRow("%s %s", field, typed) << field << typed << line << note;
+        };
+        const QString zero = bitmap.arg(0).arg(0);
+        row("picture x", "100", bitmap.arg(100).arg(0));
+        row("picture y", "127", bitmap.arg(0).arg(127));
+        row("picture x", "400", bitmap.arg(298).arg(0),
+            "x 400 cannot be reached: the picture stays on the canvas: x 298 at most here");
+        row("picture y", "-3", zero, "y -3 cannot be reached: LCD numbers start at 0");
+        row("hotspot x", "239", spot.arg(239).arg(20).arg(40).arg(20));
+        row("hotspot w", "7", spot.arg(20).arg(20).arg(7).arg(20));
+        row("hotspot h", "300", spot.arg(20).arg(20).arg(40).arg(218),
+            "h 300 cannot be reached: the hotspot ends at the canvas's edge: h 218 at most here");
+        row("status", "Hidden Background", "LCDWriteBitmap 1, 2, 0, 0, 19, 10, a.Picture");
+        row("mode", "Complement", "LCDWriteBitmap 0, 1, 0, 0, 19, 10, a.Picture");
+        row("name", "okButton", QString(zero).replace("a.", "okButton."));
+        row("name", "my ok", zero, "NAME not changed: no spaces");
+        row("name", "Print", zero, "NAME not changed: \"Print\" is a word of Visual Basic");
     }
     // A picture at (0, 0) and a hotspot at x 20, y 20, w 40, h 20, drawn by
     // numbers; the one edited is selected by key, the hotspot let go for the code.
