@@ -181,8 +181,13 @@ void AssistOverlay::follow_read_out() {
         const int group = lines.empty() ? 0 : lines.back().group + 1;
         lines.push_back({recovery_failure_, assist::kRankNotice, group});
     }
+    // The enable list's field keeps the arrows while it has the focus.
+    const QWidget* list = view_->widget_for(form_->cboDisable);
+    const QWidget* focus = QApplication::focusWidget();
+    const bool list_focus = list != nullptr && focus != nullptr &&
+                            (focus == list || list->isAncestorOf(focus));
     QStringList keys = {
-        QString::fromStdString(assist::arrows_line(*form_, last_.target(*form_), in_edit_field()))};
+        QString::fromStdString(assist::arrows_line(*form_, last_.target(*form_), list_focus))};
     for (const char* line : assist::kKeysLines) {
         keys << QString::fromUtf8(line);
     }

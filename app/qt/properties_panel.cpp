@@ -32,7 +32,7 @@ constexpr std::array<assist::Side, 4> kSides = {assist::Side::X, assist::Side::Y
 const char* const kProblemStyle = "color: #9a0000";
 
 QString side_label(assist::Side side) {
-    return QString::fromLatin1(assist::side_name(side)).toUpper() + QStringLiteral(" (LCD px)");
+    return QStringLiteral("LCD ") + QString::fromLatin1(assist::side_name(side));
 }
 
 constexpr int kNothing = -1000;
@@ -48,10 +48,12 @@ PropertiesPanel::PropertiesPanel(QWidget& main, Program& program, Dispatcher& di
     : QWidget(&main, Qt::Tool), program_(program), dispatcher_(dispatcher), main_(&main) {
     setWindowTitle(QStringLiteral("Properties"));
     auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
     note_ = new QLabel(this); // laid out last
 
     picture_box_ = new QGroupBox(this);
     auto* picture = new QFormLayout(picture_box_);
+    picture->setContentsMargins(6, 6, 6, 6);
     for (std::size_t k = 0; k < 2; ++k) {
         picture_xy_[k] = number_field(picture_box_);
         picture_xy_[k]->setObjectName(QStringLiteral("picture ") + assist::side_name(kSides[k]));
@@ -107,7 +109,9 @@ PropertiesPanel::PropertiesPanel(QWidget& main, Program& program, Dispatcher& di
                 problem = assist::set_code_name(form, *n, name);
             }
         });
-        if (!problem.empty()) {
+        if (problem.empty()) {
+            name_->setModified(false); // the model's now
+        } else {
             note_->setText(QStringLiteral("NAME not changed: ") + QString::fromStdString(problem));
         }
     });
@@ -115,6 +119,7 @@ PropertiesPanel::PropertiesPanel(QWidget& main, Program& program, Dispatcher& di
 
     hotspot_box_ = new QGroupBox(this);
     auto* hotspot = new QFormLayout(hotspot_box_);
+    hotspot->setContentsMargins(6, 6, 6, 6);
     for (std::size_t k = 0; k < kSides.size(); ++k) {
         hotspot_sides_[k] = number_field(hotspot_box_);
         hotspot_sides_[k]->setObjectName(QStringLiteral("hotspot ") + assist::side_name(kSides[k]));
@@ -127,6 +132,7 @@ PropertiesPanel::PropertiesPanel(QWidget& main, Program& program, Dispatcher& di
     // A band by numbers, for "C&reate Hotspot" without the mouse.
     auto* band_box = new QGroupBox(QStringLiteral("New band"), this);
     auto* band = new QFormLayout(band_box);
+    band->setContentsMargins(6, 6, 6, 6);
     for (std::size_t k = 0; k < kSides.size(); ++k) {
         band_sides_[k] = number_field(band_box);
         band_sides_[k]->setObjectName(QStringLiteral("band ") + assist::side_name(kSides[k]));
@@ -155,7 +161,9 @@ PropertiesPanel::PropertiesPanel(QWidget& main, Program& program, Dispatcher& di
     layout->addWidget(band_box);
 
     note_->setWordWrap(true);
-    note_->setMinimumHeight(note_->fontMetrics().lineSpacing() * 3);
+    note_->setMinimumHeight(note_->fontMetrics().lineSpacing() * 4);
+    // Narrow enough to stand beside the main window on a common screen.
+    note_->setMaximumWidth(note_->fontMetrics().averageCharWidth() * 34);
     note_->setAlignment(Qt::AlignTop | Qt::AlignLeft);
     note_->setTextFormat(Qt::PlainText);
     layout->addWidget(note_);
@@ -210,6 +218,7 @@ void PropertiesPanel::showEvent(QShowEvent* event) {
         placed_ = true;
         // Beside the main window, right or left where the screen has room, else
         // over its right edge.
+        adjustSize();
         const QRect screen = main_->screen()->availableGeometry();
         const QRect frame = frameGeometry();
         const QPoint beside = main_->frameGeometry().topRight() + QPoint(8, 0);
@@ -323,7 +332,7 @@ void PropertiesPanel::show_all(const Form1& form) {
     }
     hotspot_box_->setEnabled(hotspot_.has_value());
     if (hotspot_) {
-        hotspot_box_->setTitle(QStringLiteral("Hotspot %1 (no line while selected)")
+        hotspot_box_->setTitle(QStringLiteral("Hotspot %1 in the code")
                                    .arg(assist::hotspot_code_number(form, hotspot_->first)));
         for (std::size_t k = 0; k < kSides.size(); ++k) {
             set_value(hotspot_sides_[k], assist::side_of(hotspot_->second, kSides[k]));
