@@ -59,6 +59,9 @@ std::vector<Selected> walk_order(const Form1& form) {
 }
 
 void walk(Form1& form, const Selected& from, int step) {
+    if (form.pointer_captured()) {
+        return; // a click now would land in the middle of a press
+    }
     const std::vector<Selected> order = walk_order(form);
     const auto at = std::find(order.begin(), order.end(), from);
     std::ptrdiff_t next = 0;
@@ -85,6 +88,9 @@ void walk(Form1& form, const Selected& from, int step) {
 }
 
 void delete_selected(Form1& form, const Selected& target) {
+    if (form.pointer_captured()) {
+        return;
+    }
     if (target.kind == Selected::Picture) {
         form.cmdDelete.click();
     } else if (target.kind == Selected::Hotspot) {

@@ -41,7 +41,8 @@ std::vector<Selected> walk_order(const Form1& form);
 
 // Moves the selection from `from` to the next (step 1) or previous (step -1)
 // of walk_order, by the clicks a user makes: whatever is selected is clicked
-// off, the next one clicked on. Past either end nothing is selected.
+// off, the next one clicked on. Past either end nothing is selected. Nothing
+// happens while a mouse button is held, nor on Delete below.
 void walk(Form1& form, const Selected& from, int step);
 
 // Delete: "&Delete Image" or "D&elete Hotspot", through the button, as a click does.

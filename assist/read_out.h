@@ -12,8 +12,8 @@ class Form1;
 
 namespace assist {
 
-// The keys, in lines under the read-outs, below the line that says what the
-// arrows move (arrows_line).
+// The keys, in lines at the foot of the right column, below the line that
+// says what the arrows move (arrows_line).
 inline constexpr std::array<const char*, 3> kKeysLines = {
     "F6 next \u00b7 Del delete \u00b7 F4 panel", "Esc cancel \u00b7 Ctrl+Z undo",
     "Ctrl+S save \u00b7 Ctrl+O open"};
