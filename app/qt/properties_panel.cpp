@@ -279,6 +279,16 @@ void PropertiesPanel::edit_hotspot_side(assist::Side side, int value) {
 }
 
 void PropertiesPanel::follow(const Form1& form) {
+    // While the status dialog stands in for the main window, the panel is away too.
+    if (main_ && !main_->isVisible() && isVisible()) {
+        away_with_main_ = true;
+        hide();
+    } else if (main_ && main_->isVisible() && away_with_main_) {
+        away_with_main_ = false;
+        setAttribute(Qt::WA_ShowWithoutActivating); // the main window keeps the keyboard
+        show();
+        setAttribute(Qt::WA_ShowWithoutActivating, false);
+    }
     std::optional<assist::PictureProperties> picture;
     if (const auto n = assist::selected_picture(form)) {
         picture = assist::picture_properties(form, *n);
