@@ -56,15 +56,33 @@ std::string join(const std::vector<std::string>& parts) {
 
 } // namespace
 
-bool is_vb_identifier(std::string_view name) {
-    if (name.empty() || name.size() > 255 || !letter(name.front())) {
-        return false;
+bool is_vb_identifier(std::string_view name) { return name_problem(name).empty(); }
+
+std::string name_problem(std::string_view name) {
+    if (name.empty()) {
+        return "a NAME cannot be empty";
     }
-    if (!std::all_of(name.begin(), name.end(),
-                     [](char c) { return letter(c) || digit(c) || c == '_'; })) {
-        return false;
+    if (name.size() > 255) {
+        return "longer than 255 characters";
     }
-    return std::find(kReserved.begin(), kReserved.end(), lower(name)) == kReserved.end();
+    if (!letter(name.front())) {
+        return "must begin with a letter";
+    }
+    const auto bad = std::find_if(name.begin(), name.end(),
+                                  [](char c) { return !letter(c) && !digit(c) && c != '_'; });
+    if (bad != name.end()) {
+        if (*bad == ' ') {
+            return "no spaces: letters, digits and _ only";
+        }
+        // A byte of a longer character is no character to show.
+        const bool ascii = static_cast<unsigned char>(*bad) < 0x80;
+        return (ascii ? "\"" + std::string(1, *bad) + "\"" : std::string("a non-ASCII letter")) +
+               " is not allowed: letters, digits and _ only";
+    }
+    if (std::find(kReserved.begin(), kReserved.end(), lower(name)) != kReserved.end()) {
+        return "\"" + std::string(name) + "\" is a word of Visual Basic";
+    }
+    return {};
 }
 
 int hotspot_code_number(const Form1& form, int j) {

@@ -12,6 +12,8 @@ namespace assist {
 // Whether a NAME can stand in a Visual Basic line: a letter first, then
 // letters, digits or underscores, at most 255 characters, no reserved word.
 bool is_vb_identifier(std::string_view name);
+// Why NAME is not one, in a few words; empty when it is.
+std::string name_problem(std::string_view name);
 
 // Something in the design that gives code the pad application cannot use.
 struct CodeProblem {

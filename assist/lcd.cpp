@@ -57,6 +57,20 @@ int first_twip(int position) {
     return lo;
 }
 
+int first_size_twip(int size) {
+    if (size <= 0) {
+        return 0;
+    }
+    // Sizes count 30.9 twips a pixel and change by at most one a twip; the
+    // estimate lies within a pixel of the answer.
+    constexpr int kMax = std::numeric_limits<std::int16_t>::max();
+    int t = std::clamp(static_cast<int>((size - 0.5) * 30.9) - 32, 0, kMax);
+    while (t < kMax && ConvertNumbersSize(static_cast<std::int16_t>(t), true) < size) {
+        ++t;
+    }
+    return t;
+}
+
 tk::Rect lcd_area() {
     return {0, 0, static_cast<float>(first_twip(kLcdWidth)),
             static_cast<float>(first_twip(kLcdHeight))};

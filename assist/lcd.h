@@ -22,6 +22,8 @@ using codegen::line_numbers;
 // The first twip, from 0, whose converted position is at least `position`
 // (an LCD column or row, also beyond the LCD's edge).
 int first_twip(int position);
+// The same for a size: the first twip, from 0, whose converted size is at least `size`.
+int first_size_twip(int size);
 // The LCD's area on the canvas: the twips whose positions convert to
 // 0 ... 239 across and 0 ... 127 down.
 tk::Rect lcd_area();

@@ -8,12 +8,12 @@
 
 namespace assist {
 
-namespace {
-
-// The twip nearest to `twips` whose converted position is `steps` away from
-// its own. Positions change by at most one per twip, so the first twip that
-// reaches the next position holds exactly it.
-float step(float twips, int steps) {
+// Positions change by at most one per twip, so the first twip that reaches
+// the next position holds exactly it.
+float nudged(float twips, int steps) {
+    if (steps == 0) {
+        return twips;
+    }
     const int at = ConvertNumbers(twips_to_int16(twips), true);
     if (steps > 0) {
         return static_cast<float>(first_twip(at + steps));
@@ -22,8 +22,6 @@ float step(float twips, int steps) {
     // it falls off the canvas, where the limits catch it.
     return static_cast<float>(first_twip(at + steps + 1) - 1);
 }
-
-} // namespace
 
 std::optional<int> selected_picture(const Form1& form) {
     if (!form.lblPicture(1).visible) {
@@ -43,10 +41,10 @@ bool nudge(Form1& form, int dx, int dy) {
     }
     tk::Image& image = form.Image(*n);
     if (dx != 0) {
-        image.left = step(image.left, dx);
+        image.left = nudged(image.left, dx);
     }
     if (dy != 0) {
-        image.top = step(image.top, dy);
+        image.top = nudged(image.top, dy);
     }
     picture_slots::keep_on_canvas(image);
     picture_slots::place_markers(form, image);

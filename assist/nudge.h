@@ -11,6 +11,9 @@ namespace assist {
 // intPic names a slot that holds a picture.
 std::optional<int> selected_picture(const Form1& form);
 
+// The twip nearest to `twips` whose converted position is `steps` away from its own.
+float nudged(float twips, int steps);
+
 // Moves the selected picture by whole LCD pixels: dx across, dy down. Each
 // step is the smallest change in twips after which the converted position
 // differs by one; the drop's canvas limits then apply. Only Left and Top

@@ -12,9 +12,12 @@ class Form1;
 
 namespace assist {
 
-// The keys, in lines under the read-outs.
-inline constexpr std::array<const char*, 2> kKeysLines = {"Ctrl+Z undo \u00b7 arrow keys nudge",
-                                                          "Ctrl+S save \u00b7 Ctrl+O open"};
+// The keys, in lines at the foot of the right column, below the line that
+// says what the arrows move (arrows_line).
+inline constexpr std::array<const char*, 3> kKeysLines = {
+    "F6 next \u00b7 Del delete \u00b7 F4 panel", "Esc cancel \u00b7 Ctrl+Z undo",
+    "Ctrl+S save \u00b7 Ctrl+O open"};
+inline constexpr std::size_t kKeysRows = kKeysLines.size() + 1;
 
 // Short of room, lines of a lower rank give way first.
 inline constexpr int kRankPointer = 0;   // the pointer, the band

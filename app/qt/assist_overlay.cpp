@@ -9,6 +9,7 @@
 #include "document/recovery.h"
 #include "form1.h"
 #include "program.h"
+#include "properties_panel.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -35,6 +36,8 @@ constexpr float kReadoutLeft = 10035;
 constexpr float kReadoutTop = 2340;
 constexpr float kReadoutBottom = 3960;
 constexpr float kPanelRight = 12480;
+// The keys' lines stand at the foot of the right column, above the properties' button.
+constexpr float kKeysBottom = 7125;
 
 // A line in rows no wider than width, broken between words.
 QStringList wrapped(const QString& line, const QFontMetrics& metrics, int width) {
@@ -72,6 +75,14 @@ AssistOverlay::~AssistOverlay() {
     }
 }
 
+PropertiesPanel* AssistOverlay::properties() const { return panel_.data(); }
+
+QRect AssistOverlay::keys_rect() const {
+    const int height = QFontMetrics(view_->font()).height() * static_cast<int>(assist::kKeysRows);
+    const QRect foot = px_rect({kReadoutLeft, 0, kPanelRight - kReadoutLeft, kKeysBottom});
+    return {foot.left(), foot.bottom() + 1 - height, foot.width(), height};
+}
+
 QRect AssistOverlay::readout_rect() const {
     return px_rect(
         {kReadoutLeft, kReadoutTop, kPanelRight - kReadoutLeft, kReadoutBottom - kReadoutTop});
@@ -87,6 +98,7 @@ void AssistOverlay::after_action(WindowView* form_view) {
         view_widget_ = form_view;
         if (view_) {
             view_->set_overlay(this);
+            panel_ = new PropertiesPanel(*view_, program_, dispatcher_);
         }
     }
     if (document_ != nullptr) {
@@ -101,6 +113,10 @@ void AssistOverlay::after_action(WindowView* form_view) {
     }
     if (!view_ || form_ == nullptr) {
         return;
+    }
+    last_.follow(*form_);
+    if (panel_) {
+        panel_->follow(*form_);
     }
     follow_read_out();
     // The bands follow the pictures and hotspots: worked out again only when
@@ -164,6 +180,20 @@ void AssistOverlay::follow_read_out() {
     if (!recovery_failure_.empty()) {
         const int group = lines.empty() ? 0 : lines.back().group + 1;
         lines.push_back({recovery_failure_, assist::kRankNotice, group});
+    }
+    // The enable list's field keeps the arrows while it has the focus.
+    const QWidget* list = view_->widget_for(form_->cboDisable);
+    const QWidget* focus = QApplication::focusWidget();
+    const bool list_focus = list != nullptr && focus != nullptr &&
+                            (focus == list || list->isAncestorOf(focus));
+    QStringList keys = {
+        QString::fromStdString(assist::arrows_line(*form_, last_.target(*form_), list_focus))};
+    for (const char* line : assist::kKeysLines) {
+        keys << QString::fromUtf8(line);
+    }
+    if (keys != keys_) {
+        keys_ = std::move(keys);
+        view_->invalidate(keys_rect());
     }
     if (lines == read_out_) {
         return;
@@ -235,16 +265,17 @@ void AssistOverlay::paint_above(QPainter& painter, const QRegion& area) {
         }
     }
     const QRect area_rect = readout_rect();
-    if (!area.intersects(area_rect)) {
+    const QRect keys_area = keys_rect();
+    if (!area.intersects(area_rect) && !area.intersects(keys_area)) {
         painter.restore();
         return;
     }
     // The read-outs, on the panel's face, in the window's font; only the rows
     // the area touches: shaping text is the dearest part of a frame.
-    painter.setClipRegion(area & area_rect);
+    painter.setClipRegion(area & (QRegion(area_rect) + keys_area));
     const QFontMetrics metrics(painter.font());
     const auto rows = static_cast<std::size_t>(rows_.size());
-    constexpr std::size_t keys = assist::kKeysLines.size();
+    const auto keys = static_cast<std::size_t>(keys_.size());
     const bool all = static_cast<std::size_t>(painted_.size()) != rows + keys;
     if (all) {
         painted_ = QStringList(static_cast<qsizetype>(rows + keys));
@@ -262,19 +293,18 @@ void AssistOverlay::paint_above(QPainter& painter, const QRegion& area) {
     painter.setPen(view_->palette().color(QPalette::PlaceholderText));
     for (std::size_t k = 0; k < keys; ++k) {
         QString& line = painted_[static_cast<qsizetype>(rows + k)];
-        line = metrics.elidedText(QString::fromUtf8(assist::kKeysLines[k]), Qt::ElideRight,
-                                  text.width());
-        const int from_bottom = static_cast<int>(keys - 1 - k) * metrics.height();
-        painter.drawText(text.left(), text.bottom() - metrics.descent() - from_bottom, line);
+        line = metrics.elidedText(keys_[static_cast<qsizetype>(k)], Qt::ElideRight, text.width());
+        painter.drawText(
+            text.left(),
+            keys_area.top() + static_cast<int>(k) * metrics.height() + metrics.ascent(), line);
     }
     painter.restore();
 }
 
 QStringList AssistOverlay::readout_rows(const std::vector<assist::ReadOutLine>& lines,
                                         const QFontMetrics& metrics) const {
-    // The keys' lines keep their place; short of room, the pointer goes first.
-    const int room = std::max(0, readout_rect().height() / metrics.height() -
-                                     static_cast<int>(assist::kKeysLines.size()));
+    // Short of room, the pointer goes first.
+    const int room = std::max(0, readout_rect().height() / metrics.height());
     const int width = readout_rect().width() - 4;
     std::vector<QStringList> wrapped_lines;
     std::vector<int> heights;
@@ -350,8 +380,27 @@ bool AssistOverlay::handle_key(const QKeyEvent& key) {
             return true;
         }
     }
+    if (key.key() == Qt::Key_F4 && mods == Qt::NoModifier && panel_) {
+        panel_->toggle();
+        return true;
+    }
+    if (key.key() == Qt::Key_Escape && mods == Qt::NoModifier && form_->pointer_captured() &&
+        before_press_) {
+        run([this](Form1& form) { assist::cancel_press(form, *before_press_); });
+        return true;
+    }
+    if (key.key() == Qt::Key_F6 && (mods & ~Qt::ShiftModifier) == 0) {
+        const int step = mods == Qt::ShiftModifier ? -1 : 1;
+        run([this, step](Form1& form) { assist::walk(form, last_.target(form), step); });
+        return true;
+    }
     if (in_edit_field()) {
         return false;
+    }
+    if (key.key() == Qt::Key_Delete && mods == Qt::NoModifier &&
+        last_.target(*form_).kind != assist::Selected::None) {
+        run([this](Form1& form) { assist::delete_selected(form, last_.target(form)); });
+        return true;
     }
     if ((key.key() == Qt::Key_Z && mods == Qt::ControlModifier)) {
         run([this](Form1&) { program_.undo(); });
@@ -362,7 +411,7 @@ bool AssistOverlay::handle_key(const QKeyEvent& key) {
         run([this](Form1&) { program_.redo(); });
         return true;
     }
-    if ((mods & ~Qt::ShiftModifier) != 0 || !assist::selected_picture(*form_)) {
+    if ((mods & ~Qt::ShiftModifier) != 0 || last_.target(*form_).kind == assist::Selected::None) {
         return false;
     }
     const int by = mods == Qt::ShiftModifier ? 8 : 1;
@@ -388,7 +437,8 @@ bool AssistOverlay::handle_key(const QKeyEvent& key) {
     if (!key.isAutoRepeat()) {
         ++arrow_presses_;
     }
-    run([dx, dy](Form1& form) { assist::nudge(form, dx, dy); }, arrow_presses_);
+    run([this, dx, dy](Form1& form) { assist::nudge_selected(form, last_.target(form), dx, dy); },
+        arrow_presses_);
     return true;
 }
 
@@ -404,6 +454,18 @@ bool AssistOverlay::eventFilter(QObject* watched, QEvent* event) {
         }
         return handle_key(static_cast<const QKeyEvent&>(*event));
     }
+    case QEvent::MouseButtonPress:
+        if (watched == view_widget_.data() && !form_->pointer_captured()) {
+            before_press_ = std::make_unique<FormState>(form_->state());
+        }
+        return false;
+    case QEvent::FocusIn:
+        // The arrows' line says whether the enable list takes them.
+        if (auto* widget = qobject_cast<QWidget*>(watched);
+            widget != nullptr && widget->window() == view_widget_.data() && !dispatcher_.busy()) {
+            follow_read_out();
+        }
+        return false;
     case QEvent::Enter:
     case QEvent::MouseMove:
         if (watched == view_widget_.data()) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
+#include "assist/keyboard.h"
 #include "window_view.h"
 
 #include <QFontMetrics>
@@ -11,10 +12,12 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 class Form1;
+struct FormState;
 class Program;
 namespace document {
 class Document;
@@ -25,11 +28,15 @@ struct ReadOutLine;
 
 namespace padscreen_qt {
 
+class PropertiesPanel;
+
 // Draws on Form1's view what assist/ computes (the LCD's frame and centre
 // mark above the grid, hatching where a line reaches past the LCD, the
-// read-outs on the panel) and maps the keys: arrows nudge the selected
-// picture, Ctrl+Z undoes, Ctrl+Shift+Z and Ctrl+Y redo; in an edit field those
-// keys stay the field's.
+// read-outs on the panel) and maps the keys: arrows nudge the picture or
+// hotspot selected last, F6 and Shift+F6 walk the selection, Delete deletes
+// as the button does, Escape cancels a press in progress, F4 shows the
+// properties, Ctrl+Z undoes, Ctrl+Shift+Z and Ctrl+Y redo; in an edit field
+// arrows, Delete and Ctrl+Z stay the field's.
 class AssistOverlay : public QObject, public ViewOverlay {
 public:
     AssistOverlay(Program& program, Dispatcher& dispatcher);
@@ -52,6 +59,7 @@ public:
     // The read-out rows as last painted (a long line wraps over several), the
     // keys' lines last.
     const QStringList& painted_lines() const { return painted_; }
+    PropertiesPanel* properties() const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -63,6 +71,7 @@ private:
     static bool in_edit_field();
     void run(const std::function<void(Form1&)>& action, std::uint64_t gesture = 0);
     QRect readout_rect() const;
+    QRect keys_rect() const;
     // The rows the lines take in the room there is; where the k-th row lies.
     QStringList readout_rows(const std::vector<assist::ReadOutLine>& lines,
                              const QFontMetrics& metrics) const;
@@ -91,6 +100,10 @@ private:
     QStringList rows_;                          // read_out_ in rows, as last asked to paint
     std::vector<QRect> marks_;                  // as last asked to paint
     QStringList painted_;
+    QStringList keys_; // the keys' lines, the arrows' first
+    QPointer<PropertiesPanel> panel_;
+    assist::LastSelected last_;
+    std::unique_ptr<FormState> before_press_; // the window as the press in progress found it
 };
 
 } // namespace padscreen_qt
