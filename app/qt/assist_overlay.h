@@ -3,6 +3,7 @@
 
 #include "window_view.h"
 
+#include <QFont>
 #include <QFontMetrics>
 #include <QObject>
 #include <QPointer>
@@ -52,6 +53,8 @@ public:
     // The read-out rows as last painted (a long line wraps over several), the
     // keys' lines last.
     const QStringList& painted_lines() const { return painted_; }
+    // Every read-out line, whole, one a line: what the tooltip and a screen reader get.
+    QString full_text() const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -64,8 +67,7 @@ private:
     void run(const std::function<void(Form1&)>& action, std::uint64_t gesture = 0);
     QRect readout_rect() const;
     // The rows the lines take in the room there is; where the k-th row lies.
-    QStringList readout_rows(const std::vector<assist::ReadOutLine>& lines,
-                             const QFontMetrics& metrics) const;
+    QStringList readout_rows(const std::vector<assist::ReadOutLine>& lines, const QFont& font);
     QRect readout_row(const QFontMetrics& metrics, std::size_t k) const;
     // Where the pictures a warning concerns are marked.
     std::vector<QRect> warning_marks() const;
@@ -89,7 +91,12 @@ private:
     std::vector<float> hatch_places_; // what hatched_ was worked out from; empty: nothing yet
     std::vector<assist::ReadOutLine> read_out_; // as last laid out
     QStringList rows_;                          // read_out_ in rows, as last asked to paint
-    std::vector<QRect> marks_;                  // as last asked to paint
+    bool clipped_ = false; // a line gave way or lost its end: the tooltip has them all
+    // Each line's rows as last broken, for this width and font.
+    std::vector<std::pair<std::string, QStringList>> wrap_cache_;
+    int wrap_width_ = 0;
+    QFont wrap_font_;
+    std::vector<QRect> marks_; // as last asked to paint
     QStringList painted_;
 };
 

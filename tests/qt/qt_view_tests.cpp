@@ -487,11 +487,16 @@ private Q_SLOTS:
 
         image = shot(view);
         QCOMPARE(image.pixel(482, 60), kPictureGrey); // the frame lies beneath
-        // Short of room, the pointer and the selections give way to the warnings.
-        const QStringList expected = {"Left out of the code while",
+        // The whole column has room for the pointer, both selections and the warnings.
+        const QStringList expected = {"Pointer  x 45  y 159",
+                                      "Picture 1: a.bmp",
+                                      "x 139  y 20  w 97  h 48",
+                                      "Hotspot 0 in the code",
+                                      "x 30  y 149  w 29  h 19",
+                                      "Past LCD: 40 down",
+                                      "Left out of the code while",
                                       "selected",
                                       "Past the LCD: hotspot 0",
-                                      "+6 more",
                                       QString::fromUtf8(assist::kKeysLines[0]),
                                       QString::fromUtf8(assist::kKeysLines[1])};
         QCOMPARE(run_->view.assist().painted_lines(), expected);
@@ -504,7 +509,7 @@ private Q_SLOTS:
     }
 
     // The read-out names hotspots by their code number, warns of what the code
-    // cannot use and says why a load did nothing; what has no room is counted.
+    // cannot use and says why a load did nothing; every line is shown whole.
     void read_out_lines_agree_with_the_code() {
         const auto make_hotspot = [this](int x) {
             auto& view = form_view();
@@ -543,14 +548,30 @@ private Q_SLOTS:
                  click_at(form_view(), centre_of(form().cmdNewPicture));
              },
              {"Not loaded: notes.png is not a picture this program reads"}},
-            {"more than there is room for",
+            {"every kind of line at once",
              [&] {
-                 for (const char* name : {"/a/1a.bmp", "/a/2b.bmp", "/a/3c.bmp", "/a/4d.bmp",
-                                          "/a/5e.bmp", "/a/6f.bmp", "/a/7g.bmp"}) {
-                     load_picture(name, 10, 10);
-                 }
+                 load_picture("/a/logo.bmp", 10, 10);
+                 load_picture("/b/logo.gif", 10, 10);
+                 load_picture("/a/2nd.bmp", 10, 10);
+                 load_picture("/a/3rd.bmp", 10, 10);
+                 load_picture("/a/wide.bmp", 200, 10);
+                 run_->view.dispatch([this] { form().Image(5).left = 9000; });
+                 auto& view = form_view();
+                 QTest::mousePress(view.windowHandle(), Qt::LeftButton, {}, QPoint(60, 300));
+                 send_move(view, QPoint(120, 340), Qt::LeftButton);
+                 QTest::mouseRelease(view.windowHandle(), Qt::LeftButton, {}, QPoint(120, 340));
+                 click_at(view, centre_of(form().cmdHotspot));
+                 const tk::Image& wide = form().Image(5); // selected, past the LCD
+                 click_at(view, QPoint(px(wide.left) + 5, px(wide.top) + 5));
+                 click_at(view, QPoint(90, 320));
+                 run_->platform.files.choose("/a/notes.png");
+                 click_at(view, centre_of(form().cmdNewPicture));
+                 QTest::mouseMove(view.windowHandle(), QPoint(200, 200));
              },
-             {"Not a valid NAME: 4d", "Not a valid NAME: 7g", "+3 more"}},
+             {"Pointer", "Picture 5: wide.bmp", "Past LCD: 256 right", "Hotspot 0 in the code",
+              "Past LCD: 40 down", "Left out of the code while selected", "Same NAME twice: logo",
+              "Not a valid NAME: 2nd", "Not a valid NAME: 3rd", "Past the LCD: wide, hotspot 0",
+              "Not loaded: notes.png"}},
         };
         for (const auto& c : cases) {
             cleanup();
@@ -562,6 +583,11 @@ private Q_SLOTS:
             const QString text = run_->view.assist().painted_lines().join(QLatin1Char(' '));
             for (const QString& line : c.shown) {
                 QVERIFY2(text.contains(line), qPrintable(QString::fromUtf8(c.what) + ": " + text));
+            }
+            // Nothing hidden: every line the read-out holds is painted whole.
+            const QString whole = text.simplified();
+            for (const QString& line : run_->view.assist().full_text().split(QLatin1Char('\n'))) {
+                QVERIFY2(whole.contains(line.simplified()), qPrintable(line + " in " + text));
             }
         }
     }
