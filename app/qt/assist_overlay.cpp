@@ -120,6 +120,25 @@ void AssistOverlay::after_action(WindowView* form_view) {
     for (int j = 1; j <= Form1::kHotspots; ++j) {
         add(form_->lbl(j), form_->lbl(j).visible);
     }
+    // Every hotspot's outline, over the pictures that may hide it.
+    std::vector<Outline> outlines;
+    for (int j = 1; j <= Form1::kHotspots; ++j) {
+        const tk::Label& label = form_->lbl(j);
+        if (label.visible) {
+            outlines.push_back({px_rect(label.window_rect()), to_qcolor(label.back_color)});
+        }
+    }
+    if (outlines != outlines_) {
+        QRegion changed;
+        for (const Outline& o : outlines_) {
+            changed += o.rect;
+        }
+        for (const Outline& o : outlines) {
+            changed += o.rect;
+        }
+        outlines_ = std::move(outlines);
+        view_->invalidate(changed);
+    }
     std::vector<QRect> marks = warning_marks();
     if (marks != marks_) {
         QRegion changed;
@@ -233,6 +252,14 @@ void AssistOverlay::paint_above(QPainter& painter, const QRegion& area) {
         painter.drawLines(lines);
     }
     painter.setClipping(false);
+    // Inside the label's own edge: where nothing lies over it, nothing changes.
+    for (const Outline& o : outlines_) {
+        if (area.intersects(o.rect) && o.rect.width() > 2 && o.rect.height() > 2) {
+            painter.setPen(QPen(o.colour, 2, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawRect(QRectF(o.rect).adjusted(1, 1, -1, -1));
+        }
+    }
     painter.setPen(QPen(kWarningMark, 2, Qt::DashLine));
     for (const QRect& mark : marks_) {
         if (area.intersects(mark.adjusted(-2, -2, 2, 2))) {

@@ -3,6 +3,7 @@
 
 #include "window_view.h"
 
+#include <QColor>
 #include <QFont>
 #include <QFontMetrics>
 #include <QObject>
@@ -97,6 +98,12 @@ private:
     int wrap_width_ = 0;
     QFont wrap_font_;
     std::vector<QRect> marks_; // as last asked to paint
+    struct Outline {
+        QRect rect;
+        QColor colour;
+        friend bool operator==(const Outline&, const Outline&) = default;
+    };
+    std::vector<Outline> outlines_; // the hotspots', as last asked to paint
     QStringList painted_;
 };
 
