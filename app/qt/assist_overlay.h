@@ -54,6 +54,8 @@ public:
     // The read-out rows as last painted (a long line wraps over several), the
     // keys' lines last.
     const QStringList& painted_lines() const { return painted_; }
+    // Where the read-outs are drawn on the view.
+    QRect readout_rect() const;
     // Every read-out line, whole, one a line: what the tooltip and a screen reader get.
     QString full_text() const;
 
@@ -66,7 +68,6 @@ private:
     // and Ctrl+Z undoes the typing.
     static bool in_edit_field();
     void run(const std::function<void(Form1&)>& action, std::uint64_t gesture = 0);
-    QRect readout_rect() const;
     // The rows the lines take in the room there is; where the k-th row lies.
     QStringList readout_rows(const std::vector<assist::ReadOutLine>& lines, const QFont& font);
     QRect readout_row(const QFontMetrics& metrics, std::size_t k) const;
