@@ -266,12 +266,11 @@ void Window::mouse_release(std::int16_t button, std::int16_t shift, float x, flo
         if (control->on_mouse_up) {
             control->on_mouse_up(relative(*control, button, shift, x, y));
         }
-        if (std::hypot(x - press_x_, y - press_y_) >= drag_distance) {
-            drag_ignored({*control, nullptr, false});
-        }
         // The click follows the release, and only over the control itself.
         if (takes_pointer(*control) && control->window_rect().contains(x, y)) {
             control->run_click();
+        } else if (std::hypot(x - press_x_, y - press_y_) >= drag_distance) {
+            drag_ignored({*control, nullptr, false});
         }
         break;
     case Capture::DragPending:

@@ -106,7 +106,7 @@ public:
     // Told when a press on a control ends, after the pointer travelled as far
     // as a drag, without a drop the window takes: a drag let go over a control
     // (`target`) or outside the window (`target` null), or a press on a control
-    // that does not drag (`dragged` false).
+    // that does not drag let go off it, where no click follows (`dragged` false).
     struct IgnoredDrag {
         Control& source;
         Control* target;
