@@ -31,7 +31,7 @@ const QColor kFrame(0, 150, 70);
 const QColor kCentreMark(130, 205, 160);
 const QColor kHatch(0, 110, 50);
 const QColor kWarningMark(230, 110, 0);
-// The keys' lines: lighter than the read-outs yet 7:1 on the panel's face.
+// The keys' lines: lighter than the read-outs yet 6.1:1 on the panel's face.
 const QColor kHint(0x59, 0x59, 0x59);
 
 // The read-out area: the right column below "Image Hotspot Enable", over the

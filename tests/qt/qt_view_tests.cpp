@@ -506,6 +506,14 @@ private Q_SLOTS:
         QVERIFY(count(image, hotspot, kHatch) > 100);
         QVERIFY(count(image, hotspot, kBlue) > 1000);
         QCOMPARE(count(image, QRect(281, 41, 206, 106), kHatch), 0); // the picture
+
+        // The picture laid over the hotspot: only its outline, 2 pixels wide, shows.
+        run_->view.dispatch([this] {
+            form().Image(1).left = 600;
+            form().Image(1).top = 4200;
+        });
+        image = shot(view);
+        QCOMPARE(count(image, hotspot, kBlue), 2 * (60 + 40) * 2 - 16);
     }
 
     // The read-out names hotspots by their code number, warns of what the code
