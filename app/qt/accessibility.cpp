@@ -36,8 +36,15 @@ QString numbers(const assist::LcdNumbers& n) {
     QString text =
         QStringLiteral("x %1, y %2, width %3, height %4").arg(n.x).arg(n.y).arg(n.w).arg(n.h);
     const assist::Overhang o = assist::overhang(n);
-    if (o.any()) {
-        text += QStringLiteral(", past the LCD by %1 right and %2 down").arg(o.right).arg(o.bottom);
+    QStringList past;
+    if (o.right > 0) {
+        past << QStringLiteral("%1 right").arg(o.right);
+    }
+    if (o.bottom > 0) {
+        past << QStringLiteral("%1 down").arg(o.bottom);
+    }
+    if (!past.isEmpty()) {
+        text += QStringLiteral(", past the LCD by ") + past.join(QStringLiteral(" and "));
     }
     return text;
 }
@@ -54,7 +61,7 @@ std::optional<int> selected_hotspot(const Form1& form) {
 
 // One thing drawn on the main window: a picture, a hotspot, the LCD's frame
 // or the read-outs. It has no object of its own; it reads the model each time.
-class Part : public QAccessibleInterface {
+class Part : public QAccessibleInterface, public QAccessibleTextInterface {
 public:
     enum class Kind { Picture, Hotspot, Lcd, ReadOuts };
     Part(WindowView* view, Kind kind, int n) : view_(view), kind_(kind), n_(n) {}
@@ -111,13 +118,15 @@ public:
                               .arg(n_)
                               .arg(QString::fromStdString(form->strFileName(n_).text()),
                                    numbers(assist::line_numbers(image)))
-                        : QStringLiteral("File %1").arg(QString::fromStdString(image.tag));
+                        : QStringLiteral("File %1").arg(QString::fromStdString(image.tag)) +
+                              state_words(assist::line_numbers(image));
         }
         case Kind::Hotspot:
             return name ? QStringLiteral("Hotspot %1 in the code: %2")
                               .arg(assist::hotspot_code_number(*form, n_))
                               .arg(numbers(assist::line_numbers(form->lbl(n_))))
-                        : QString();
+                        : QStringLiteral("Hotspot") +
+                              state_words(assist::line_numbers(form->lbl(n_)));
         case Kind::Lcd:
             return name ? QStringLiteral("LCD frame, %1 by %2 pixels")
                               .arg(assist::kLcdWidth)
@@ -128,6 +137,16 @@ public:
                         : (g_overlay != nullptr ? g_overlay->full_text() : QString());
         }
         return {};
+    }
+
+    // ", selected, past the LCD" as far as they hold: no state of the toolkit
+    // says "past the LCD".
+    QString state_words(const assist::LcdNumbers& n) const {
+        QString words = selected() ? QStringLiteral(", selected") : QString();
+        if (assist::overhang(n).any()) {
+            words += QStringLiteral(", past the LCD");
+        }
+        return words;
     }
 
     QRect rect() const override {
@@ -178,6 +197,33 @@ public:
         s.readOnly = kind_ == Kind::ReadOuts;
         s.multiLine = kind_ == Kind::ReadOuts;
         return s;
+    }
+
+    // The read-outs as text a screen reader can walk; read only, no caret.
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        return type == QAccessible::TextInterface && kind_ == Kind::ReadOuts
+                   ? static_cast<QAccessibleTextInterface*>(this)
+                   : nullptr;
+    }
+    QString text(int start, int end) const override {
+        return text(QAccessible::Description).mid(start, end - start);
+    }
+    int characterCount() const override {
+        return static_cast<int>(text(QAccessible::Description).size());
+    }
+    void selection(int /*index*/, int* start, int* end) const override { *start = *end = 0; }
+    int selectionCount() const override { return 0; }
+    void addSelection(int /*start*/, int /*end*/) override {}
+    void removeSelection(int /*index*/) override {}
+    void setSelection(int /*index*/, int /*start*/, int /*end*/) override {}
+    int cursorPosition() const override { return 0; }
+    void setCursorPosition(int /*position*/) override {}
+    QRect characterRect(int /*offset*/) const override { return {}; }
+    int offsetAtPoint(const QPoint& /*point*/) const override { return -1; }
+    void scrollToSubstring(int /*start*/, int /*end*/) override {}
+    QString attributes(int offset, int* start, int* end) const override {
+        *start = *end = offset;
+        return {};
     }
 
     // The part a focus event was last sent for.
@@ -433,6 +479,8 @@ void announce(WindowView* form_view) {
         if (Part* read_outs = canvas->part(Part::Kind::ReadOuts, 0)) {
             QAccessibleEvent event(read_outs, QAccessible::DescriptionChanged);
             QAccessible::updateAccessibility(&event);
+            QAccessibleTextUpdateEvent text(read_outs, 0, g_announced.read_outs, now.read_outs);
+            QAccessible::updateAccessibility(&text);
         }
     }
     if (now.shown != g_announced.shown) {

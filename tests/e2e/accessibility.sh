@@ -29,10 +29,10 @@ trap 'cleanup; kill $BUS_PID 2>/dev/null || true' EXIT
 convert -size 100x50 xc:'#3060c0' BMP3:"$OUT/logo.bmp"
 start_app
 wid=$(wait_window '^Position Window$')
-drag_between "$wid" 30 30 60 50 # a band, then hotspot 0 from it
+drag_between "$wid" 30 290 60 310 # a band below the LCD, then hotspot 0 from it
 release
 click_control "$wid" 11160 120 1215 375 # C&reate Hotspot
-load_picture "$OUT/logo.bmp"        # over the hotspot, at the top-left corner
+load_picture "$OUT/logo.bmp"        # at the top-left corner
 click_at "$wid" 80 20                # selects the picture
 shot accessibility
 
@@ -63,12 +63,14 @@ combo = named("Image Hotspot Enable")
 assert combo.getRoleName() == "combo box", combo.getRoleName()
 assert [c for c in nodes if c.name == "Image Hotspot Enable" and c.getRoleName() == "text"]
 picture = named("Picture 1, logo: x 0, y 0, width 97, height 48")
-assert state(picture, pyatspi.STATE_SELECTED)
-hotspot = named("Hotspot 0 in the code: x 15, y 15, width 15, height 10")
+assert state(picture, pyatspi.STATE_SELECTED) and "selected" in picture.description
+hotspot = named("Hotspot 0 in the code: x 15, y 144, width 15, height 10, past the LCD by 26 down")
 assert not state(hotspot, pyatspi.STATE_SELECTED)
+assert hotspot.description == "Hotspot, past the LCD", hotspot.description
 named("LCD frame, 240 by 128 pixels")
 read_outs = named("Read-outs")
-assert "Picture 1: logo.bmp" in read_outs.description, read_outs.description
+text = read_outs.queryText()
+assert "Picture 1: logo.bmp" in text.getText(0, text.characterCount), read_outs.description
 named("Load Image")
 PY
 "$CLOSE_WINDOW" "$wid"
