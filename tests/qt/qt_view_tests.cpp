@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QHelpEvent>
 #include <QLineEdit>
 #include <QPaintEvent>
 #include <QPlainTextEdit>
@@ -20,6 +21,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QTest>
+#include <QToolTip>
 
 #include <algorithm>
 #include <functional>
@@ -598,6 +600,18 @@ private Q_SLOTS:
                 QVERIFY2(whole.contains(line.simplified()), qPrintable(line + " in " + text));
             }
         }
+    }
+
+    // A line cut short on the panel is whole in the read-outs' tooltip.
+    void a_cut_line_is_whole_in_the_tooltip() {
+        const QString name = QStringLiteral("a_file_name_longer_than_the_panel_is_wide.png");
+        run_->platform.files.choose("/a/" + name.toStdString());
+        click_at(form_view(), centre_of(form().cmdNewPicture));
+        const QRect area = run_->view.assist().readout_rect();
+        QHelpEvent help(QEvent::ToolTip, area.center(), form_view().mapToGlobal(area.center()));
+        QApplication::sendEvent(&form_view(), &help);
+        QTRY_VERIFY(QToolTip::isVisible());
+        QVERIFY2(QToolTip::text().contains(name), qPrintable(QToolTip::text()));
     }
 
     // Arrows move the selected picture by one LCD pixel (Shift: 8), Ctrl+Z
