@@ -227,7 +227,7 @@ public:
     }
 
     // The part a focus event was last sent for.
-    static inline const Part* announced_ = nullptr;
+    static inline Part* announced_ = nullptr;
 
 private:
     QPointer<WindowView> view_;
@@ -324,7 +324,8 @@ public:
         if (QAccessibleInterface* widget = QAccessibleWidget::focusChild()) {
             return widget;
         }
-        return const_cast<Part*>(Part::announced_);
+        Part* part = Part::announced_;
+        return part != nullptr && part->selected() ? part : nullptr;
     }
 
     static inline Canvas* canvas_ = nullptr;
@@ -401,6 +402,7 @@ struct Announced {
     std::optional<int> picture;
     std::optional<int> hotspot;
     QString read_outs;
+    QString focus_name;
 };
 Announced g_announced;
 
@@ -460,7 +462,7 @@ void announce(WindowView* form_view) {
     }
     Announced now{canvas->shown_parts().size(), assist::selected_picture(*form),
                   selected_hotspot(*form),
-                  g_overlay != nullptr ? g_overlay->full_text() : QString()};
+                  g_overlay != nullptr ? g_overlay->full_text() : QString(), QString()};
     // The newest selection takes the focus, as a click on a widget would.
     Part* focus = nullptr;
     if (now.hotspot && now.hotspot != g_announced.hotspot) {
@@ -474,6 +476,13 @@ void announce(WindowView* form_view) {
         QAccessible::updateAccessibility(&event);
         QAccessibleEvent selection(focus, QAccessible::Selection);
         QAccessible::updateAccessibility(&selection);
+    }
+    // The focused one moved or was renamed (a nudge, a drop, an undo): its new numbers.
+    Part* focused = Part::announced_;
+    now.focus_name = focused != nullptr ? focused->text(QAccessible::Name) : QString();
+    if (focus == nullptr && focused != nullptr && now.focus_name != g_announced.focus_name) {
+        QAccessibleEvent event(focused, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&event);
     }
     if (now.read_outs != g_announced.read_outs) {
         if (Part* read_outs = canvas->part(Part::Kind::ReadOuts, 0)) {
