@@ -35,6 +35,8 @@ click_control "$wid" 11160 120 1215 375 # C&reate Hotspot
 load_picture "$OUT/logo.bmp"        # at the top-left corner
 click_at "$wid" 80 20                # selects the picture
 shot accessibility
+click_control "$wid" 9840 1155 1215 375 # &Create Code: its text box has no label
+code=$(wait_window '^Visual Basic Code$')
 
 timeout 20 "$PY" - "$APP_PID" >"$OUT/tree.txt" 2>&1 <<'PY' || fail "tree: $(cat "$OUT/tree.txt")"
 import sys, pyatspi
@@ -72,7 +74,8 @@ read_outs = named("Read-outs")
 text = read_outs.queryText()
 assert "Picture 1: logo.bmp" in text.getText(0, text.characterCount), read_outs.description
 named("Load Image")
+assert [n for n in nodes if n.name == "Visual Basic Code" and n.getRoleName() == "text"]
 PY
-"$CLOSE_WINDOW" "$wid"
+"$CLOSE_WINDOW" "$code"
 wait_exit
 echo "accessibility: ok"
