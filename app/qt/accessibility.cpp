@@ -11,7 +11,6 @@
 #include <QAbstractItemView>
 #include <QAccessible>
 #include <QAccessibleWidget>
-#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPointer>
