@@ -72,6 +72,43 @@ void Outcomes::watch_clicks(Form1& form) {
             hotspot_refused_ = all_shown;
         }
     });
+    form.on_drag_ignored([this, &form](const tk::Window::IgnoredDrag& drag) {
+        if (std::string line = ignored_drag_line(form, drag); !line.empty()) {
+            say(std::move(line));
+        }
+    });
+}
+
+std::string Outcomes::ignored_drag_line(const Form1& form, const tk::Window::IgnoredDrag& drag) {
+    int slot = 0;
+    for (int k = 1; k <= Form1::kSlots; ++k) {
+        slot = &drag.source == &form.Image(k) ? k : slot;
+    }
+    if (slot == 0) {
+        return {};
+    }
+    const std::string picture = "Not moved: picture " + std::to_string(slot);
+    if (!drag.dragged) {
+        return picture + " is selected and does not drag; click it to let it go, or use the "
+                         "arrow keys";
+    }
+    std::string where = "outside the window";
+    if (drag.target == &drag.source) {
+        where = "on itself";
+    } else if (drag.target != nullptr && drag.target->kind() == tk::Kind::Image) {
+        for (int k = 1; k <= Form1::kSlots; ++k) {
+            where = drag.target == &form.Image(k) ? "on picture " + std::to_string(k) : where;
+        }
+    } else if (drag.target != nullptr) {
+        where = "on the panel";
+        for (int j = 1; j <= Form1::kHotspots; ++j) {
+            where = drag.target == &form.lbl(j) ? "on a hotspot" : where;
+        }
+        for (int m = 1; m <= 4; ++m) {
+            where = drag.target == &form.lblPicture(m) ? "on a selection marker" : where;
+        }
+    }
+    return picture + " was let go " + where + "; only the bare grid takes a drop";
 }
 
 void Outcomes::after_action(Program& program) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform.h"
+#include "toolkit/window.h"
 
 #include <cstdint>
 #include <optional>
@@ -13,9 +14,9 @@ class Program;
 
 namespace assist {
 
-// Says on the panel why "&Load Image" loaded nothing or "C&reate Hotspot" made
-// nothing, where the program's own handlers stay silent. It stands between the
-// program and its services, to learn which picture file was chosen and why its
+// Says on the panel why "&Load Image" loaded nothing, "C&reate Hotspot" made
+// nothing or a picture's drag moved nothing, where the program's own handlers stay silent. It
+// stands between the program and its services, to learn which picture file was chosen and why its
 // load failed, and is told of the main window's clicks; it decides once the
 // action is over. No handler is replaced.
 class Outcomes {
@@ -70,6 +71,8 @@ private:
     };
 
     void watch_clicks(Form1& form);
+    // Why a picture's drag moved nothing; empty for other controls.
+    static std::string ignored_drag_line(const Form1& form, const tk::Window::IgnoredDrag& drag);
     void after_action(Program& program);
     void say(std::string line);
 

@@ -9,7 +9,7 @@ packages=(cmake make g++ pkg-config qt6-base-dev qt6-svg-dev qt6-image-formats-p
           dpkg-dev lintian desktop-file-utils appstream x11-utils man-db
           shared-mime-info libglib2.0-bin
           openbox fonts-liberation fonts-urw-base35 libfontconfig-dev nlohmann-json3-dev
-          python3 python3-jsonschema)
+          python3 python3-jsonschema python3-pyatspi at-spi2-core dbus)
 packages+=("$@") # extra ones a CI step needs, e.g. the fuzz build's compiler
 
 missing=()

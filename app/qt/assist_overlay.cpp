@@ -13,9 +13,11 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
+#include <QToolTip>
 
 #include <algorithm>
 #include <cmath>
@@ -30,11 +32,13 @@ const QColor kFrame(0, 150, 70);
 const QColor kCentreMark(130, 205, 160);
 const QColor kHatch(0, 110, 50);
 const QColor kWarningMark(230, 110, 0);
+// The keys' lines: lighter than the read-outs yet 6.1:1 on the panel's face.
+const QColor kHint(0x59, 0x59, 0x59);
 
-// The read-out area on the panel, below "Image Hotspot Enable".
+// The read-out area: the right column below "Image Hotspot Enable", over the
+// panel and the bare window beneath it, down to the keys' lines.
 constexpr float kReadoutLeft = 10035;
 constexpr float kReadoutTop = 2340;
-constexpr float kReadoutBottom = 3960;
 constexpr float kPanelRight = 12480;
 // The keys' lines stand at the foot of the right column, above the properties' button.
 constexpr float kKeysBottom = 7125;
@@ -84,8 +88,8 @@ QRect AssistOverlay::keys_rect() const {
 }
 
 QRect AssistOverlay::readout_rect() const {
-    return px_rect(
-        {kReadoutLeft, kReadoutTop, kPanelRight - kReadoutLeft, kReadoutBottom - kReadoutTop});
+    const QRect column = px_rect({kReadoutLeft, kReadoutTop, kPanelRight - kReadoutLeft, 0});
+    return {column.left(), column.top(), column.width(), keys_rect().top() - column.top()};
 }
 
 void AssistOverlay::after_action(WindowView* form_view) {
@@ -130,6 +134,25 @@ void AssistOverlay::after_action(WindowView* form_view) {
     }
     for (int j = 1; j <= Form1::kHotspots; ++j) {
         add(form_->lbl(j), form_->lbl(j).visible);
+    }
+    // Every hotspot's outline, over the pictures that may hide it.
+    std::vector<Outline> outlines;
+    for (int j = 1; j <= Form1::kHotspots; ++j) {
+        const tk::Label& label = form_->lbl(j);
+        if (label.visible) {
+            outlines.push_back({px_rect(label.window_rect()), to_qcolor(label.back_color)});
+        }
+    }
+    if (outlines != outlines_) {
+        QRegion changed;
+        for (const Outline& o : outlines_) {
+            changed += o.rect;
+        }
+        for (const Outline& o : outlines) {
+            changed += o.rect;
+        }
+        outlines_ = std::move(outlines);
+        view_->invalidate(changed);
     }
     std::vector<QRect> marks = warning_marks();
     if (marks != marks_) {
@@ -199,7 +222,7 @@ void AssistOverlay::follow_read_out() {
         return;
     }
     const QFontMetrics metrics(view_->font());
-    QStringList rows = readout_rows(lines, metrics);
+    QStringList rows = readout_rows(lines, view_->font());
     read_out_ = std::move(lines);
     if (rows.size() != rows_.size()) {
         rows_ = std::move(rows);
@@ -258,6 +281,14 @@ void AssistOverlay::paint_above(QPainter& painter, const QRegion& area) {
         painter.drawLines(lines);
     }
     painter.setClipping(false);
+    // Inside the label's own edge: where nothing lies over it, nothing changes.
+    for (const Outline& o : outlines_) {
+        if (area.intersects(o.rect) && o.rect.width() > 2 && o.rect.height() > 2) {
+            painter.setPen(QPen(o.colour, 2, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawRect(QRectF(o.rect).adjusted(1, 1, -1, -1));
+        }
+    }
     painter.setPen(QPen(kWarningMark, 2, Qt::DashLine));
     for (const QRect& mark : marks_) {
         if (area.intersects(mark.adjusted(-2, -2, 2, 2))) {
@@ -290,7 +321,7 @@ void AssistOverlay::paint_above(QPainter& painter, const QRegion& area) {
             painter.drawText(text.left(), row.top() + metrics.ascent(), painted_[at]);
         }
     }
-    painter.setPen(view_->palette().color(QPalette::PlaceholderText));
+    painter.setPen(kHint);
     for (std::size_t k = 0; k < keys; ++k) {
         QString& line = painted_[static_cast<qsizetype>(rows + k)];
         line = metrics.elidedText(keys_[static_cast<qsizetype>(k)], Qt::ElideRight, text.width());
@@ -302,25 +333,53 @@ void AssistOverlay::paint_above(QPainter& painter, const QRegion& area) {
 }
 
 QStringList AssistOverlay::readout_rows(const std::vector<assist::ReadOutLine>& lines,
-                                        const QFontMetrics& metrics) const {
+                                        const QFont& font) {
     // Short of room, the pointer goes first.
+    const QFontMetrics metrics(font);
     const int room = std::max(0, readout_rect().height() / metrics.height());
     const int width = readout_rect().width() - 4;
-    std::vector<QStringList> wrapped_lines;
-    std::vector<int> heights;
-    for (const assist::ReadOutLine& line : lines) {
-        wrapped_lines.push_back(wrapped(QString::fromStdString(line.text), metrics, width));
-        heights.push_back(static_cast<int>(wrapped_lines.back().size()));
+    // Breaking lines costs more than the rest of a pointer move: a line keeps
+    // its rows while its text, the width and the font stay.
+    if (width != wrap_width_ || font != wrap_font_) {
+        wrap_cache_.clear();
+        wrap_width_ = width;
+        wrap_font_ = font;
     }
+    std::vector<std::pair<std::string, QStringList>> cache;
+    std::vector<int> heights;
+    clipped_ = false;
+    for (const assist::ReadOutLine& line : lines) {
+        const auto kept = std::find_if(wrap_cache_.begin(), wrap_cache_.end(),
+                                       [&line](const auto& c) { return c.first == line.text; });
+        QStringList rows = kept != wrap_cache_.end()
+                               ? kept->second
+                               : wrapped(QString::fromStdString(line.text), metrics, width);
+        clipped_ = clipped_ || std::any_of(rows.begin(), rows.end(), [](const QString& row) {
+                       return row.endsWith(QChar(0x2026));
+                   });
+        heights.push_back(static_cast<int>(rows.size()));
+        cache.emplace_back(line.text, std::move(rows));
+    }
+    wrap_cache_ = std::move(cache);
     const assist::Fitted fitted = assist::fit(lines, heights, room);
     QStringList rows;
     for (const std::size_t k : fitted.shown) {
-        rows << wrapped_lines[k];
+        rows << wrap_cache_[k].second;
     }
     if (fitted.hidden > 0 && room > 0) {
-        rows << QString::fromStdString(assist::more_line(fitted.hidden));
+        rows << QString::fromStdString(assist::more_line(fitted.hidden)) +
+                    QStringLiteral(": point here for all");
+        clipped_ = true;
     }
     return rows;
+}
+
+QString AssistOverlay::full_text() const {
+    QStringList all;
+    for (const assist::ReadOutLine& line : read_out_) {
+        all << QString::fromStdString(line.text);
+    }
+    return all.join(QLatin1Char('\n'));
 }
 
 std::vector<QRect> AssistOverlay::warning_marks() const {
@@ -368,7 +427,8 @@ bool AssistOverlay::handle_key(const QKeyEvent& key) {
     if (document_ != nullptr && (mods & Qt::ControlModifier) != 0 && !dispatcher_.busy()) {
         const bool shift = mods == (Qt::ControlModifier | Qt::ShiftModifier);
         if (key.key() == Qt::Key_S && (mods == Qt::ControlModifier || shift)) {
-            dispatcher_.dispatch([this, shift] { shift ? document_->save_as() : document_->save(); });
+            dispatcher_.dispatch(
+                [this, shift] { shift ? document_->save_as() : document_->save(); });
             return true;
         }
         if (key.key() == Qt::Key_O && mods == Qt::ControlModifier) {
@@ -472,6 +532,15 @@ bool AssistOverlay::eventFilter(QObject* watched, QEvent* event) {
             pointer_inside_ = true;
         }
         return false;
+    case QEvent::ToolTip: {
+        // Lines that gave way or were cut short: the whole list, under the pointer.
+        const auto& help = static_cast<const QHelpEvent&>(*event);
+        if (watched != view_widget_.data() || !clipped_ || !readout_rect().contains(help.pos())) {
+            return false;
+        }
+        QToolTip::showText(help.globalPos(), full_text(), view_widget_.data(), readout_rect());
+        return true;
+    }
     case QEvent::Leave:
         if (watched == view_widget_.data()) {
             pointer_inside_ = false;

@@ -4,6 +4,8 @@
 #include "assist/keyboard.h"
 #include "window_view.h"
 
+#include <QColor>
+#include <QFont>
 #include <QFontMetrics>
 #include <QObject>
 #include <QPointer>
@@ -60,6 +62,10 @@ public:
     // keys' lines last.
     const QStringList& painted_lines() const { return painted_; }
     PropertiesPanel* properties() const;
+    // Where the read-outs are drawn on the view.
+    QRect readout_rect() const;
+    // Every read-out line, whole, one a line: what the tooltip and a screen reader get.
+    QString full_text() const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -70,11 +76,9 @@ private:
     // and Ctrl+Z undoes the typing.
     static bool in_edit_field();
     void run(const std::function<void(Form1&)>& action, std::uint64_t gesture = 0);
-    QRect readout_rect() const;
     QRect keys_rect() const;
     // The rows the lines take in the room there is; where the k-th row lies.
-    QStringList readout_rows(const std::vector<assist::ReadOutLine>& lines,
-                             const QFontMetrics& metrics) const;
+    QStringList readout_rows(const std::vector<assist::ReadOutLine>& lines, const QFont& font);
     QRect readout_row(const QFontMetrics& metrics, std::size_t k) const;
     // Where the pictures a warning concerns are marked.
     std::vector<QRect> warning_marks() const;
@@ -98,7 +102,18 @@ private:
     std::vector<float> hatch_places_; // what hatched_ was worked out from; empty: nothing yet
     std::vector<assist::ReadOutLine> read_out_; // as last laid out
     QStringList rows_;                          // read_out_ in rows, as last asked to paint
-    std::vector<QRect> marks_;                  // as last asked to paint
+    bool clipped_ = false; // a line gave way or lost its end: the tooltip has them all
+    // Each line's rows as last broken, for this width and font.
+    std::vector<std::pair<std::string, QStringList>> wrap_cache_;
+    int wrap_width_ = 0;
+    QFont wrap_font_;
+    std::vector<QRect> marks_; // as last asked to paint
+    struct Outline {
+        QRect rect;
+        QColor colour;
+        friend bool operator==(const Outline&, const Outline&) = default;
+    };
+    std::vector<Outline> outlines_; // the hotspots', as last asked to paint
     QStringList painted_;
     QStringList keys_; // the keys' lines, the arrows' first
     QPointer<PropertiesPanel> panel_;

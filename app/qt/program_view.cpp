@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "program_view.h"
 
+#include "accessibility.h"
 #include "assist_overlay.h"
 #include "form1.h"
 #include "program.h"
@@ -26,7 +27,9 @@ private:
 
 ProgramView::ProgramView(Program& program, QIcon icon)
     : program_(program), icon_(std::move(icon)),
-      assist_(std::make_unique<AssistOverlay>(program, *this)) {}
+      assist_(std::make_unique<AssistOverlay>(program, *this)) {
+    accessibility::install(*assist_);
+}
 
 ProgramView::~ProgramView() {
     for (auto& [id, view] : views_) {
@@ -101,6 +104,7 @@ void ProgramView::sync() {
     // One user action is over: the drawing of our own.
     const Form1* form = program_.form1();
     assist_->after_action(form != nullptr ? view(form->id()) : nullptr);
+    accessibility::announce(form != nullptr ? view(form->id()) : nullptr);
     program_.collect_unloaded();
 }
 

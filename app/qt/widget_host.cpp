@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "widget_host.h"
 
+#include "accessibility.h"
+
 #include "kept_look_button.h"
 #include "units.h"
 
@@ -83,6 +85,7 @@ void WidgetHost::make_widgets(tk::Window& window) {
         }
         previous = w;
     }
+    accessibility::name_boxes(window, [this](const tk::Control& c) { return widget_for(c); });
 }
 
 QWidget* WidgetHost::widget_for(const tk::Control& control) const {

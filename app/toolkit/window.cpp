@@ -22,8 +22,7 @@ bool takes_pointer(const Control& c) {
 }
 } // namespace
 
-Window::Window(std::string name, std::string caption_text, float width, float height,
-               float drag)
+Window::Window(std::string name, std::string caption_text, float width, float height, float drag)
     : caption(std::move(caption_text)), client_width(width), client_height(height),
       drag_distance(drag), name_(std::move(name)), id_(next_window_id++) {}
 
@@ -39,6 +38,12 @@ void Window::clicked(Control& control) {
     // By index: an observer may add another.
     for (std::size_t k = 0; k < click_observers_.size(); ++k) {
         click_observers_[k](control);
+    }
+}
+
+void Window::drag_ignored(const IgnoredDrag& drag) {
+    for (std::size_t k = 0; k < ignored_drag_observers_.size(); ++k) {
+        ignored_drag_observers_[k](drag);
     }
 }
 
@@ -264,6 +269,8 @@ void Window::mouse_release(std::int16_t button, std::int16_t shift, float x, flo
         // The click follows the release, and only over the control itself.
         if (takes_pointer(*control) && control->window_rect().contains(x, y)) {
             control->run_click();
+        } else if (std::hypot(x - press_x_, y - press_y_) >= drag_distance) {
+            drag_ignored({*control, nullptr, false});
         }
         break;
     case Capture::DragPending:
@@ -274,9 +281,14 @@ void Window::mouse_release(std::int16_t button, std::int16_t shift, float x, flo
     case Capture::Dragging:
         // Only the window's own bare surface takes a drop: not a control, not
         // a point beyond the client area, not another window lying over it.
-        if (!release_elsewhere_ && x >= 0 && y >= 0 && x < client_width && y < client_height &&
-            input_target(x, y) == nullptr && on_drag_drop) {
-            on_drag_drop(*control, x, y);
+        if (!release_elsewhere_ && x >= 0 && y >= 0 && x < client_width && y < client_height) {
+            if (Control* target = input_target(x, y)) {
+                drag_ignored({*control, target, true});
+            } else if (on_drag_drop) {
+                on_drag_drop(*control, x, y);
+            }
+        } else {
+            drag_ignored({*control, nullptr, true});
         }
         break;
     case Capture::None:

@@ -103,6 +103,18 @@ public:
         click_observers_.push_back(std::move(observer));
     }
     void clicked(Control& control); // by the control, after its handler
+    // Told when a press on a control ends, after the pointer travelled as far
+    // as a drag, without a drop the window takes: a drag let go over a control
+    // (`target`) or outside the window (`target` null), or a press on a control
+    // that does not drag let go off it, where no click follows (`dragged` false).
+    struct IgnoredDrag {
+        Control& source;
+        Control* target;
+        bool dragged;
+    };
+    void on_drag_ignored(std::function<void(const IgnoredDrag&)> observer) {
+        ignored_drag_observers_.push_back(std::move(observer));
+    }
 
     void request_close();
     void unload();
@@ -159,6 +171,8 @@ private:
     Control* focus_ = nullptr;
     std::uint64_t show_count_ = 0;
     std::vector<std::function<void(Control&)>> click_observers_;
+    std::vector<std::function<void(const IgnoredDrag&)>> ignored_drag_observers_;
+    void drag_ignored(const IgnoredDrag& drag);
 
     Capture capture_ = Capture::None;
     Control* captured_ = nullptr;

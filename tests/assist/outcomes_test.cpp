@@ -88,6 +88,42 @@ TEST_F(OutcomesTest, FullSlotsAndHotspotsSayWhyAndTheLineGoesAtTheNextStep) {
     EXPECT_EQ(outcomes.notice(), "");
 }
 
+// A picture's drag that moves nothing says why; one the grid takes says nothing.
+TEST_F(OutcomesTest, AnIgnoredDragSaysWhy) {
+    p.pictures.add("/p/logo.bmp", 40, 40);
+    load("/p/logo.bmp");
+    load("/p/logo.bmp");
+    program.run([this] {
+        form().Image(1).left = form().Image(1).top = 1000;
+        form().Image(2).left = 4000;
+        form().Image(2).top = 1000;
+        gestures::drag(form(), 6000, 4000, 7000, 5000);
+    });
+    press(form().cmdHotspot);
+    const std::string picture1 = "Not moved: picture 1 ";
+    const std::string grid = "; only the bare grid takes a drop";
+    const struct {
+        float x, y; // where picture 1, grabbed at (1100, 1100), is let go
+        std::string notice;
+    } cases[] = {
+        {4100, 1100, picture1 + "was let go on picture 2" + grid},
+        {1400, 1400, picture1 + "was let go on itself" + grid},
+        {6500, 4500, picture1 + "was let go on a hotspot" + grid},
+        {10000, 3000, picture1 + "was let go on the panel" + grid},
+        {-300, 1100, picture1 + "was let go outside the window" + grid},
+        {500, 6000, ""},
+    };
+    for (const auto& c : cases) {
+        program.run([this, &c] { gestures::drag(form(), 1100, 1100, c.x, c.y); });
+        EXPECT_EQ(outcomes.notice(), c.notice) << c.x << ", " << c.y;
+        program.run([this] { form().Image(1).left = form().Image(1).top = 1000; });
+    }
+    program.run([this] { gestures::click(form(), form().Image(1)); });
+    program.run([this] { gestures::drag(form(), 1100, 1100, 3000, 3000); });
+    EXPECT_EQ(outcomes.notice(), picture1 + "is selected and does not drag; click it to let "
+                                            "it go, or use the arrow keys");
+}
+
 // A design's pictures reach the loader together, to be read side by side.
 TEST(OutcomesServices, LoadAllReachesTheInnerLoaderWhole) {
     struct Inner : fakes::PictureLoader {

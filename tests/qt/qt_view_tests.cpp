@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QHelpEvent>
 #include <QLineEdit>
 #include <QPaintEvent>
 #include <QPlainTextEdit>
@@ -20,6 +21,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QTest>
+#include <QToolTip>
 
 #include <algorithm>
 #include <functional>
@@ -487,14 +489,16 @@ private Q_SLOTS:
 
         image = shot(view);
         QCOMPARE(image.pixel(482, 60), kPictureGrey); // the frame lies beneath
-        // Short of room, the pointer gives way first; the keys have their own rows.
-        const QStringList expected = {"Hotspot 0 in the code",
+        // The whole column has room for the pointer, both selections and the warnings.
+        const QStringList expected = {"Pointer  x 45  y 159",
+                                      "Picture 1: a.bmp",
+                                      "x 139  y 20  w 97  h 48",
+                                      "Hotspot 0 in the code",
                                       "x 30  y 149  w 29  h 19",
                                       "Past LCD: 40 down",
                                       "Left out of the code while",
                                       "selected",
                                       "Past the LCD: hotspot 0",
-                                      "+3 more",
                                       "Arrows move hotspot 0",
                                       QString::fromUtf8(assist::kKeysLines[0]),
                                       QString::fromUtf8(assist::kKeysLines[1]),
@@ -506,10 +510,18 @@ private Q_SLOTS:
         QVERIFY(count(image, hotspot, kHatch) > 100);
         QVERIFY(count(image, hotspot, kBlue) > 1000);
         QCOMPARE(count(image, QRect(281, 41, 206, 106), kHatch), 0); // the picture
+
+        // The picture laid over the hotspot: only its outline, 2 pixels wide, shows.
+        run_->view.dispatch([this] {
+            form().Image(1).left = 600;
+            form().Image(1).top = 4200;
+        });
+        image = shot(view);
+        QCOMPARE(count(image, hotspot, kBlue), 2 * (60 + 40) * 2 - 16);
     }
 
     // The read-out names hotspots by their code number, warns of what the code
-    // cannot use and says why a load did nothing; what has no room is counted.
+    // cannot use and says why a load did nothing; every line is shown whole.
     void read_out_lines_agree_with_the_code() {
         const auto make_hotspot = [this](int x) {
             auto& view = form_view();
@@ -548,15 +560,30 @@ private Q_SLOTS:
                  click_at(form_view(), centre_of(form().cmdNewPicture));
              },
              {"Not loaded: notes.png is not a picture this program reads"}},
-            {"more than there is room for",
+            {"every kind of line at once",
              [&] {
-                 for (const char* name :
-                      {"/a/1a.bmp", "/a/2b.bmp", "/a/3c.bmp", "/a/4d.bmp", "/a/5e.bmp", "/a/6f.bmp",
-                       "/a/7g.bmp", "/a/8h.bmp", "/a/9i.bmp", "/a/10j.bmp"}) {
-                     load_picture(name, 10, 10);
-                 }
+                 load_picture("/a/logo.bmp", 10, 10);
+                 load_picture("/b/logo.gif", 10, 10);
+                 load_picture("/a/2nd.bmp", 10, 10);
+                 load_picture("/a/3rd.bmp", 10, 10);
+                 load_picture("/a/wide.bmp", 200, 10);
+                 run_->view.dispatch([this] { form().Image(5).left = 9000; });
+                 auto& view = form_view();
+                 QTest::mousePress(view.windowHandle(), Qt::LeftButton, {}, QPoint(60, 300));
+                 send_move(view, QPoint(120, 340), Qt::LeftButton);
+                 QTest::mouseRelease(view.windowHandle(), Qt::LeftButton, {}, QPoint(120, 340));
+                 click_at(view, centre_of(form().cmdHotspot));
+                 const tk::Image& wide = form().Image(5); // selected, past the LCD
+                 click_at(view, QPoint(px(wide.left) + 5, px(wide.top) + 5));
+                 click_at(view, QPoint(90, 320));
+                 run_->platform.files.choose("/a/notes.png");
+                 click_at(view, centre_of(form().cmdNewPicture));
+                 QTest::mouseMove(view.windowHandle(), QPoint(200, 200));
              },
-             {"Not a valid NAME: 5e", "Not a valid NAME: 10j", "+4 more"}},
+             {"Pointer", "Picture 5: wide.bmp", "Past LCD: 256 right", "Hotspot 0 in the code",
+              "Past LCD: 40 down", "Left out of the code while selected", "Same NAME twice: logo",
+              "Not a valid NAME: 2nd", "Not a valid NAME: 3rd", "Past the LCD: wide, hotspot 0",
+              "Not loaded: notes.png"}},
         };
         for (const auto& c : cases) {
             cleanup();
@@ -569,7 +596,24 @@ private Q_SLOTS:
             for (const QString& line : c.shown) {
                 QVERIFY2(text.contains(line), qPrintable(QString::fromUtf8(c.what) + ": " + text));
             }
+            // Nothing hidden: every line the read-out holds is painted whole.
+            const QString whole = text.simplified();
+            for (const QString& line : run_->view.assist().full_text().split(QLatin1Char('\n'))) {
+                QVERIFY2(whole.contains(line.simplified()), qPrintable(line + " in " + text));
+            }
         }
+    }
+
+    // A line cut short on the panel is whole in the read-outs' tooltip.
+    void a_cut_line_is_whole_in_the_tooltip() {
+        const QString name = QStringLiteral("a_file_name_longer_than_the_panel_is_wide.png");
+        run_->platform.files.choose("/a/" + name.toStdString());
+        click_at(form_view(), centre_of(form().cmdNewPicture));
+        const QRect area = run_->view.assist().readout_rect();
+        QHelpEvent help(QEvent::ToolTip, area.center(), form_view().mapToGlobal(area.center()));
+        QApplication::sendEvent(&form_view(), &help);
+        QTRY_VERIFY(QToolTip::isVisible());
+        QVERIFY2(QToolTip::text().contains(name), qPrintable(QToolTip::text()));
     }
 
     // Arrows move the selected picture by one LCD pixel (Shift: 8), Ctrl+Z
