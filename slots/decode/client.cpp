@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <mutex>
 #include <thread>
@@ -604,6 +605,12 @@ bool exited_with(const Exchange& ex, int code) {
     return ex.status >= 0 && WIFEXITED(ex.status) && WEXITSTATUS(ex.status) == code;
 }
 
+// Refused for want of the room it was let take.
+bool refused_for_room(const Exchange& ex) {
+    return exited_with(ex, exit_too_large) ||
+           (ex.status >= 0 && WIFSIGNALED(ex.status) && WTERMSIG(ex.status) == SIGXFSZ);
+}
+
 // The server in a slot, started anew when it is not there or of the other kind.
 Server& ready(Server& server, const std::string& path, bool fonts) {
     if (server.fonts != fonts || !alive(server)) {
@@ -761,11 +768,12 @@ std::vector<tk::PicturePtr> HelperPictureLoader::load_all(const std::vector<std:
         Exchange ex;
         std::size_t room = 0; // what its child was let take
         std::string why;
+        bool alone = false; // refused for room others held: goes again once they are done
     };
     std::vector<Job> jobs;
     jobs.reserve(paths.size());
     for (const std::string& path : paths)
-        jobs.push_back({Source(path, measure_only_), {}, 0, {}});
+        jobs.push_back({Source(path, measure_only_), {}, 0, {}, false});
     // As many helpers at once as there are cores: more would only share them and bring
     // each nearer its deadline. Each serves one thread. Measures are reads of a header, done
     // in turn by one helper sooner than another could set itself up.
@@ -775,41 +783,45 @@ std::vector<tk::PicturePtr> HelperPictureLoader::load_all(const std::vector<std:
     const Settings settings{helper_path_, measure_only_, timeout_};
     // The children in flight and the pictures taken share the budget: a child is let take
     // only what the others have not been promised, so memory never goes past it, whatever
-    // the pictures. Answers are taken on this thread as they come, and a refused one's
+    // the pictures. One refused for want of what the others held goes again once they are
+    // done, alone. Answers are taken on this thread as they come, and a refused one's
     // memory file is closed at once.
     std::mutex lock;
     std::condition_variable changed;
     std::size_t left = budget.room(SIZE_MAX); // what the budget has, as this thread last saw
     std::size_t promised = 0;
-    std::size_t next = 0;
+    std::deque<std::size_t> todo;
+    for (std::size_t k = 0; k < jobs.size(); ++k)
+        todo.push_back(k);
+    std::size_t unsettled = jobs.size();
+    bool stopped = false;
     unsigned running = workers;
     std::vector<std::size_t> arrived;
     std::vector<pid_t> serving(workers, -1); // each worker's helper while it decodes
     const auto work = [&](Server& server, std::size_t w) {
         std::unique_lock<std::mutex> hold(lock);
-        while (next < jobs.size()) {
-            Job& job = jobs[next++];
-            if (job.source.bytes.empty()) {
-                arrived.push_back(static_cast<std::size_t>(&job - jobs.data()));
-                continue;
-            }
-            // Short of room while others are promised some: wait for them rather than
-            // refuse a picture that fits once they are taken or refused.
+        for (;;) {
             changed.wait(hold, [&] {
-                return next > jobs.size() || promised == 0 ||
-                       left - std::min(left, promised) >= std::min(left, max_pixel_bytes);
+                // Answers in hand first: until taken, they still hold their promise.
+                return stopped || unsettled == 0 ||
+                       (arrived.empty() && !todo.empty() &&
+                        (!jobs[todo.front()].alone || promised == 0));
             });
-            job.room = std::min(max_pixel_bytes, left - std::min(left, promised));
-            if (next > jobs.size())
-                break; // stopped meanwhile
-            promised += job.room;
-            serving[w] = ready(server, settings.helper, !settings.measure).pid;
-            hold.unlock();
-            job.ex = send(server, settings, paths[static_cast<std::size_t>(&job - jobs.data())],
-                          job.source, job.room, {});
-            hold.lock();
-            serving[w] = -1;
-            arrived.push_back(static_cast<std::size_t>(&job - jobs.data()));
+            if (stopped || unsettled == 0)
+                break;
+            const std::size_t k = todo.front();
+            todo.pop_front();
+            Job& job = jobs[k];
+            if (!job.source.bytes.empty()) {
+                job.room = std::min(max_pixel_bytes, left - std::min(left, promised));
+                promised += job.room;
+                serving[w] = ready(server, settings.helper, !settings.measure).pid;
+                hold.unlock();
+                job.ex = send(server, settings, paths[k], job.source, job.room, {});
+                hold.lock();
+                serving[w] = -1;
+            }
+            arrived.push_back(k);
             changed.notify_all();
         }
         --running;
@@ -823,13 +835,11 @@ std::vector<tk::PicturePtr> HelperPictureLoader::load_all(const std::vector<std:
         // The window keeps painting meanwhile, as during one load.
         std::unique_lock<std::mutex> hold(lock);
         std::size_t done = 0;
-        bool stopped = false;
         while (running > 0 || !arrived.empty()) {
             if (!stopped && !progress.go_on(done, paths.size())) {
                 // What is in hand goes: the helpers decoding go with their children, and
                 // the next load starts others.
                 stopped = true;
-                next = jobs.size() + 1;
                 for (const pid_t pid : serving)
                     if (pid > 0)
                         kill_helper(pid);
@@ -847,29 +857,39 @@ std::vector<tk::PicturePtr> HelperPictureLoader::load_all(const std::vector<std:
             }
             const std::size_t k = arrived.back();
             arrived.pop_back();
-            ++done;
             Job& job = jobs[k];
-            if (stopped || job.source.bytes.empty()) {
-                promised -= job.room;
-                job.ex = Exchange();
-                continue;
+            bool again = false;
+            if (!stopped && !job.source.bytes.empty()) {
+                hold.unlock();
+                measure_with_fonts(job.ex, fonted_, settings, paths[k], job.source, job.room,
+                                   idle_);
+                again = !job.alone && refused_for_room(job.ex) &&
+                        job.room < budget.room(max_pixel_bytes);
+                if (!again) {
+                    last_failure_.clear();
+                    taken[k] = accept(job.ex, job.room, budget);
+                    job.why = last_failure_;
+                }
+                const std::size_t now_left = budget.room(SIZE_MAX);
+                hold.lock();
+                left = now_left;
             }
-            hold.unlock();
-            measure_with_fonts(job.ex, fonted_, settings, paths[k], job.source, job.room, idle_);
-            last_failure_.clear();
-            taken[k] = accept(job.ex, job.room, budget);
-            job.why = last_failure_;
             job.ex = Exchange(); // its memory file: mapped by the picture, or given back now
-            const std::size_t now_left = budget.room(SIZE_MAX);
-            hold.lock();
             promised -= job.room;
-            left = now_left;
+            job.room = 0;
+            if (again) {
+                job.alone = true;
+                todo.push_back(k);
+            } else {
+                --unsettled;
+                ++done;
+            }
             changed.notify_all();
         }
     }
     for (std::thread& t : threads)
         t.join();
-    if (next > jobs.size())
+    if (stopped)
         return {};
     std::vector<tk::PicturePtr> out;
     for (std::size_t k = 0; k < jobs.size(); ++k) {

@@ -9,6 +9,7 @@
 #include "program.h"
 #include "program_view.h"
 #include "properties_panel.h"
+#include "running.h"
 #include "slots/status_dialog.h"
 #include "view_input.h"
 
@@ -23,12 +24,6 @@
 class KeyboardTest : public QObject {
     Q_OBJECT
 
-    struct Running {
-        fakes::Platform platform;
-        document::Document document{{platform.services, "test"}};
-        Program& program = document.program();
-        padscreen_qt::ProgramView view{program, QIcon()};
-    };
     std::unique_ptr<Running> run_;
 
     Form1& form() { return *run_->program.form1(); }

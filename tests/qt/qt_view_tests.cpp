@@ -8,6 +8,7 @@
 #include "fakes.h"
 #include "program.h"
 #include "program_view.h"
+#include "running.h"
 #include "slots/status_dialog.h"
 #include "view_input.h"
 
@@ -75,14 +76,6 @@ private:
 class ViewTest : public QObject {
     Q_OBJECT
 
-    // Built as main() builds it.
-    struct Running {
-        Running() { view.assist().set_document(&document); }
-        fakes::Platform platform;
-        document::Document document{{platform.services, "test"}};
-        Program& program = document.program();
-        padscreen_qt::ProgramView view{program, QIcon()};
-    };
     std::unique_ptr<Running> run_;
 
     Form1& form() { return *run_->program.form1(); }
