@@ -39,9 +39,10 @@ CodeRun code_of_file(const std::string& path, platform::PictureLoader& loader) {
     } else {
         auto result = read_design(*bytes, folder, loader, budget);
         if (const auto* refusal = std::get_if<Refusal>(&result)) {
-            return refuse((refusal->line > 0 ? "line " + std::to_string(refusal->line) + ", column " +
-                                                   std::to_string(refusal->column) + ": "
-                                             : std::string()) +
+            return refuse((refusal->line > 0
+                               ? "line " + std::to_string(refusal->line) + ", column " +
+                                     std::to_string(refusal->column) + ": "
+                               : std::string()) +
                           refusal->reason);
         }
         const Opened& opened = std::get<Opened>(result);

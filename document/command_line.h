@@ -9,9 +9,9 @@ namespace document {
 
 // What `padscreen --code FILE` prints and how it ends.
 struct CodeRun {
-    int status = 0;     // 0: written; 1: the file or a picture could not be used
-    std::string out;    // the bytes "Write To Text File" would save
-    std::string error;  // one message naming the file and the reason
+    int status = 0;    // 0: written; 1: the file or a picture could not be used
+    std::string out;   // the bytes "Write To Text File" would save
+    std::string error; // one message naming the file and the reason
 };
 
 // The code of a design file or code file, exactly as the code window would save

@@ -61,9 +61,18 @@ Document::Document(const Setup& setup)
 
 Document::~Document() = default;
 
-const std::optional<Offer>& Document::offer() const {
-    static const std::optional<Offer> kNone;
-    return recovery_ ? recovery_->offer() : kNone;
+std::optional<Offer> Document::offer() const {
+    return recovery_ ? recovery_->offer() : std::nullopt;
+}
+
+std::optional<Offer> Document::offer_if_found() const {
+    return recovery_ ? recovery_->offer_if_found() : std::nullopt;
+}
+
+void Document::on_offer_found(std::function<void()> found) {
+    if (recovery_) {
+        recovery_->on_offer_found(std::move(found));
+    }
 }
 
 void Document::flush() {

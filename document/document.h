@@ -64,7 +64,11 @@ public:
     bool modified() const;
 
     // The recovery copy on offer until the first design step, if any.
-    const std::optional<Offer>& offer() const;
+    // Waits until the recovery folder is looked through; offer_if_found() does not,
+    // and on_offer_found's call (on another thread) says when it is.
+    std::optional<Offer> offer() const;
+    std::optional<Offer> offer_if_found() const;
+    void on_offer_found(std::function<void()> found);
     // The panel's line about what did not happen; empty when there is nothing to say.
     std::string notice() const;
     // Waits until the recovery copies asked for so far are written.

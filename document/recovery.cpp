@@ -50,7 +50,6 @@ bool remove_if_stale(const fs::path& lock) {
 
 std::string failure_text(int error) { return std::generic_category().message(error); }
 
-
 // Replaces path with bytes: a temporary file beside it, flushed, renamed over it,
 // the folder flushed. Neither follows a link planted in their place: the
 // temporary is made anew, and a rename replaces a link instead of writing through
@@ -152,10 +151,10 @@ Recovery::Recovery(Document& document, std::string folder, std::string version)
     : document_(document), folder_(std::move(folder)), version_(std::move(version)) {
     std::error_code error;
     fs::create_directories(folder_, error);
-    find_offer();
     // This program's copy and the lock that says it runs.
-    const std::string name = "design-" + std::to_string(::getpid()) + "-" +
-                             std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
+    const std::string name =
+        "design-" + std::to_string(::getpid()) + "-" +
+        std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
     copy_ = (fs::path(folder_) / (name + ".padscreen")).string();
     // Locked before it takes its name: a lock file that is not held is stale.
     const fs::path lock = fs::path(folder_) / (name + ".lock");
@@ -255,8 +254,24 @@ void Recovery::find_offer() {
     }
 }
 
+std::optional<Offer> Recovery::offer() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    idle_.wait(lock, [this] { return scanned_; });
+    return offer_;
+}
+
+std::optional<Offer> Recovery::offer_if_found() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return scanned_ ? offer_ : std::nullopt;
+}
+
+void Recovery::on_offer_found(std::function<void()> found) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    found_ = std::move(found);
+}
+
 bool Recovery::take_offer(Document& document, std::optional<Belonging>& belonging) {
-    if (!offer_) {
+    if (!offer()) {
         return false;
     }
     const std::string path = offer_->path;
@@ -279,8 +294,13 @@ void Recovery::follow() {
     if (!started_) {
         started_ = true;
         steps_at_start_ = program.history().taken();
-    } else if (offer_ && program.history().taken() != steps_at_start_) {
-        offer_.reset(); // the user went on with a design of their own
+    } else if (program.history().taken() != steps_at_start_) {
+        // The user went on with a design of their own.
+        const std::lock_guard<std::mutex> lock(mutex_);
+        offer_dropped_ = true;
+        if (scanned_) {
+            offer_.reset();
+        }
     }
     if (form == nullptr) {
         return; // the last design stays in the copy until a window shows another
@@ -326,7 +346,18 @@ std::optional<std::string> Recovery::take_write_failure() {
 }
 
 void Recovery::write_loop() {
+    find_offer();
     std::unique_lock<std::mutex> lock(mutex_);
+    scanned_ = true;
+    if (offer_dropped_) {
+        offer_.reset();
+    }
+    idle_.notify_all();
+    if (const std::function<void()> found = found_) {
+        lock.unlock();
+        found();
+        lock.lock();
+    }
     for (;;) {
         wake_.wait(lock, [this] { return stop_ || pending_; });
         if (!pending_) {
@@ -342,8 +373,8 @@ void Recovery::write_loop() {
             for (PictureEntry& p : design->design.pictures) {
                 p.path = resolve_path(p.path, "");
             }
-            failure = write_atomically(copy_,
-                             write_design(design->design, "", version_, {}, design->belonging));
+            failure = write_atomically(
+                copy_, write_design(design->design, "", version_, {}, design->belonging));
         } else {
             std::error_code error;
             fs::remove(copy_, error);

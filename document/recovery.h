@@ -5,6 +5,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -41,8 +42,13 @@ public:
     Recovery(const Recovery&) = delete;
     Recovery& operator=(const Recovery&) = delete;
 
-    // The copy on offer until the first design step, if any.
-    const std::optional<Offer>& offer() const { return offer_; }
+    // The copy on offer until the first design step, if any. The folder is looked
+    // through on the writer's thread, so that a full one never holds up the start:
+    // offer() waits for that, offer_if_found() does not.
+    std::optional<Offer> offer();
+    std::optional<Offer> offer_if_found();
+    // Called on the writer's thread once the folder is looked through.
+    void on_offer_found(std::function<void()> found);
     // Ctrl+R, inside the running action: the offered design on the canvas and
     // the offer gone; what the copy records of its file goes to belonging.
     // False when the copy could not be used (the program says why).
@@ -70,7 +76,10 @@ private:
     std::string version_;
     std::string copy_;
     int lock_fd_ = -1;
-    std::optional<Offer> offer_;
+    std::optional<Offer> offer_; // the writer's until scanned_, then the program's
+    bool scanned_ = false;
+    bool offer_dropped_ = false; // a design step came before the folder was looked through
+    std::function<void()> found_;
     std::uint64_t steps_at_start_ = 0;
     bool started_ = false;
     std::optional<Copy> last_; // what the copy on disk holds; nullopt: none

@@ -74,8 +74,30 @@ AssistOverlay::AssistOverlay(Program& program, Dispatcher& dispatcher)
 }
 
 AssistOverlay::~AssistOverlay() {
+    set_document(nullptr);
     if (view_) {
         view_->set_overlay(nullptr);
+    }
+}
+
+void AssistOverlay::set_document(document::Document* document) {
+    if (document_ != nullptr) {
+        document_->on_offer_found({});
+    }
+    document_ = document;
+    if (document_ != nullptr) {
+        // The recovery folder is looked through beside the start; its offer shows once found.
+        document_->on_offer_found([this] {
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    // Inside an action (a load keeps painting), its own end shows it.
+                    if (view_ && !dispatcher_.busy()) {
+                        after_action(view_);
+                    }
+                },
+                Qt::QueuedConnection);
+        });
     }
 }
 
@@ -192,9 +214,9 @@ void AssistOverlay::follow_read_out() {
     }
     std::vector<assist::ReadOutLine> lines = assist::read_out(
         *form_, pointer, document_ != nullptr ? document_->notice() : std::string());
-    if (document_ != nullptr && document_->offer()) {
+    if (const auto found = document_ != nullptr ? document_->offer_if_found() : std::nullopt) {
         // Above the keys, in two lines: the panel is narrow.
-        const std::string offer = document_->offer()->text();
+        const std::string offer = found->text();
         const std::size_t cut = offer.find(" (");
         const int group = lines.empty() ? 0 : lines.back().group + 1;
         lines.push_back({offer.substr(0, cut), assist::kRankNotice, group});
@@ -207,8 +229,8 @@ void AssistOverlay::follow_read_out() {
     // The enable list's field keeps the arrows while it has the focus.
     const QWidget* list = view_->widget_for(form_->cboDisable);
     const QWidget* focus = QApplication::focusWidget();
-    const bool list_focus = list != nullptr && focus != nullptr &&
-                            (focus == list || list->isAncestorOf(focus));
+    const bool list_focus =
+        list != nullptr && focus != nullptr && (focus == list || list->isAncestorOf(focus));
     QStringList keys = {
         QString::fromStdString(assist::arrows_line(*form_, last_.target(*form_), list_focus))};
     for (const char* line : assist::kKeysLines) {

@@ -56,7 +56,7 @@ public:
 
     // Ctrl+S, Ctrl+Shift+S, Ctrl+O and Ctrl+R go to the document, and its notices
     // and recovery offer reach the panel; none until it is set.
-    void set_document(document::Document* document) { document_ = document; }
+    void set_document(document::Document* document);
 
     // The read-out rows as last painted (a long line wraps over several), the
     // keys' lines last.
