@@ -232,6 +232,11 @@ void PropertiesPanel::showEvent(QShowEvent* event) {
     if (toggle_) {
         toggle_->setChecked(true);
     }
+    if (const Form1* form = program_.form1(); stale_ && form != nullptr) {
+        stale_ = false;
+        note_->clear();
+        show_all(*form);
+    }
     QWidget::showEvent(event);
 }
 
@@ -288,6 +293,10 @@ void PropertiesPanel::follow(const Form1& form) {
         setAttribute(Qt::WA_ShowWithoutActivating); // the main window keeps the keyboard
         show();
         setAttribute(Qt::WA_ShowWithoutActivating, false);
+    }
+    if (!isVisible()) {
+        stale_ = true; // brought up to date when it shows: a hidden panel costs a step nothing
+        return;
     }
     std::optional<assist::PictureProperties> picture;
     if (const auto n = assist::selected_picture(form)) {

@@ -56,6 +56,7 @@ private:
     QPointer<QWidget> main_;
     QPointer<QToolButton> toggle_; // on the main window
     bool placed_ = false;
+    bool stale_ = true;           // the model moved on while the panel was hidden
     bool away_with_main_ = false; // hidden while the main window is
 
     QGroupBox* picture_box_ = nullptr;
