@@ -454,7 +454,7 @@ struct Channels {
     int request = -1; // write end
     int answer = -1;  // read end
     int pixels = -1;
-    int theirs[3] = {-1, -1, -1};
+    int theirs[request_descriptors] = {-1, -1, -1};
 
     bool open() {
         int request_pipe[2];
@@ -489,26 +489,19 @@ struct Channels {
     }
 };
 
-bool hand_over(int control, const int (&fds)[3]) {
-    char tag[sizeof request_tag];
-    std::memcpy(tag, request_tag, sizeof tag);
-    alignas(cmsghdr) char space[CMSG_SPACE(sizeof fds)] = {};
-    iovec part{tag, sizeof tag};
-    msghdr message{};
-    message.msg_iov = &part;
-    message.msg_iovlen = 1;
-    message.msg_control = space;
-    message.msg_controllen = sizeof space;
-    cmsghdr* rights = CMSG_FIRSTHDR(&message);
+bool hand_over(int control, const int (&fds)[request_descriptors]) {
+    RequestMessage request(sizeof request_tag);
+    std::memcpy(request.tag, request_tag, sizeof request_tag);
+    cmsghdr* rights = CMSG_FIRSTHDR(&request.header);
     rights->cmsg_level = SOL_SOCKET;
     rights->cmsg_type = SCM_RIGHTS;
     rights->cmsg_len = CMSG_LEN(sizeof fds);
     std::memcpy(CMSG_DATA(rights), fds, sizeof fds);
     ssize_t sent = -1;
     do {
-        sent = ::sendmsg(control, &message, MSG_NOSIGNAL);
+        sent = ::sendmsg(control, &request.header, MSG_NOSIGNAL);
     } while (sent < 0 && errno == EINTR);
-    return sent == static_cast<ssize_t>(sizeof tag);
+    return sent == static_cast<ssize_t>(sizeof request_tag);
 }
 
 // The child's wait status as the helper reports it once the child has ended. A helper that

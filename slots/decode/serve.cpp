@@ -14,18 +14,12 @@
 namespace picture_decode {
 namespace {
 
-constexpr int descriptors = 3;
+constexpr int descriptors = request_descriptors;
 
 // The next request's descriptors; false at the program's end or on anything unexpected.
 bool receive(int (&fds)[descriptors]) {
-    char tag[sizeof request_tag + 1];
-    alignas(cmsghdr) char space[CMSG_SPACE(sizeof fds)];
-    iovec part{tag, sizeof tag};
-    msghdr message{};
-    message.msg_iov = &part;
-    message.msg_iovlen = 1;
-    message.msg_control = space;
-    message.msg_controllen = sizeof space;
+    RequestMessage received(sizeof RequestMessage::tag);
+    msghdr& message = received.header;
     ssize_t got = -1;
     do {
         got = ::recvmsg(control_fd, &message, MSG_CMSG_CLOEXEC);
@@ -46,7 +40,7 @@ bool receive(int (&fds)[descriptors]) {
         }
     }
     const bool ok = got == sizeof request_tag &&
-                    std::memcmp(tag, request_tag, sizeof request_tag) == 0 &&
+                    std::memcmp(received.tag, request_tag, sizeof request_tag) == 0 &&
                     count == descriptors && (message.msg_flags & (MSG_CTRUNC | MSG_TRUNC)) == 0;
     if (!ok)
         for (int i = 0; i < std::min(count, descriptors); ++i)

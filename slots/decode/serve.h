@@ -9,6 +9,10 @@
 // them as its fds 0, 3 and 4; when that child has ended, the server sends report_tag and
 // its wait status, a little-endian uint32. The server ends when the program closes its end.
 
+#include <sys/socket.h>
+
+#include <cstddef>
+
 namespace picture_decode {
 
 inline constexpr char serve_argument[] = "--serve";
@@ -18,6 +22,26 @@ inline constexpr char request_tag[4] = {'P', 'S', 'C', '1'};
 inline constexpr char report_tag[4] = {'P', 'S', 'E', '1'};
 inline constexpr int control_fd = 3;
 inline constexpr int report_size = 8;
+inline constexpr int request_descriptors = 3;
+
+// One request's message as both ends lay it out: the tag, then the descriptors. The program
+// fills it to send; the server receives into it, with a byte of room past the tag to tell a
+// longer message from the right one. It points into itself, so it is never copied.
+struct RequestMessage {
+    char tag[sizeof request_tag + 1] = {};
+    alignas(cmsghdr) char space[CMSG_SPACE(sizeof(int) * request_descriptors)] = {};
+    iovec part{};
+    msghdr header{};
+
+    explicit RequestMessage(std::size_t tag_room) : part{tag, tag_room} {
+        header.msg_iov = &part;
+        header.msg_iovlen = 1;
+        header.msg_control = space;
+        header.msg_controllen = sizeof space;
+    }
+    RequestMessage(const RequestMessage&) = delete;
+    RequestMessage& operator=(const RequestMessage&) = delete;
+};
 
 // Serves requests on control_fd: returns in each picture's child, with that picture's
 // descriptors in place; the server itself never returns. Fds 0 to 4 must be open, so that
