@@ -27,6 +27,7 @@
 #include <deque>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -636,12 +637,14 @@ struct Settings {
     std::chrono::milliseconds timeout;
 };
 
-// One picture through the server in a slot. A measure from the file's first bytes that
-// could not be read is made again with the whole file.
+// One picture through the server in a slot, unless measured already. A measure from the
+// file's first bytes that could not be read is made again with the whole file.
 Exchange send(Server& server, const Settings& settings, const std::string& path, Source& source,
-              std::size_t room, const std::function<void()>& idle) {
-    Exchange ex = exchange(ready(server, settings.helper, !settings.measure), source.bytes, room,
-                           settings.measure, settings.timeout, idle);
+              std::size_t room, const std::function<void()>& idle,
+              std::optional<Exchange> measured = std::nullopt) {
+    Exchange ex = measured ? std::move(*measured)
+                           : exchange(ready(server, settings.helper, !settings.measure),
+                                      source.bytes, room, settings.measure, settings.timeout, idle);
     if (source.cut && exited_with(ex, exit_unreadable)) {
         source = Source(path, false);
         if (!source.bytes.empty())
@@ -662,6 +665,88 @@ void measure_with_fonts(Exchange& ex, Server& fonted, const Settings& settings,
     if (!source.bytes.empty())
         ex = exchange(ready(fonted, settings.helper, true), source.bytes, room, true,
                       settings.timeout, idle);
+}
+
+// At most this many pictures are measured together: their answers then fit in the answer
+// pipe, so the child never waits for the program, which reads them once all are sent.
+constexpr std::size_t together_at_most = 64;
+
+// Reads one answer among pictures measured together: a size, or the exit status the
+// picture's own child would have ended with. The program takes those as they are, into
+// *taken; for any other outcome the picture goes to a child of its own (nothing taken).
+// False when the answer is malformed.
+bool answer_among(const unsigned char* at, std::optional<Exchange>& taken) {
+    const std::uint32_t first = u32_at(at + 4);
+    const std::uint32_t second = u32_at(at + 8);
+    if (std::memcmp(at, "PSD1", 4) == 0) {
+        if (first == 0 || second == 0 || first > INT32_MAX || second > INT32_MAX)
+            return false;
+        taken.emplace().complete = true;
+        taken->status = 0;
+        std::memcpy(taken->answer, at, answer_size);
+        return true;
+    }
+    if (std::memcmp(at, "PSR1", 4) != 0 || second != 0 || first < exit_unreadable ||
+        first > exit_takes_decoding)
+        return false;
+    // Memory, and decoding, only a child of its own can speak for.
+    if (first != exit_out_of_memory && first != exit_takes_decoding)
+        taken.emplace().status = W_EXITCODE(static_cast<int>(first), 0);
+    return true;
+}
+
+// Measures the files' first bytes in one child of the server, one answer a picture. Fills
+// measured[k] for the pictures answered before the child ended, hung or misbehaved; when it
+// did not end cleanly, its last answer is left out too, as a lone child's answer would be.
+void measure_together(Server& server, const std::vector<const Source*>& files, std::size_t room,
+                      std::chrono::milliseconds timeout, const std::function<void()>& idle,
+                      std::optional<Exchange>* measured) {
+    if (server.pid <= 0)
+        return;
+    Waiter waiter(Clock::now() + timeout, idle);
+    Channels channels;
+    if (!channels.open())
+        return;
+    if (!hand_over(server.control, channels.theirs)) {
+        child_status(server, waiter);
+        return;
+    }
+    channels.close_theirs();
+    std::vector<unsigned char> request{'P', 'S', 'B', '1'};
+    put_u64(request, room);
+    put_u64(request, files.size());
+    bool sent = send_all(channels.request, request.data(), request.size(), waiter);
+    for (const Source* file : files) {
+        request.clear();
+        put_u64(request, file->bytes.size());
+        sent = sent && send_all(channels.request, request.data(), request.size(), waiter) &&
+               send_all(channels.request, file->bytes.data(), file->bytes.size(), waiter);
+    }
+    close_fd(channels.request);
+    // What came before the child ended or the deadline passed; one byte more than the
+    // answers, to tell an answer too long.
+    std::vector<unsigned char> answers(files.size() * answer_size + 1);
+    std::size_t got = 0;
+    bool ended = false;
+    while (got < answers.size()) {
+        const ssize_t n = ::read(channels.answer, answers.data() + got, answers.size() - got);
+        if (n > 0)
+            got += static_cast<std::size_t>(n);
+        else if (n == 0)
+            ended = true;
+        else if (errno == EINTR || (errno == EAGAIN && waiter.wait_for(channels.answer, POLLIN)))
+            continue;
+        if (n <= 0)
+            break;
+    }
+    const int status = child_status(server, waiter);
+    const bool clean = sent && ended && got == files.size() * answer_size && status == 0;
+    std::size_t k = 0;
+    while (k < got / answer_size && k < files.size() &&
+           answer_among(&answers[k * answer_size], measured[k]))
+        ++k;
+    if (!clean && k > 0 && k == got / answer_size)
+        measured[k - 1].reset();
 }
 
 } // namespace
@@ -756,6 +841,8 @@ std::vector<tk::PicturePtr> HelperPictureLoader::load_all(const std::vector<std:
                                                           const platform::LoadProgress& progress) {
     if (paths.size() < 2 || helper_path_.empty())
         return PictureLoader::load_all(paths, budget, progress);
+    if (measure_only_)
+        return measure_all(paths, budget, progress);
     struct Job {
         Source source;
         Exchange ex;
@@ -894,6 +981,61 @@ std::vector<tk::PicturePtr> HelperPictureLoader::load_all(const std::vector<std:
             last_failure_ = jobs[k].why;
         out.push_back(std::move(taken[k]));
     }
+    return out;
+}
+
+std::vector<tk::PicturePtr>
+HelperPictureLoader::measure_all(const std::vector<std::string>& paths, tk::PictureBudget& budget,
+                                 const platform::LoadProgress& progress) {
+    if (servers_.empty())
+        servers_.resize(1);
+    Server& server = ready(servers_[0], helper_path_, false);
+    const Settings settings{helper_path_, true, timeout_};
+    // Measured pictures hold no memory: each has the room of the first.
+    const std::size_t room = budget.room(max_pixel_bytes);
+    std::vector<Source> sources;
+    for (const std::string& path : paths)
+        sources.emplace_back(path, true);
+    std::vector<const Source*> readable;
+    std::vector<std::size_t> at; // where each readable one stands among the paths
+    for (std::size_t k = 0; k < paths.size(); ++k) {
+        if (!sources[k].bytes.empty()) {
+            readable.push_back(&sources[k]);
+            at.push_back(k);
+        }
+    }
+    std::vector<std::optional<Exchange>> measured(readable.size());
+    for (std::size_t first = 0; first < readable.size(); first += together_at_most) {
+        const std::size_t last = std::min(readable.size(), first + together_at_most);
+        measure_together(
+            ready(server, helper_path_, false),
+            {readable.begin() + std::ptrdiff_t(first), readable.begin() + std::ptrdiff_t(last)},
+            room, timeout_, idle_, measured.data() + first);
+    }
+    std::vector<tk::PicturePtr> out(paths.size());
+    std::string failure;
+    for (std::size_t j = 0, k = 0; k < paths.size(); ++k) {
+        if (!progress.go_on(k, paths.size()))
+            return {};
+        Source& source = sources[k];
+        if (source.bytes.empty()) {
+            failure = source.why;
+            continue;
+        }
+        std::optional<Exchange> answer;
+        if (j < at.size() && at[j] == k)
+            answer = std::move(measured[j++]);
+        Exchange ex = send(server, settings, paths[k], source, room, idle_, std::move(answer));
+        measure_with_fonts(ex, fonted_, settings, paths[k], source, room, idle_);
+        last_failure_.clear();
+        std::shared_ptr<tk::Picture> picture = accept(ex, room, budget);
+        if (picture)
+            picture->path = paths[k];
+        else
+            failure = last_failure_;
+        out[k] = std::move(picture);
+    }
+    last_failure_ = failure;
     return out;
 }
 

@@ -64,6 +64,11 @@ public:
     };
 
 private:
+    // Measures: the pictures whose headers tell their sizes together in one child, each
+    // other one in a child of its own.
+    std::vector<tk::PicturePtr> measure_all(const std::vector<std::string>& paths,
+                                            tk::PictureBudget& budget,
+                                            const platform::LoadProgress& progress);
     std::shared_ptr<tk::Picture> accept(const Exchange& ex, std::size_t room,
                                         tk::PictureBudget& budget);
 

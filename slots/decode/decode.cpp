@@ -61,7 +61,8 @@ std::int32_t s32_at(const std::byte* p) { return static_cast<std::int32_t>(u32_a
 // The decode under way: its size limit, and where its pixels go once their size is known.
 struct Job {
     std::size_t max_bytes = 0;
-    bool measuring = false; // the size is all that is wanted
+    bool measuring = false;   // the size is all that is wanted
+    bool header_only = false; // measuring, and nothing may be decoded for it
     const PixelSink* sink = nullptr;
     std::uint32_t* out = nullptr;
     int width = 0;
@@ -312,6 +313,8 @@ DecodeResult read_with_qt(const std::byte* data, std::size_t size) {
     // the size of a PNG inside: an icon is decoded.
     if (!icon && active_job->measuring)
         return measured(announced.width(), announced.height());
+    if (active_job->header_only)
+        return failure("the icon's size takes decoding", Refusal::takes_decoding);
     if (!looks_complete(data, size))
         return failure("file is cut short");
     QImage image;
@@ -740,6 +743,8 @@ DecodeResult decode_wmf(const std::byte* data, std::size_t size) {
     // Drawing needs fonts, and so does that extent: text is part of it.
     if (without_fonts)
         return failure("reading this WMF file needs fonts", Refusal::needs_fonts);
+    if (active_job->header_only)
+        return failure("this WMF file's size takes drawing", Refusal::takes_decoding);
 
     const WmfFontMaps& fonts = wmf_font_maps();
     if (fonts.files.size() < 2)
@@ -875,10 +880,11 @@ std::vector<std::string> readable_folders() {
 namespace {
 
 Decoded run(const std::byte* data, std::size_t size, std::size_t max_bytes, bool measuring,
-            const PixelSink& sink) {
+            const PixelSink& sink, bool header_only = false) {
     Job job;
     job.max_bytes = std::min(max_bytes, max_pixel_bytes);
     job.measuring = measuring;
+    job.header_only = header_only;
     job.sink = &sink;
     active_job = &job;
     const DecodeResult result = decode_any(data, size);
@@ -899,9 +905,9 @@ Decoded decode_into(const std::byte* data, std::size_t size, std::size_t max_byt
     return run(data, size, max_bytes, false, sink);
 }
 
-Decoded measure(const std::byte* data, std::size_t size, std::size_t max_bytes) {
+Decoded measure(const std::byte* data, std::size_t size, std::size_t max_bytes, bool header_only) {
     const PixelSink none = [](int, int) { return static_cast<std::uint32_t*>(nullptr); };
-    return run(data, size, max_bytes, true, none);
+    return run(data, size, max_bytes, true, none, header_only);
 }
 
 DecodeResult decode_bytes(const std::byte* data, std::size_t size) {

@@ -19,7 +19,15 @@ namespace picture_decode {
 using PixelSink = std::function<std::uint32_t*(int width, int height)>;
 
 // What kind of failure a decode ended in, for the program to tell the user.
-enum class Refusal { unreadable, not_a_picture, too_large, out_of_memory, needs_fonts };
+// takes_decoding: measured from its header only, its size needs the picture decoded.
+enum class Refusal {
+    unreadable,
+    not_a_picture,
+    too_large,
+    out_of_memory,
+    needs_fonts,
+    takes_decoding
+};
 
 struct Decoded {
     bool ok = false;
@@ -44,8 +52,10 @@ Decoded decode_into(const std::byte* data, std::size_t size, std::size_t max_byt
                     const PixelSink& sink);
 
 // decode_into's checks and the size, without pixels: read from the header wherever the
-// format has one that decoding holds to, else from as much decoding as the size takes.
-Decoded measure(const std::byte* data, std::size_t size, std::size_t max_bytes);
+// format has one that decoding holds to, else from as much decoding as the size takes;
+// header_only: never decoding, refused as takes_decoding then.
+Decoded measure(const std::byte* data, std::size_t size, std::size_t max_bytes,
+                bool header_only = false);
 
 struct DecodeResult {
     bool ok = false;

@@ -18,5 +18,8 @@ inline constexpr int exit_too_large = 3; // more pixel bytes than the request al
 inline constexpr int exit_out_of_memory = 4;
 // Set up without fonts, it cannot read this picture (a metafile that must be drawn).
 inline constexpr int exit_needs_fonts = 5;
+// Among pictures measured together: its size takes decoding, which it gets in a child of its
+// own. Never a child's exit status.
+inline constexpr int exit_takes_decoding = 6;
 
 } // namespace picture_decode

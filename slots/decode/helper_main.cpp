@@ -7,7 +7,11 @@
 //   fd 0  the request: "PSQ1", uint64 most pixel bytes, uint64 file size, the file's bytes;
 //         or "PSM1", the same, to learn the picture's size only: no pixels are decoded,
 //         and the bytes may be the file's first ones only;
+//         or "PSB1", uint64 most pixel bytes, uint64 count, then for each of count pictures
+//         uint64 size and that many of its first bytes: sizes read from headers alone;
 //   fd 3  a pipe for the answer: "PSD1", uint32 width, uint32 height (on success, exit 0);
+//         for "PSB1" one such answer a picture, as each is measured, or "PSR1", uint32 the
+//         exit status its own child would have ended with, uint32 0;
 //   fd 4  an empty memory file that receives width * height uint32 pixels 0xAARRGGBB.
 // Integers in the headers are little-endian; the pixels are in the machine's own order,
 // since only this machine reads them. On failure: no answer, a reason on stderr, and an exit
@@ -30,6 +34,7 @@
 #include <cstring>
 #include <new>
 #include <optional>
+#include <string>
 #include <vector>
 
 #ifdef PADSCREEN_DECODE_TESTHOOK
@@ -98,6 +103,8 @@ int exit_status_for(picture_decode::Refusal refusal) {
         return picture_decode::exit_out_of_memory;
     case picture_decode::Refusal::needs_fonts:
         return picture_decode::exit_needs_fonts;
+    case picture_decode::Refusal::takes_decoding:
+        return picture_decode::exit_takes_decoding;
     case picture_decode::Refusal::unreadable:
         break;
     }
@@ -223,6 +230,50 @@ void test_hook(const std::vector<unsigned char>& file) {
 }
 #endif
 
+// One picture's size, or the exit status that tells why there is none, and why.
+struct Outcome {
+    int status = 0;
+    std::string why;
+    int width = 0;
+    int height = 0;
+};
+
+// Reads a picture of size bytes from fd into file and decodes or measures it.
+Outcome take(int fd, std::uint64_t size, std::vector<unsigned char>& file, std::uint64_t max_bytes,
+             bool measure, bool header_only = false) {
+    if (size > picture_decode::max_file_bytes)
+        fail("file too large", picture_decode::exit_too_large);
+    file.resize(static_cast<std::size_t>(size));
+    if (!read_all(fd, file.data(), file.size()))
+        fail("the file's bytes ended short");
+#ifdef PADSCREEN_DECODE_TESTHOOK
+    test_hook(file);
+#endif
+    const auto* bytes = reinterpret_cast<const std::byte*>(file.data());
+    picture_decode::Decoded decoded;
+    try {
+        decoded =
+            measure ? picture_decode::measure(bytes, file.size(),
+                                              static_cast<std::size_t>(max_bytes), header_only)
+                    : picture_decode::decode_into(bytes, file.size(),
+                                                  static_cast<std::size_t>(max_bytes), map_pixels);
+    } catch (const std::bad_alloc&) {
+        return {picture_decode::exit_out_of_memory, "out of memory"};
+    }
+    if (!decoded.ok)
+        return {exit_status_for(decoded.refusal), decoded.error};
+    return {0, {}, decoded.width, decoded.height};
+}
+
+void answer(const char (&tag)[5], int first, int second) {
+    unsigned char out[12];
+    std::memcpy(out, tag, 4);
+    put_le32(out + 4, static_cast<std::uint32_t>(first));
+    put_le32(out + 8, static_cast<std::uint32_t>(second));
+    if (!write_all(answer_fd, out, sizeof out))
+        fail("cannot write the answer");
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -256,38 +307,32 @@ int main(int argc, char** argv) {
         fail("cannot lock itself down");
 
     unsigned char request[20];
-    if (!read_all(request_fd, request, sizeof request) ||
-        (std::memcmp(request, "PSQ1", 4) != 0 && std::memcmp(request, "PSM1", 4) != 0))
+    if (!read_all(request_fd, request, sizeof request))
         fail("no request");
-    const bool measure = std::memcmp(request, "PSM1", 4) == 0;
+    const bool together = std::memcmp(request, "PSB1", 4) == 0;
+    const bool measure = together || std::memcmp(request, "PSM1", 4) == 0;
+    if (!measure && std::memcmp(request, "PSQ1", 4) != 0)
+        fail("no request");
     const std::uint64_t max_bytes = le64(request + 4);
-    const std::uint64_t size = le64(request + 12);
-    if (size > picture_decode::max_file_bytes)
-        fail("file too large", picture_decode::exit_too_large);
-    std::vector<unsigned char> file(static_cast<std::size_t>(size));
-    if (!read_all(request_fd, file.data(), file.size()))
-        fail("the file's bytes ended short");
-#ifdef PADSCREEN_DECODE_TESTHOOK
-    test_hook(file);
-#endif
-
-    const auto* bytes = reinterpret_cast<const std::byte*>(file.data());
-    picture_decode::Decoded decoded;
-    try {
-        decoded =
-            measure
-                ? picture_decode::measure(bytes, file.size(), static_cast<std::size_t>(max_bytes))
-                : picture_decode::decode_into(bytes, file.size(),
-                                              static_cast<std::size_t>(max_bytes), map_pixels);
-    } catch (const std::bad_alloc&) {
-        fail("out of memory", picture_decode::exit_out_of_memory);
+    std::vector<unsigned char> file;
+    if (!together) {
+        const Outcome outcome = take(request_fd, le64(request + 12), file, max_bytes, measure);
+        if (outcome.status != 0)
+            fail(outcome.why.c_str(), outcome.status);
+        answer("PSD1", outcome.width, outcome.height);
+        finish(0);
     }
-    if (!decoded.ok)
-        fail(decoded.error.c_str(), exit_status_for(decoded.refusal));
-    unsigned char answer[12] = {'P', 'S', 'D', '1'};
-    put_le32(answer + 4, static_cast<std::uint32_t>(decoded.width));
-    put_le32(answer + 8, static_cast<std::uint32_t>(decoded.height));
-    if (!write_all(answer_fd, answer, sizeof answer))
-        fail("cannot write the answer");
+    // Each answer goes as soon as it is known: one picture that kills this child costs the
+    // program only the pictures after it.
+    for (std::uint64_t count = le64(request + 12); count > 0; --count) {
+        unsigned char size[8];
+        if (!read_all(request_fd, size, sizeof size))
+            fail("the request ended short");
+        const Outcome outcome = take(request_fd, le64(size), file, max_bytes, true, true);
+        if (outcome.status == 0)
+            answer("PSD1", outcome.width, outcome.height);
+        else
+            answer("PSR1", outcome.status, 0);
+    }
     finish(0);
 }

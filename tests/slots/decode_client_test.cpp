@@ -288,6 +288,47 @@ TEST_F(StandIn, UnstartableHelperWritesOneLineNamingItsPath) {
     }
 }
 
+// Three pictures measured together: the child measuring them answers in its own way (B: a
+// size taken from it, N: a refusal taken from it); every picture it leaves goes to a child
+// of its own (S), and an answer it did not follow with a clean end is not taken either.
+TEST_F(StandIn, MeasuredTogetherTakesOnlyWhatTheChildAnsweredBeforeItFailed) {
+    const std::string log = dir.file("children");
+    const std::string ok = R"(printf 'PSD1\002\000\000\000\001\000\000\000' >&3;)";
+    const std::string alone = R"(printf 'PSD1\003\000\000\000\001\000\000\000' >&3)";
+    const std::string no = R"(printf 'PSR1\002\000\000\000\000\000\000\000' >&3;)";
+    const struct {
+        std::string body;
+        std::string outcome;
+        int children;
+    } cases[] = {
+        {ok + ok + ok, "BBB", 1},
+        {ok + no + ok, "BNB", 1},
+        {ok + "kill -SEGV $$", "SSS", 4},
+        {ok + ok + "kill -SEGV $$", "BSS", 3},
+        {ok + ok + ok + "exit 1", "BBS", 2},
+        {ok + ok + ok + ok, "BBS", 2}, // one answer too many
+        {ok + R"(printf 'PSR1\011\000\000\000\000\000\000\000' >&3;)" + ok, "BSS", 3},
+        {ok + "exec sleep 30", "SSS", 4},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove(log);
+        HelperPictureLoader loader(stand_in("tag=$(head -c 4); cat >/dev/null; echo >> '" + log +
+                                            "'\n[ \"$tag\" = PSB1 ] || exec " + alone + "\n" +
+                                            c.body),
+                                   std::chrono::seconds(1));
+        loader.set_measure_only(true);
+        const auto measured =
+            loader.load_all({picture_path, picture_path, picture_path}, budget, {});
+        std::string outcome;
+        for (const tk::PicturePtr& picture : measured)
+            outcome += !picture ? 'N' : picture->width == 2 ? 'B' : 'S';
+        EXPECT_EQ(outcome, c.outcome) << c.body;
+        std::ifstream lines(log);
+        EXPECT_EQ(std::count(std::istreambuf_iterator<char>(lines), {}, '\n'), c.children)
+            << c.body;
+    }
+}
+
 TEST(HelperPath, FoundBesideTheExecutable) {
     EXPECT_EQ(picture_decode::helper_path_beside("/opt/padscreen"),
               "/opt/padscreen/padscreen-decode");

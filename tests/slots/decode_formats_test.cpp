@@ -439,6 +439,44 @@ TEST_F(HelperLoads, MeasuringGivesTheSizeDecodingGives) {
     }
 }
 
+// Pictures measured together in one child: a hostile one, wherever it stands, costs the
+// others nothing and keeps its own reason; an icon and a long JPEG still come out right.
+TEST_F(HelperLoads, OneHostilePictureAmongMeasuredOnesCostsOnlyItself) {
+    namespace lf = platform::load_failure;
+    const std::vector<std::string> good = {
+        dir.write("a.bmp", bmp(7, 4, blue).toStdString()),
+        dir.write("b.ico", icon_file({{48, icon_bitmap(48, blue)}}).toStdString()),
+        dir.write("c.jpg", jpeg_after_comments(solid(40, 30, red), 5).toStdString()),
+        dir.write("d.gif", gif(5, 3, {0, 1}).toStdString()),
+    };
+    const QSize sizes[] = {{7, 4}, {48, 48}, {40, 30}, {5, 3}};
+    const struct {
+        const char* bytes;
+        std::string reason;
+    } hostiles[] = {{"testhook:execve /bin/true", lf::kDecoderStopped},
+                    {"testhook:hang -", lf::kTooSlow},
+                    {"not a picture", lf::kNotAPicture}};
+    for (const auto& hostile : hostiles) {
+        for (const std::size_t at : {0, 2, 4}) {
+            SCOPED_TRACE(std::string(hostile.bytes) + " at " + std::to_string(at));
+            picture_decode::HelperPictureLoader hooked{PADSCREEN_DECODE_TESTHOOK_HELPER,
+                                                       std::chrono::seconds(1)};
+            hooked.set_measure_only(true);
+            std::vector<std::string> paths = good;
+            paths.insert(paths.begin() + std::ptrdiff_t(at), dir.write("bad", hostile.bytes));
+            const auto measured = hooked.load_all(paths, budget, {});
+            ASSERT_EQ(measured.size(), paths.size());
+            for (std::size_t k = 0; k < paths.size(); ++k) {
+                ASSERT_EQ(measured[k] == nullptr, k == at) << k;
+                if (k != at) {
+                    EXPECT_EQ(QSize(measured[k]->width, measured[k]->height), sizes[k - (k > at)]);
+                }
+            }
+            EXPECT_EQ(hooked.last_failure(), hostile.reason);
+        }
+    }
+}
+
 // Address space that counts as picture memory without being touched.
 tk::Pixels untouched_pixels(std::size_t bytes) {
     void* map = ::mmap(nullptr, bytes, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
