@@ -625,9 +625,9 @@ struct Source {
     bool cut = false;
     std::string why;
 
-    Source(const std::string& path, bool measure) {
-        bytes = read_file(path, why, measure ? measure_prefix : max_file_bytes, &cut);
-    }
+    Source(const std::string& path, bool measure)
+        : Source(path, measure ? measure_prefix : max_file_bytes) {}
+    Source(const std::string& path, std::size_t most) { bytes = read_file(path, why, most, &cut); }
 };
 
 // How the loader talks to its helpers.
@@ -666,6 +666,11 @@ void measure_with_fonts(Exchange& ex, Server& fonted, const Settings& settings,
         ex = exchange(ready(fonted, settings.helper, true), source.bytes, room, true,
                       settings.timeout, idle);
 }
+
+// Measured together, pictures go with fewer of their first bytes: room for two of a JPEG's
+// largest segments, the metadata before most photographs' frame header. One whose header lies
+// further goes alone, as it would have anyway.
+constexpr std::size_t together_prefix = std::size_t{128} << 10;
 
 // At most this many pictures are measured together: their answers then fit in the answer
 // pipe, so the child never waits for the program, which reads them once all are sent.
@@ -995,7 +1000,7 @@ HelperPictureLoader::measure_all(const std::vector<std::string>& paths, tk::Pict
     const std::size_t room = budget.room(max_pixel_bytes);
     std::vector<Source> sources;
     for (const std::string& path : paths)
-        sources.emplace_back(path, true);
+        sources.emplace_back(path, together_prefix);
     std::vector<const Source*> readable;
     std::vector<std::size_t> at; // where each readable one stands among the paths
     for (std::size_t k = 0; k < paths.size(); ++k) {
@@ -1018,13 +1023,19 @@ HelperPictureLoader::measure_all(const std::vector<std::string>& paths, tk::Pict
         if (!progress.go_on(k, paths.size()))
             return {};
         Source& source = sources[k];
+        std::optional<Exchange> answer;
+        if (j < at.size() && at[j] == k) {
+            answer = std::move(measured[j++]);
+            // Alone, it goes with as many first bytes as a lone measure does.
+            if (source.cut && (!answer || exited_with(*answer, exit_unreadable))) {
+                source = Source(paths[k], true);
+                answer.reset();
+            }
+        }
         if (source.bytes.empty()) {
             failure = source.why;
             continue;
         }
-        std::optional<Exchange> answer;
-        if (j < at.size() && at[j] == k)
-            answer = std::move(measured[j++]);
         Exchange ex = send(server, settings, paths[k], source, room, idle_, std::move(answer));
         measure_with_fonts(ex, fonted_, settings, paths[k], source, room, idle_);
         last_failure_.clear();

@@ -440,13 +440,14 @@ TEST_F(HelperLoads, MeasuringGivesTheSizeDecodingGives) {
 }
 
 // Pictures measured together in one child: a hostile one, wherever it stands, costs the
-// others nothing and keeps its own reason; an icon and a long JPEG still come out right.
+// others nothing and keeps its own reason; an icon, and a JPEG whose header lies past what
+// goes along at first, still come out right.
 TEST_F(HelperLoads, OneHostilePictureAmongMeasuredOnesCostsOnlyItself) {
     namespace lf = platform::load_failure;
     const std::vector<std::string> good = {
         dir.write("a.bmp", bmp(7, 4, blue).toStdString()),
         dir.write("b.ico", icon_file({{48, icon_bitmap(48, blue)}}).toStdString()),
-        dir.write("c.jpg", jpeg_after_comments(solid(40, 30, red), 5).toStdString()),
+        dir.write("c.jpg", jpeg_after_comments(solid(40, 30, red), 3).toStdString()),
         dir.write("d.gif", gif(5, 3, {0, 1}).toStdString()),
     };
     const QSize sizes[] = {{7, 4}, {48, 48}, {40, 30}, {5, 3}};
