@@ -35,7 +35,8 @@ public:
     void prepare() override;
     tk::PicturePtr load(const std::string& path, tk::PictureBudget& budget) override;
     // Side by side, through as many helpers as there are cores (each decodes one picture
-    // at a time); the helpers stay for later loads.
+    // at a time); the helpers stay for later loads. While measuring: through one helper,
+    // most of them in one child (measure_all).
     std::vector<tk::PicturePtr> load_all(const std::vector<std::string>& paths,
                                          tk::PictureBudget& budget,
                                          const platform::LoadProgress& progress) override;

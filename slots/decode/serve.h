@@ -4,10 +4,11 @@
 // How the program and a running padscreen-decode talk. The program starts it as
 //   padscreen-decode --serve [--no-fonts]
 // with fd 3 one end of a packet socket and fds 0, 1, 2 and 4 on /dev/null. For each picture
-// the program sends request_tag with three descriptors: the request pipe, the answer pipe
-// and the memory file for the pixels. The server forks a child for the picture, which gets
-// them as its fds 0, 3 and 4; when that child has ended, the server sends report_tag and
-// its wait status, a little-endian uint32. The server ends when the program closes its end.
+// (or pictures measured together) the program sends request_tag with three descriptors: the
+// request pipe, the answer pipe and the memory file for the pixels. The server forks a child
+// for the request, which gets them as its fds 0, 3 and 4; when that child has ended, the
+// server sends report_tag and its wait status, a little-endian uint32. The server ends when
+// the program closes its end.
 
 #include <sys/socket.h>
 
