@@ -999,6 +999,7 @@ HelperPictureLoader::measure_all(const std::vector<std::string>& paths, tk::Pict
     // Measured pictures hold no memory: each has the room of the first.
     const std::size_t room = budget.room(max_pixel_bytes);
     std::vector<Source> sources;
+    sources.reserve(paths.size());
     for (const std::string& path : paths)
         sources.emplace_back(path, together_prefix);
     std::vector<const Source*> readable;

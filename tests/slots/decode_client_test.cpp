@@ -303,6 +303,7 @@ TEST_F(StandIn, MeasuredTogetherTakesOnlyWhatTheChildAnsweredBeforeItFailed) {
     } cases[] = {
         {ok + ok + ok, "BBB", 1},
         {ok + no + ok, "BNB", 1},
+        {ok + R"(printf 'PSR1\006\000\000\000\000\000\000\000' >&3;)" + ok, "BSB", 2},
         {ok + "kill -SEGV $$", "SSS", 4},
         {ok + ok + "kill -SEGV $$", "BSS", 3},
         {ok + ok + ok + "exit 1", "BBS", 2},
@@ -310,12 +311,12 @@ TEST_F(StandIn, MeasuredTogetherTakesOnlyWhatTheChildAnsweredBeforeItFailed) {
         {ok + R"(printf 'PSR1\011\000\000\000\000\000\000\000' >&3;)" + ok, "BSS", 3},
         {ok + "exec sleep 30", "SSS", 4},
     };
+    // Each child notes itself; one asked for a single picture answers 3x1.
+    const std::string script = "tag=$(head -c 4); cat >/dev/null; echo >> '" + log +
+                               "'\n[ \"$tag\" = PSB1 ] || exec " + alone + "\n";
     for (const auto& c : cases) {
         std::filesystem::remove(log);
-        HelperPictureLoader loader(stand_in("tag=$(head -c 4); cat >/dev/null; echo >> '" + log +
-                                            "'\n[ \"$tag\" = PSB1 ] || exec " + alone + "\n" +
-                                            c.body),
-                                   std::chrono::seconds(1));
+        HelperPictureLoader loader(stand_in(script + c.body), std::chrono::seconds(1));
         loader.set_measure_only(true);
         const auto measured =
             loader.load_all({picture_path, picture_path, picture_path}, budget, {});
