@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -60,6 +61,7 @@ public:
     std::optional<std::string> take_write_failure();
 
 private:
+    void scan();
     void find_offer();
     void follow();
     // What a copy holds: the design, its file, and no pixels.
@@ -68,7 +70,9 @@ private:
         Belonging belonging;
         friend bool operator==(const Copy&, const Copy&) = default;
     };
-    void post(std::optional<Copy> copy);
+    // Shared with the writer: a step copies the design once.
+    using CopyPtr = std::shared_ptr<const Copy>;
+    void post(CopyPtr copy);
     void write_loop();
 
     Document& document_;
@@ -76,26 +80,27 @@ private:
     std::string version_;
     std::string copy_;
     int lock_fd_ = -1;
-    std::optional<Offer> offer_; // the writer's until scanned_, then the program's
+    std::optional<Offer> offer_; // the scanner's until scanned_, then the program's
     bool scanned_ = false;
     bool offer_dropped_ = false; // a design step came before the folder was looked through
     std::function<void()> found_;
     std::uint64_t steps_at_start_ = 0;
     bool started_ = false;
-    std::optional<Copy> last_; // what the copy on disk holds; nullopt: none
+    CopyPtr last_;             // what the copy on disk holds; null: none
     bool kept_ = false;        // whether last_ is worth a copy
     bool written_any_ = false; // a copy may be on disk
 
-    // The writer: the newest design asked for (nullopt: remove the copy).
+    // The writer: the newest design asked for (null: remove the copy).
     std::mutex mutex_;
     std::condition_variable wake_;
     std::condition_variable idle_;
-    std::optional<std::optional<Copy>> pending_;
+    std::optional<CopyPtr> pending_;
     bool busy_ = false;
     bool stop_ = false;
     bool failing_ = false;               // the last copy could not be written
     std::optional<std::string> failure_; // not yet taken
     std::thread writer_;
+    std::thread scanner_; // looks through the folder once, at start
 };
 
 } // namespace document
