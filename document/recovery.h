@@ -44,11 +44,11 @@ public:
     Recovery& operator=(const Recovery&) = delete;
 
     // The copy on offer until the first design step, if any. The folder is looked
-    // through on the writer's thread, so that a full one never holds up the start:
+    // through on a thread of its own, so that a full one never holds up the start:
     // offer() waits for that, offer_if_found() does not.
     std::optional<Offer> offer();
     std::optional<Offer> offer_if_found();
-    // Called on the writer's thread once the folder is looked through.
+    // Called on that thread once the folder is looked through.
     void on_offer_found(std::function<void()> found);
     // Ctrl+R, inside the running action: the offered design on the canvas and
     // the offer gone; what the copy records of its file goes to belonging.
