@@ -331,30 +331,43 @@ void Recovery::follow() {
     if (form == nullptr) {
         return; // the last design stays in the copy until a window shows another
     }
-    auto copy = std::make_shared<const Copy>(
-        Copy{design_of(*form, document_.pending_slot()), document_.belonging()});
-    const bool empty = copy->design.pictures.empty() && copy->design.hotspots.empty();
-    const bool keep = !empty && copy->belonging.modified;
-    if (last_ && *last_ == *copy && keep == kept_) {
+    // The state the history took at this rest, shared; a design changed in an
+    // action not yet over (a load waiting for its dialog) is taken here.
+    History::Snapshot state = program.history().resting();
+    if (!state) {
+        state = std::make_shared<const FormState>(FormState{form->design(), {}});
+    }
+    Asked asked{std::move(state), document_.belonging(), document_.pending_slot()};
+    bool empty = true;
+    for (int n = 1; n <= Form1::kSlots; ++n) {
+        empty = empty && !form->Image(n).picture;
+    }
+    for (int k = 1; k <= Form1::kHotspots; ++k) {
+        empty = empty && !form->lbl(k).visible;
+    }
+    const bool keep = !empty && asked.belonging.modified;
+    if (asked_ && keep == kept_ && asked_->belonging == asked.belonging &&
+        asked_->pending_slot == asked.pending_slot &&
+        (asked_->state == asked.state || asked_->state->design == asked.state->design)) {
         return;
     }
-    last_ = copy;
+    asked_ = asked;
     kept_ = keep;
     if (keep) {
         written_any_ = true;
-        post(std::move(copy));
+        post(std::move(asked));
     } else if (written_any_) {
         written_any_ = false;
-        post(nullptr);
+        post(std::nullopt);
     }
 }
 
-void Recovery::post(CopyPtr design) {
+void Recovery::post(std::optional<Asked> asked) {
     bool was_idle = false;
     {
         const std::lock_guard<std::mutex> lock(mutex_);
         was_idle = !pending_;
-        pending_ = std::move(design);
+        pending_ = std::move(asked);
     }
     // A design that replaces one not yet taken needs no second call.
     if (was_idle) {
@@ -391,26 +404,49 @@ void Recovery::scan() {
 }
 
 void Recovery::write_loop() {
+    // The file's design is made here, off the program's thread, on a form of the
+    // writer's own.
+    std::unique_ptr<Form1> form;
+    std::optional<Copy> written; // what the copy on disk holds
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         wake_.wait(lock, [this] { return stop_ || pending_; });
         if (!pending_) {
             return;
         }
-        const CopyPtr copy = std::move(*pending_);
+        std::optional<Asked> asked = std::move(*pending_);
         pending_.reset();
         busy_ = true;
         lock.unlock();
         std::optional<std::string> failure;
-        if (copy) {
-            // Absolute paths: the next program may start in any folder.
-            FileDesign design = copy->design;
-            for (PictureEntry& p : design.pictures) {
-                p.path = resolve_path(p.path, "");
+        if (asked) {
+            if (!form) {
+                form = std::make_unique<Form1>();
             }
-            failure =
-                write_atomically(copy_, write_design(design, "", version_, {}, copy->belonging));
+            form->set_design(asked->state->design);
+            Copy copy{design_of(*form, asked->pending_slot), asked->belonging};
+            // Pixels count against the budget while anyone holds them: none are
+            // held here past this point, not while the copy is written.
+            asked->state.reset();
+            for (int n = 1; n <= Form1::kSlots; ++n) {
+                form->Image(n).picture.reset();
+            }
+            form->picHold.picture.reset();
+            // A change the file does not hold (a selection) writes nothing.
+            if (!written || !(*written == copy)) {
+                written = copy;
+                // Absolute paths: the next program may start in any folder.
+                for (PictureEntry& p : copy.design.pictures) {
+                    p.path = resolve_path(p.path, "");
+                }
+                failure = write_atomically(
+                    copy_, write_design(copy.design, "", version_, {}, copy.belonging));
+                if (failure) {
+                    written.reset();
+                }
+            }
         } else {
+            written.reset();
             std::error_code error;
             fs::remove(copy_, error);
         }
@@ -418,7 +454,7 @@ void Recovery::write_loop() {
         if (failure && !failing_) {
             failure_ = "The recovery copy could not be written: " + *failure;
         }
-        if (copy) {
+        if (asked) {
             failing_ = failure.has_value();
         }
         busy_ = false;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "document/design_file.h"
+#include "history.h"
 
 #include <condition_variable>
 #include <cstdint>
@@ -70,9 +71,14 @@ private:
         Belonging belonging;
         friend bool operator==(const Copy&, const Copy&) = default;
     };
-    // Shared with the writer: a step copies the design once.
-    using CopyPtr = std::shared_ptr<const Copy>;
-    void post(CopyPtr copy);
+    // What a step hands the writer: the history's state of the form, shared,
+    // which the writer makes the copy of.
+    struct Asked {
+        History::Snapshot state;
+        Belonging belonging;
+        int pending_slot = 0;
+    };
+    void post(std::optional<Asked> asked);
     void write_loop();
 
     Document& document_;
@@ -86,15 +92,15 @@ private:
     std::function<void()> found_;
     std::uint64_t steps_at_start_ = 0;
     bool started_ = false;
-    CopyPtr last_;             // what the copy on disk holds; null: none
-    bool kept_ = false;        // whether last_ is worth a copy
-    bool written_any_ = false; // a copy may be on disk
+    std::optional<Asked> asked_; // what the writer was last asked for
+    bool kept_ = false;          // whether that is worth a copy
+    bool written_any_ = false;   // a copy may be on disk
 
-    // The writer: the newest design asked for (null: remove the copy).
+    // The writer: the newest design asked for (nullopt: remove the copy).
     std::mutex mutex_;
     std::condition_variable wake_;
     std::condition_variable idle_;
-    std::optional<CopyPtr> pending_;
+    std::optional<std::optional<Asked>> pending_;
     bool busy_ = false;
     bool stop_ = false;
     bool failing_ = false;               // the last copy could not be written
