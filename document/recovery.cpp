@@ -168,12 +168,13 @@ Recovery::Recovery(Document& document, std::string folder, std::string version)
         lock_fd_ = -1;
     }
     writer_ = std::thread([this] { write_loop(); });
-    scanner_ = std::thread([this] { scan(); });
     document_.program().on_rest([this] { follow(); });
 }
 
 Recovery::~Recovery() {
-    scanner_.join();
+    if (scanner_.joinable()) {
+        scanner_.join();
+    }
     flush();
     {
         const std::lock_guard<std::mutex> lock(mutex_);
@@ -280,7 +281,14 @@ void Recovery::find_offer() {
     }
 }
 
+void Recovery::look_through() {
+    if (!scanner_.joinable()) {
+        scanner_ = std::thread([this] { scan(); });
+    }
+}
+
 std::optional<Offer> Recovery::offer() {
+    look_through();
     std::unique_lock<std::mutex> lock(mutex_);
     idle_.wait(lock, [this] { return scanned_; });
     return offer_;

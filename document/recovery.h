@@ -44,9 +44,12 @@ public:
     Recovery(const Recovery&) = delete;
     Recovery& operator=(const Recovery&) = delete;
 
-    // The copy on offer until the first design step, if any. The folder is looked
-    // through on a thread of its own, so that a full one never holds up the start:
-    // offer() waits for that, offer_if_found() does not.
+    // Looks through the folder on a thread of its own, once: the program asks
+    // after its first paint, so that a full folder never holds up the start.
+    void look_through();
+    // The copy on offer until the first design step, if any. offer() looks
+    // through the folder if no one asked yet and waits for that;
+    // offer_if_found() does neither.
     std::optional<Offer> offer();
     std::optional<Offer> offer_if_found();
     // Called on that thread once the folder is looked through.
@@ -106,7 +109,7 @@ private:
     bool failing_ = false;               // the last copy could not be written
     std::optional<std::string> failure_; // not yet taken
     std::thread writer_;
-    std::thread scanner_; // looks through the folder once, at start
+    std::thread scanner_; // looks through the folder once
 };
 
 } // namespace document

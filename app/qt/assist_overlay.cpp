@@ -287,6 +287,18 @@ void AssistOverlay::paint_above(QPainter& painter, const QRegion& area) {
     if (form_ == nullptr || !view_) {
         return;
     }
+    if (!recovery_asked_ && document_ != nullptr) {
+        recovery_asked_ = true;
+        // Once the first paint is out: a full recovery folder never holds it up.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (document_ != nullptr) {
+                    document_->look_for_recovery();
+                }
+            },
+            Qt::QueuedConnection);
+    }
     // Where lines reach past the LCD: each pixel once, however many bands overlap.
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
