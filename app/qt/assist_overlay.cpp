@@ -86,7 +86,7 @@ void AssistOverlay::set_document(document::Document* document) {
     }
     document_ = document;
     if (document_ != nullptr) {
-        // The recovery folder is looked through beside the start; its offer shows once found.
+        // The recovery folder is looked through after the first paint; its offer shows once found.
         document_->on_offer_found([this] {
             QMetaObject::invokeMethod(
                 this,
