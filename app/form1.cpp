@@ -204,12 +204,30 @@ StatePart Form1::part_of(const tk::Control& c) const {
     return StatePart::Design;
 }
 
+const Form1::Parts& Form1::parts() const {
+    if (parts_.counted != controls().size()) {
+        parts_ = {controls().size(), {}, {}, {}};
+        for (const auto& c : controls()) {
+            const StatePart part = part_of(*c);
+            if (part == StatePart::Design) {
+                parts_.design.push_back(c.get());
+            } else if (part == StatePart::Gesture) {
+                parts_.gesture.push_back(c.get());
+            }
+            if (c->typed_text() != nullptr) {
+                parts_.typed.push_back(c.get());
+            }
+        }
+    }
+    return parts_;
+}
+
 DesignState Form1::design() const {
     DesignState d;
-    for (const auto& c : controls()) {
-        if (part_of(*c) == StatePart::Design) {
-            d.controls.push_back(c->state());
-        }
+    const Parts& p = parts();
+    d.controls.reserve(p.design.size());
+    for (const tk::Control* c : p.design) {
+        d.controls.push_back(c->state());
     }
     d.variables = *this;
     return d;
@@ -217,23 +235,22 @@ DesignState Form1::design() const {
 
 void Form1::set_design(const DesignState& d) {
     std::size_t k = 0;
-    for (const auto& c : controls()) {
-        if (part_of(*c) == StatePart::Design) {
-            c->set_state(d.controls.at(k++));
-        }
+    for (tk::Control* c : parts().design) {
+        c->set_state(d.controls.at(k++));
     }
     static_cast<DesignVariables&>(*this) = d.variables;
 }
 
 FormState Form1::state() const {
     FormState s{design(), {}};
-    for (const auto& c : controls()) {
-        if (part_of(*c) == StatePart::Gesture) {
-            s.gesture.controls.push_back(c->state());
-        }
-        if (const std::string* typed = c->typed_text()) {
-            s.gesture.typed.push_back(*typed);
-        }
+    const Parts& p = parts();
+    s.gesture.controls.reserve(p.gesture.size());
+    for (const tk::Control* c : p.gesture) {
+        s.gesture.controls.push_back(c->state());
+    }
+    s.gesture.typed.reserve(p.typed.size());
+    for (const tk::Control* c : p.typed) {
+        s.gesture.typed.push_back(*c->typed_text());
     }
     s.gesture.variables = *this;
     return s;
@@ -241,15 +258,14 @@ FormState Form1::state() const {
 
 void Form1::set_state(const FormState& s) {
     set_design(s.design);
+    const Parts& p = parts();
     std::size_t k = 0;
+    for (tk::Control* c : p.gesture) {
+        c->set_state(s.gesture.controls.at(k++));
+    }
     std::size_t t = 0;
-    for (const auto& c : controls()) {
-        if (part_of(*c) == StatePart::Gesture) {
-            c->set_state(s.gesture.controls.at(k++));
-        }
-        if (std::string* typed = c->typed_text()) {
-            *typed = s.gesture.typed.at(t++);
-        }
+    for (tk::Control* c : p.typed) {
+        *c->typed_text() = s.gesture.typed.at(t++);
     }
     static_cast<GestureVariables&>(*this) = s.gesture.variables;
 }

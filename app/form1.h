@@ -117,4 +117,14 @@ private:
     std::array<tk::Line*, 8> lines_{};
     std::array<tk::TextBox*, 6> texts_{};
     std::vector<tk::Line*> grid_;
+    // The controls of each part and those that take typing, in creation order:
+    // every design step walks them. Made again when a control was added.
+    struct Parts {
+        std::size_t counted = 0;
+        std::vector<tk::Control*> design;
+        std::vector<tk::Control*> gesture;
+        std::vector<tk::Control*> typed;
+    };
+    const Parts& parts() const;
+    mutable Parts parts_;
 };

@@ -7,7 +7,10 @@
 #include "slots/placing.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
+#include <cstdint>
+#include <functional>
 
 namespace assist {
 
@@ -42,18 +45,45 @@ std::string stopped(Side side, const Typed& t, const char* what) {
                       " at most here");
 }
 
-float& field(tk::Control& c, Side side) {
-    switch (side) {
-    case Side::X:
-        return c.left;
-    case Side::Y:
-        return c.top;
-    case Side::W:
-        return c.width;
-    case Side::H:
-        break;
+// Each side's name, its number in a line, and the control's start and size along it,
+// with the canvas's limit there.
+struct SideRow {
+    const char* name;
+    std::int16_t LcdNumbers::*number;
+    float tk::Placement::*start;
+    float tk::Placement::*size;
+    float limit;
+};
+constexpr std::array<SideRow, 4> kSideRows = {{
+    {"x", &LcdNumbers::x, &tk::Placement::left, &tk::Placement::width, Form1::kCanvasRight},
+    {"y", &LcdNumbers::y, &tk::Placement::top, &tk::Placement::height, Form1::kCanvasBottom},
+    {"w", &LcdNumbers::w, &tk::Placement::left, &tk::Placement::width, Form1::kCanvasRight},
+    {"h", &LcdNumbers::h, &tk::Placement::top, &tk::Placement::height, Form1::kCanvasBottom},
+}};
+
+const SideRow& row(Side side) { return kSideRows.at(static_cast<std::size_t>(side)); }
+bool is_place(Side side) { return side == Side::X || side == Side::Y; }
+
+// Gives control c the first twip (or size) whose line carries value on that side,
+// then lets fit keep it where it may be; says why when the line stops short.
+Typed reach(Form1& form, tk::Control& c, Side side, int value,
+            const std::function<void(const SideRow&)>& fit, const char* stopped_by) {
+    const SideRow& r = row(side);
+    Typed t{value, side_of(line_numbers(c), side), {}};
+    if (t.reached != value) {
+        if (is_place(side)) {
+            c.*r.start = static_cast<float>(first_twip(value));
+        } else {
+            c.*r.size = static_cast<float>(first_size_twip(value));
+        }
+        fit(r);
+        form.forget_pointer();
+        t.reached = side_of(line_numbers(c), side);
     }
-    return c.height;
+    if (t.reached != value) {
+        t.note = stopped(side, t, stopped_by);
+    }
+    return t;
 }
 
 } // namespace
@@ -71,22 +101,15 @@ PictureProperties picture_properties(const Form1& form, int n) {
 
 Typed set_picture_place(Form1& form, int n, bool across, int value) {
     tk::Image& image = form.Image(n);
-    const Side side = across ? Side::X : Side::Y;
-    Typed t{value, side_of(line_numbers(image), side), {}};
-    if (t.reached != value) {
-        field(image, side) = static_cast<float>(first_twip(value));
-        picture_slots::keep_on_canvas(image);
-        if (selected_picture(form) == n) {
-            picture_slots::place_markers(form, image);
-        }
-        // The picture moved under a resting pointer.
-        form.forget_pointer();
-        t.reached = side_of(line_numbers(image), side);
-    }
-    if (t.reached != value) {
-        t.note = stopped(side, t, "the picture stays on the canvas:");
-    }
-    return t;
+    return reach(
+        form, image, across ? Side::X : Side::Y, value,
+        [&](const SideRow&) {
+            picture_slots::keep_on_canvas(image);
+            if (selected_picture(form) == n) {
+                picture_slots::place_markers(form, image);
+            }
+        },
+        "the picture stays on the canvas:");
 }
 
 void set_picture_status(Form1& form, int n, int status) {
@@ -123,54 +146,24 @@ std::string set_code_name(Form1& form, int n, const std::string& name) {
     return problem;
 }
 
-const char* side_name(Side side) {
-    switch (side) {
-    case Side::X:
-        return "x";
-    case Side::Y:
-        return "y";
-    case Side::W:
-        return "w";
-    case Side::H:
-        break;
-    }
-    return "h";
-}
+const char* side_name(Side side) { return row(side).name; }
 
-int side_of(const LcdNumbers& n, Side side) {
-    switch (side) {
-    case Side::X:
-        return n.x;
-    case Side::Y:
-        return n.y;
-    case Side::W:
-        return n.w;
-    case Side::H:
-        break;
-    }
-    return n.h;
-}
+int side_of(const LcdNumbers& n, Side side) { return n.*row(side).number; }
 
 Typed set_hotspot_side(Form1& form, int k, Side side, int value) {
     tk::Label& label = form.lbl(k);
-    Typed t{value, side_of(line_numbers(label), side), {}};
-    const bool across = side == Side::X || side == Side::W;
-    const float limit = across ? Form1::kCanvasRight : Form1::kCanvasBottom;
-    float& start = across ? label.left : label.top;
-    float& size = across ? label.width : label.height;
-    if (t.reached != value) {
-        if (side == Side::X || side == Side::Y) {
-            start = std::min(static_cast<float>(first_twip(value)), limit - size);
-        } else {
-            size = std::min(static_cast<float>(first_size_twip(value)), limit - start);
-        }
-        form.forget_pointer();
-        t.reached = side_of(line_numbers(label), side);
-    }
-    if (t.reached != value) {
-        t.note = stopped(side, t, "the hotspot ends at the canvas's edge:");
-    }
-    return t;
+    // A place stops where the hotspot still fits, a size where the canvas ends.
+    const bool place = is_place(side);
+    return reach(
+        form, label, side, value,
+        [&](const SideRow& r) {
+            if (place) {
+                label.*r.start = std::min(label.*r.start, r.limit - label.*r.size);
+            } else {
+                label.*r.size = std::min(label.*r.size, r.limit - label.*r.start);
+            }
+        },
+        "the hotspot ends at the canvas's edge:");
 }
 
 std::string draw_band(Form1& form, const LcdNumbers& wanted) {

@@ -39,13 +39,16 @@
 #include <QPixmap>
 #include <QWidget>
 
-#include <sys/stat.h>
+#include <poll.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -378,20 +381,56 @@ int print_sizes(int argc, char** argv) {
     return 0;
 }
 
-// The files of a folder with their inodes and change times: a copy written anew shows.
-std::string folder_state(const std::string& folder) {
-    std::string state;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-        struct stat info {};
-        if (::stat(entry.path().c_str(), &info) == 0) {
-            state += entry.path().filename().string() + " " + std::to_string(info.st_ino) + " " +
-                     std::to_string(info.st_mtim.tv_sec) + "." +
-                     std::to_string(info.st_mtim.tv_nsec) + "\n";
+// Watches a folder for a copy put in place: the writer renames each finished copy
+// over the last one, so the rename into NAME.padscreen says it is on disk.
+class CopyWatch {
+public:
+    explicit CopyWatch(const std::string& folder)
+        : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)),
+          ok_(fd_ >= 0 && ::inotify_add_watch(fd_, folder.c_str(), IN_MOVED_TO) >= 0) {}
+    ~CopyWatch() {
+        if (fd_ >= 0) {
+            ::close(fd_);
         }
     }
-    return state;
-}
+    CopyWatch(const CopyWatch&) = delete;
+    CopyWatch& operator=(const CopyWatch&) = delete;
+    bool ok() const { return ok_; }
+
+    // Drops what came before; the next copy is the one asked for after this.
+    void clear() {
+        while (::read(fd_, buffer_.data(), buffer_.size()) > 0) {
+        }
+    }
+    // Blocks until a copy is put in place, or the time is up; false then.
+    bool wait(std::chrono::milliseconds limit) {
+        const Clock::time_point end = Clock::now() + limit;
+        for (;;) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+            pollfd ready{fd_, POLLIN, 0};
+            if (left <= 0 || ::poll(&ready, 1, static_cast<int>(left)) <= 0) {
+                return false;
+            }
+            const ssize_t n = ::read(fd_, buffer_.data(), buffer_.size());
+            for (ssize_t at = 0; at < n;) {
+                inotify_event event{};
+                std::memcpy(&event, buffer_.data() + at, sizeof event);
+                const std::string name =
+                    event.len > 0 ? std::string(buffer_.data() + at + sizeof event) : std::string();
+                if (name.size() > 10 && name.compare(name.size() - 10, 10, ".padscreen") == 0) {
+                    return true;
+                }
+                at += static_cast<ssize_t>(sizeof event + event.len);
+            }
+        }
+    }
+
+private:
+    int fd_;
+    bool ok_;
+    std::array<char, 4096> buffer_{};
+};
 
 // What a design step costs the UI thread once the program keeps a recovery copy:
 // the step itself and handing the design to the writer; the writing is not on it.
@@ -399,19 +438,24 @@ int measure_recovery(int n) {
     const QString folder = QDir::tempPath() + QStringLiteral("/padscreen-bench-recovery");
     QDir(folder).removeRecursively();
     Scene scene(folder.toStdString());
+    CopyWatch watch(folder.toStdString());
+    if (!watch.ok()) {
+        std::fprintf(stderr, "ratios_probe: cannot watch the recovery folder\n");
+        return 1;
+    }
+    scene.document.flush(); // the scene's own copy is not one of the steps'
     Form1& form = *scene.program.form1();
     std::vector<double> v;
     std::vector<double> on_disk;
     for (int k = 0; k < n; ++k) {
-        const std::string before = folder_state(folder.toStdString());
+        watch.clear();
         const Clock::time_point begin = Clock::now();
         v.push_back(ms_of([&] {
             scene.program.run([&] { form.Image(1).left += k % 2 == 0 ? 15.0F : -15.0F; });
         }));
-        // The copy is on disk once the folder shows another file in its place.
-        while (folder_state(folder.toStdString()) == before &&
-               Clock::now() - begin < std::chrono::seconds(2)) {
-            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        if (!watch.wait(std::chrono::seconds(2))) {
+            std::fprintf(stderr, "ratios_probe: no recovery copy after a step\n");
+            return 1;
         }
         on_disk.push_back(std::chrono::duration<double, std::milli>(Clock::now() - begin).count());
         scene.document.flush(); // the next step finds the writer idle, as a user's pace does

@@ -69,6 +69,12 @@ std::optional<Offer> Document::offer_if_found() const {
     return recovery_ ? recovery_->offer_if_found() : std::nullopt;
 }
 
+void Document::look_for_recovery() {
+    if (recovery_) {
+        recovery_->look_through();
+    }
+}
+
 void Document::on_offer_found(std::function<void()> found) {
     if (recovery_) {
         recovery_->on_offer_found(std::move(found));

@@ -64,10 +64,13 @@ public:
     bool modified() const;
 
     // The recovery copy on offer until the first design step, if any.
-    // Waits until the recovery folder is looked through; offer_if_found() does not,
-    // and on_offer_found's call (on another thread) says when it is.
+    // Waits until the recovery folder is looked through (and starts that if no one
+    // did); offer_if_found() does not, and on_offer_found's call (on another
+    // thread) says when it is.
     std::optional<Offer> offer() const;
     std::optional<Offer> offer_if_found() const;
+    // Starts looking through the recovery folder, if no one did: after the first paint.
+    void look_for_recovery();
     void on_offer_found(std::function<void()> found);
     // The panel's line about what did not happen; empty when there is nothing to say.
     std::string notice() const;

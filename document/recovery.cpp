@@ -4,8 +4,11 @@
 #include "document/design_file.h"
 #include "document/document.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,7 +17,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
-#include <set>
+#include <string_view>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -93,10 +96,8 @@ std::optional<std::string> write_atomically(const fs::path& path, const std::str
     return std::nullopt;
 }
 
-std::string local_time(fs::file_time_type when) {
-    const auto system = std::chrono::time_point_cast<std::chrono::system_clock::duration>(
-        when - fs::file_time_type::clock::now() + std::chrono::system_clock::now());
-    const std::time_t t = std::chrono::system_clock::to_time_t(system);
+std::string local_time(const timespec& when) {
+    const std::time_t t = when.tv_sec;
     const std::time_t now = std::time(nullptr);
     std::tm parts{};
     std::tm today{};
@@ -110,7 +111,7 @@ std::string local_time(fs::file_time_type when) {
 }
 
 // What a copy holds, for the offer; nullopt when it cannot be read as a design.
-std::optional<Offer> read_offer(const fs::path& copy, fs::file_time_type time) {
+std::optional<Offer> read_offer(const fs::path& copy, const timespec& time) {
     try {
         std::string reason;
         const auto bytes = read_file(copy.string(), kMaxDesignFileBytes, reason);
@@ -171,6 +172,9 @@ Recovery::Recovery(Document& document, std::string folder, std::string version)
 }
 
 Recovery::~Recovery() {
+    if (scanner_.joinable()) {
+        scanner_.join();
+    }
     flush();
     {
         const std::lock_guard<std::mutex> lock(mutex_);
@@ -191,35 +195,57 @@ Recovery::~Recovery() {
 
 void Recovery::find_offer() {
     struct Found {
-        fs::path copy;
-        fs::file_time_type time;
+        std::string name; // shared with its lock
+        timespec time;
     };
     std::vector<Found> left;
-    std::set<std::string> copies; // by the name a copy shares with its lock
-    std::set<std::string> locks;
-    std::error_code error;
-    for (fs::directory_iterator it(folder_, error), end; !error && it != end; it.increment(error)) {
-        const fs::path& p = it->path();
-        std::error_code ignored;
-        if (p.extension() == ".lock") {
-            locks.insert(p.stem().string());
-        } else if (p.extension() == ".padscreen" &&
-                   it->symlink_status(ignored).type() == fs::file_type::regular) {
-            left.push_back({p, it->last_write_time(ignored)});
-            copies.insert(p.stem().string());
+    std::vector<std::string> copies; // by the name a copy shares with its lock
+    std::vector<std::string> locks;
+    // One listing and one stat a copy, relative to the open folder: a folder of
+    // thousands costs the start as little as it can.
+    const auto stem = [](std::string_view file, std::string_view extension) {
+        return file.size() > extension.size() && file.ends_with(extension)
+                   ? std::optional<std::string>(file.substr(0, file.size() - extension.size()))
+                   : std::nullopt;
+    };
+    if (DIR* dir = ::opendir(folder_.c_str())) {
+        const int fd = ::dirfd(dir);
+        while (const dirent* entry = ::readdir(dir)) {
+            struct stat info {};
+            if (auto lock = stem(entry->d_name, ".lock")) {
+                locks.push_back(std::move(*lock));
+            } else if (auto copy = stem(entry->d_name, ".padscreen");
+                       copy && ::fstatat(fd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+                       S_ISREG(info.st_mode)) {
+                copies.push_back(*copy);
+                left.push_back({std::move(*copy), info.st_mtim});
+            }
         }
+        ::closedir(dir);
     }
-    std::sort(left.begin(), left.end(),
-              [](const Found& a, const Found& b) { return a.time > b.time; });
+    std::sort(left.begin(), left.end(), [](const Found& a, const Found& b) {
+        return a.time.tv_sec != b.time.tv_sec ? a.time.tv_sec > b.time.tv_sec
+                                              : a.time.tv_nsec > b.time.tv_nsec;
+    });
+    std::sort(copies.begin(), copies.end());
+    std::sort(locks.begin(), locks.end());
+    std::vector<bool> lock_taken(locks.size());
     // Whether the program that wrote a copy ended; its lock then goes.
-    const auto ended = [this, &locks](const std::string& name) {
-        return locks.erase(name) == 0 || remove_if_stale(fs::path(folder_) / (name + ".lock"));
+    const auto ended = [this, &locks, &lock_taken](const std::string& name) {
+        const auto it = std::lower_bound(locks.begin(), locks.end(), name);
+        const auto k = static_cast<std::size_t>(it - locks.begin());
+        if (it == locks.end() || *it != name || lock_taken[k]) {
+            return true;
+        }
+        lock_taken[k] = true;
+        return remove_if_stale(fs::path(folder_) / (name + ".lock"));
     };
     // Past the copies it needs a start tidies only so much: a folder that ended
     // programs filled empties over a few starts, none of them slow.
     std::size_t tidy = kTidy;
     std::size_t kept = 0;
     std::size_t read = 0;
+    std::error_code error;
     for (const Found& found : left) {
         if (kept == kKept) {
             if (tidy == 0) {
@@ -227,34 +253,42 @@ void Recovery::find_offer() {
             }
             --tidy;
         }
-        if (!ended(found.copy.stem().string())) {
+        if (!ended(found.name)) {
             continue; // another program's, running now
         }
+        const fs::path copy = fs::path(folder_) / (found.name + ".padscreen");
         if (kept == kKept) {
-            fs::remove(found.copy, error);
+            fs::remove(copy, error);
             continue;
         }
         if (!offer_ && read < kRead) {
             ++read;
-            offer_ = read_offer(found.copy, found.time);
+            offer_ = read_offer(copy, found.time);
             if (!offer_) {
                 // Kept for whoever wants to look, where no start reads it again.
-                fs::rename(found.copy, found.copy.string() + ".unreadable", error);
+                fs::rename(copy, copy.string() + ".unreadable", error);
                 continue;
             }
         }
         ++kept;
     }
     // Locks whose copy is gone.
-    for (const std::string& name : locks) {
-        if (copies.count(name) == 0 && tidy > 0) {
+    for (std::size_t k = 0; k < locks.size() && tidy > 0; ++k) {
+        if (!lock_taken[k] && !std::binary_search(copies.begin(), copies.end(), locks[k])) {
             --tidy;
-            remove_if_stale(fs::path(folder_) / (name + ".lock"));
+            remove_if_stale(fs::path(folder_) / (locks[k] + ".lock"));
         }
     }
 }
 
+void Recovery::look_through() {
+    if (!scanner_.joinable()) {
+        scanner_ = std::thread([this] { scan(); });
+    }
+}
+
 std::optional<Offer> Recovery::offer() {
+    look_through();
     std::unique_lock<std::mutex> lock(mutex_);
     idle_.wait(lock, [this] { return scanned_; });
     return offer_;
@@ -305,29 +339,43 @@ void Recovery::follow() {
     if (form == nullptr) {
         return; // the last design stays in the copy until a window shows another
     }
-    Copy copy{design_of(*form, document_.pending_slot()), document_.belonging()};
-    const bool empty = copy.design.pictures.empty() && copy.design.hotspots.empty();
-    const bool keep = !empty && copy.belonging.modified;
-    if (last_ && *last_ == copy && keep == kept_) {
+    // The state the history took at this rest, shared; a design changed in an
+    // action not yet over (a load waiting for its dialog) is taken here.
+    History::Snapshot state = program.history().resting();
+    if (!state) {
+        state = std::make_shared<const FormState>(FormState{form->design(), {}});
+    }
+    Asked asked{std::move(state), document_.belonging(), document_.pending_slot()};
+    bool empty = true;
+    for (int n = 1; n <= Form1::kSlots; ++n) {
+        empty = empty && !form->Image(n).picture;
+    }
+    for (int k = 1; k <= Form1::kHotspots; ++k) {
+        empty = empty && !form->lbl(k).visible;
+    }
+    const bool keep = !empty && asked.belonging.modified;
+    if (asked_ && keep == kept_ && asked_->belonging == asked.belonging &&
+        asked_->pending_slot == asked.pending_slot &&
+        (asked_->state == asked.state || asked_->state->design == asked.state->design)) {
         return;
     }
-    last_ = copy;
+    asked_ = asked;
     kept_ = keep;
     if (keep) {
         written_any_ = true;
-        post(std::move(copy));
+        post(std::move(asked));
     } else if (written_any_) {
         written_any_ = false;
         post(std::nullopt);
     }
 }
 
-void Recovery::post(std::optional<Copy> design) {
+void Recovery::post(std::optional<Asked> asked) {
     bool was_idle = false;
     {
         const std::lock_guard<std::mutex> lock(mutex_);
         was_idle = !pending_;
-        pending_ = std::move(design);
+        pending_ = std::move(asked);
     }
     // A design that replaces one not yet taken needs no second call.
     if (was_idle) {
@@ -345,7 +393,11 @@ std::optional<std::string> Recovery::take_write_failure() {
     return std::exchange(failure_, std::nullopt);
 }
 
-void Recovery::write_loop() {
+void Recovery::scan() {
+    // Behind the start, its first paint and the display server; the offer shows
+    // once it is found. The lowest niceness still gets a turn on a busy machine,
+    // where Ctrl+R waits for it.
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 19);
     find_offer();
     std::unique_lock<std::mutex> lock(mutex_);
     scanned_ = true;
@@ -356,26 +408,53 @@ void Recovery::write_loop() {
     if (const std::function<void()> found = found_) {
         lock.unlock();
         found();
-        lock.lock();
     }
+}
+
+void Recovery::write_loop() {
+    // The file's design is made here, off the program's thread, on a form of the
+    // writer's own.
+    std::unique_ptr<Form1> form;
+    std::optional<Copy> written; // what the copy on disk holds
+    std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         wake_.wait(lock, [this] { return stop_ || pending_; });
         if (!pending_) {
             return;
         }
-        std::optional<Copy> design = std::move(*pending_);
+        std::optional<Asked> asked = std::move(*pending_);
         pending_.reset();
         busy_ = true;
         lock.unlock();
         std::optional<std::string> failure;
-        if (design) {
-            // Absolute paths: the next program may start in any folder.
-            for (PictureEntry& p : design->design.pictures) {
-                p.path = resolve_path(p.path, "");
+        if (asked) {
+            if (!form) {
+                form = std::make_unique<Form1>();
             }
-            failure = write_atomically(
-                copy_, write_design(design->design, "", version_, {}, design->belonging));
+            form->set_design(asked->state->design);
+            Copy copy{design_of(*form, asked->pending_slot), asked->belonging};
+            // Pixels count against the budget while anyone holds them: none are
+            // held here past this point, not while the copy is written.
+            asked->state.reset();
+            for (int n = 1; n <= Form1::kSlots; ++n) {
+                form->Image(n).picture.reset();
+            }
+            form->picHold.picture.reset();
+            // A change the file does not hold (a selection) writes nothing.
+            if (!written || !(*written == copy)) {
+                written = copy;
+                // Absolute paths: the next program may start in any folder.
+                for (PictureEntry& p : copy.design.pictures) {
+                    p.path = resolve_path(p.path, "");
+                }
+                failure = write_atomically(
+                    copy_, write_design(copy.design, "", version_, {}, copy.belonging));
+                if (failure) {
+                    written.reset();
+                }
+            }
         } else {
+            written.reset();
             std::error_code error;
             fs::remove(copy_, error);
         }
@@ -383,7 +462,7 @@ void Recovery::write_loop() {
         if (failure && !failing_) {
             failure_ = "The recovery copy could not be written: " + *failure;
         }
-        if (design) {
+        if (asked) {
             failing_ = failure.has_value();
         }
         busy_ = false;

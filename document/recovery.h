@@ -2,10 +2,12 @@
 #pragma once
 
 #include "document/design_file.h"
+#include "history.h"
 
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -42,12 +44,15 @@ public:
     Recovery(const Recovery&) = delete;
     Recovery& operator=(const Recovery&) = delete;
 
-    // The copy on offer until the first design step, if any. The folder is looked
-    // through on the writer's thread, so that a full one never holds up the start:
-    // offer() waits for that, offer_if_found() does not.
+    // Looks through the folder on a thread of its own, once: the program asks
+    // after its first paint, so that a full folder never holds up the start.
+    void look_through();
+    // The copy on offer until the first design step, if any. offer() looks
+    // through the folder if no one asked yet and waits for that;
+    // offer_if_found() does neither.
     std::optional<Offer> offer();
     std::optional<Offer> offer_if_found();
-    // Called on the writer's thread once the folder is looked through.
+    // Called on that thread once the folder is looked through.
     void on_offer_found(std::function<void()> found);
     // Ctrl+R, inside the running action: the offered design on the canvas and
     // the offer gone; what the copy records of its file goes to belonging.
@@ -60,6 +65,7 @@ public:
     std::optional<std::string> take_write_failure();
 
 private:
+    void scan();
     void find_offer();
     void follow();
     // What a copy holds: the design, its file, and no pixels.
@@ -68,7 +74,14 @@ private:
         Belonging belonging;
         friend bool operator==(const Copy&, const Copy&) = default;
     };
-    void post(std::optional<Copy> copy);
+    // What a step hands the writer: the history's state of the form, shared,
+    // which the writer makes the copy of.
+    struct Asked {
+        History::Snapshot state;
+        Belonging belonging;
+        int pending_slot = 0;
+    };
+    void post(std::optional<Asked> asked);
     void write_loop();
 
     Document& document_;
@@ -76,26 +89,27 @@ private:
     std::string version_;
     std::string copy_;
     int lock_fd_ = -1;
-    std::optional<Offer> offer_; // the writer's until scanned_, then the program's
+    std::optional<Offer> offer_; // the scanner's until scanned_, then the program's
     bool scanned_ = false;
     bool offer_dropped_ = false; // a design step came before the folder was looked through
     std::function<void()> found_;
     std::uint64_t steps_at_start_ = 0;
     bool started_ = false;
-    std::optional<Copy> last_; // what the copy on disk holds; nullopt: none
-    bool kept_ = false;        // whether last_ is worth a copy
-    bool written_any_ = false; // a copy may be on disk
+    std::optional<Asked> asked_; // what the writer was last asked for
+    bool kept_ = false;          // whether that is worth a copy
+    bool written_any_ = false;   // a copy may be on disk
 
     // The writer: the newest design asked for (nullopt: remove the copy).
     std::mutex mutex_;
     std::condition_variable wake_;
     std::condition_variable idle_;
-    std::optional<std::optional<Copy>> pending_;
+    std::optional<std::optional<Asked>> pending_;
     bool busy_ = false;
     bool stop_ = false;
     bool failing_ = false;               // the last copy could not be written
     std::optional<std::string> failure_; // not yet taken
     std::thread writer_;
+    std::thread scanner_; // looks through the folder once
 };
 
 } // namespace document

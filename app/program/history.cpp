@@ -10,6 +10,7 @@ bool History::at_rest(const Form1& form, bool dialog_open) const {
 }
 
 void History::after_action(const Form1* form, bool dialog_open, std::uint64_t gesture) {
+    resting_.reset();
     if (form == nullptr) {
         form_id_ = 0; // closed: the history and the design it held wait for the next window
         gesture_ = 0;
@@ -18,33 +19,31 @@ void History::after_action(const Form1* form, bool dialog_open, std::uint64_t ge
     if (form->id() != form_id_) {
         gesture_ = 0;
         form_id_ = form->id();
-        FormState now = form->state();
-        if (known_ && now.design != current_.design) {
+        auto now = std::make_shared<const FormState>(form->state());
+        if (known_ && now->design != current_->design) {
             // The window came back empty: what it held when it closed is one step back.
             push(std::move(current_));
         }
         current_ = std::move(now);
         known_ = true;
+        resting_ = at_rest(*form, dialog_open) ? current_ : nullptr;
         return;
     }
     if (!at_rest(*form, dialog_open)) {
         return;
     }
-    FormState now = form->state();
-    if (now.design == current_.design) {
-        current_ = std::move(now);
-        return;
-    }
+    auto now = std::make_shared<const FormState>(form->state());
     // Going on with the newest step's gesture, it keeps its "before" and only
     // current_, its "after", moves on.
-    if (gesture == 0 || gesture != gesture_ || undo_.empty()) {
+    if (now->design != current_->design && (gesture == 0 || gesture != gesture_ || undo_.empty())) {
         push(std::move(current_));
         gesture_ = gesture;
     }
     current_ = std::move(now);
+    resting_ = current_;
 }
 
-void History::push(FormState before) {
+void History::push(Snapshot before) {
     if (undo_.size() == kSteps) {
         undo_.pop_front();
         undo_positions_.pop_front();
@@ -59,7 +58,11 @@ void History::push(FormState before) {
 
 namespace {
 
-std::set<const tk::Picture*> pictures_of(const FormState& s) {
+std::set<const tk::Picture*> pictures_of(const History::Snapshot& snapshot) {
+    if (!snapshot) {
+        return {};
+    }
+    const FormState& s = *snapshot;
     std::set<const tk::Picture*> out;
     for (const auto* part : {&s.design.controls, &s.gesture.controls}) {
         for (const tk::ControlState& c : *part) {
@@ -81,7 +84,7 @@ std::size_t History::bytes_held_only_here() const {
     std::set<const tk::Picture*> counted;
     std::size_t bytes = 0;
     for (const auto* steps : {&undo_, &redo_}) {
-        for (const FormState& step : *steps) {
+        for (const Snapshot& step : *steps) {
             for (const tk::Picture* p : pictures_of(step)) {
                 if (shown.count(p) == 0 && counted.insert(p).second) {
                     bytes += p->argb.size() * sizeof(std::uint32_t);
@@ -94,7 +97,7 @@ std::size_t History::bytes_held_only_here() const {
 
 void History::give_way(std::size_t bytes, const tk::PictureBudget& budget) {
     const std::set<const tk::Picture*> shown = pictures_of(current_);
-    const auto holds_other = [&shown](const FormState& step) {
+    const auto holds_other = [&shown](const Snapshot& step) {
         const std::set<const tk::Picture*> held = pictures_of(step);
         return std::any_of(held.begin(), held.end(),
                            [&shown](const tk::Picture* p) { return shown.count(p) == 0; });
@@ -110,7 +113,7 @@ void History::give_way(std::size_t bytes, const tk::PictureBudget& budget) {
     }
 }
 
-bool History::back_to(Form1& form, std::deque<FormState>& from, std::deque<FormState>& to) {
+bool History::back_to(Form1& form, std::deque<Snapshot>& from, std::deque<Snapshot>& to) {
     if (from.empty()) {
         return false;
     }
@@ -119,11 +122,12 @@ bool History::back_to(Form1& form, std::deque<FormState>& from, std::deque<FormS
     to_positions.push_back(position_);
     position_ = from_positions.back();
     from_positions.pop_back();
-    to.push_back(form.state());
-    form.set_state(from.back());
+    to.push_back(std::make_shared<const FormState>(form.state()));
+    form.set_state(*from.back());
     current_ = std::move(from.back());
     from.pop_back();
     gesture_ = 0;
+    resting_.reset(); // the next action's end finds the form at rest again
     // What lies under the resting pointer may have changed.
     form.forget_pointer();
     return true;

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <memory>
 
 // Undo and redo of whole design steps of one Form1. Each step keeps the
 // form's whole state as a value; pictures are shared, not copied.
@@ -44,19 +45,26 @@ public:
     std::size_t bytes_held_only_here() const;
     void give_way(std::size_t bytes, const tk::PictureBudget& budget);
 
+    // The form's state as the last after_action found it at rest, shared (the
+    // recovery copy is made of it on another thread); null when that action was
+    // not over, or the window gone.
+    using Snapshot = std::shared_ptr<const FormState>;
+    const Snapshot& resting() const { return resting_; }
+
 private:
     bool at_rest(const Form1& form, bool dialog_open) const;
-    void push(FormState before);
-    bool back_to(Form1& form, std::deque<FormState>& from, std::deque<FormState>& to);
+    void push(Snapshot before);
+    bool back_to(Form1& form, std::deque<Snapshot>& from, std::deque<Snapshot>& to);
 
     std::uint64_t form_id_ = 0; // 0: no main window now
-    bool known_ = false;         // current_ holds a window's state
+    bool known_ = false;        // current_ holds a window's state
     std::uint64_t taken_ = 0;
     std::uint64_t gesture_ = 0; // of the newest step, while it may still grow
-    FormState current_;
+    Snapshot current_;
+    Snapshot resting_;
     // The oldest step goes when a new one comes to a full history.
-    std::deque<FormState> undo_;
-    std::deque<FormState> redo_;
+    std::deque<Snapshot> undo_;
+    std::deque<Snapshot> redo_;
     // The positions of the states above, and of the current one.
     std::deque<std::uint64_t> undo_positions_;
     std::deque<std::uint64_t> redo_positions_;

@@ -86,7 +86,7 @@ void AssistOverlay::set_document(document::Document* document) {
     }
     document_ = document;
     if (document_ != nullptr) {
-        // The recovery folder is looked through beside the start; its offer shows once found.
+        // The recovery folder is looked through after the first paint; its offer shows once found.
         document_->on_offer_found([this] {
             QMetaObject::invokeMethod(
                 this,
@@ -286,6 +286,18 @@ void AssistOverlay::paint_after(QPainter& painter, const tk::Control& /*control*
 void AssistOverlay::paint_above(QPainter& painter, const QRegion& area) {
     if (form_ == nullptr || !view_) {
         return;
+    }
+    if (!recovery_asked_ && document_ != nullptr) {
+        recovery_asked_ = true;
+        // Once the first paint is out: a full recovery folder never holds it up.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (document_ != nullptr) {
+                    document_->look_for_recovery();
+                }
+            },
+            Qt::QueuedConnection);
     }
     // Where lines reach past the LCD: each pixel once, however many bands overlap.
     painter.save();

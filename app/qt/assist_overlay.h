@@ -88,6 +88,7 @@ private:
     Program& program_;
     Dispatcher& dispatcher_;
     document::Document* document_ = nullptr;
+    bool recovery_asked_ = false; // the document looks for a recovery copy after the first paint
     Form1* form_ = nullptr;
     QPointer<WindowView> view_;
     // The same view seen as a plain widget: the event filter may run while the view

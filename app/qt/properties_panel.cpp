@@ -47,6 +47,32 @@ void set_value(QSpinBox* box, int value) {
 PropertiesPanel::PropertiesPanel(QWidget& main, Program& program, Dispatcher& dispatcher)
     : QWidget(&main, Qt::Tool), program_(program), dispatcher_(dispatcher), main_(&main) {
     setWindowTitle(QStringLiteral("Properties"));
+    for (const QKeySequence& key : {QKeySequence(Qt::Key_F4), QKeySequence(Qt::Key_Escape)}) {
+        auto* shortcut = new QShortcut(key, this);
+        connect(shortcut, &QShortcut::activated, this, [this] { toggle(); });
+    }
+
+    // Below the document's controls, in the right column; out of the Tab
+    // order, which stays the document's.
+    toggle_ = new QToolButton(&main);
+    toggle_->setText(QStringLiteral("Properties (F4)"));
+    toggle_->setCheckable(true);
+    toggle_->setFocusPolicy(Qt::NoFocus);
+    toggle_->setGeometry(px_rect({9840, 7155, 2535, 375}));
+    toggle_->show();
+    connect(toggle_, &QToolButton::clicked, this, [this] { toggle(); });
+}
+
+void PropertiesPanel::setVisible(bool visible) {
+    // Its fields are made when it first shows: many users never open it, and
+    // the start should not wait for them.
+    if (visible && note_ == nullptr) {
+        build();
+    }
+    QWidget::setVisible(visible);
+}
+
+void PropertiesPanel::build() {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
     note_ = new QLabel(this); // laid out last
@@ -168,24 +194,6 @@ PropertiesPanel::PropertiesPanel(QWidget& main, Program& program, Dispatcher& di
     note_->setTextFormat(Qt::PlainText);
     layout->addWidget(note_);
     layout->addStretch(1);
-
-    for (const QKeySequence& key : {QKeySequence(Qt::Key_F4), QKeySequence(Qt::Key_Escape)}) {
-        auto* shortcut = new QShortcut(key, this);
-        connect(shortcut, &QShortcut::activated, this, [this] { toggle(); });
-    }
-
-    // Below the document's controls, in the right column; out of the Tab
-    // order, which stays the document's.
-    toggle_ = new QToolButton(&main);
-    toggle_->setText(QStringLiteral("Properties (F4)"));
-    toggle_->setCheckable(true);
-    toggle_->setFocusPolicy(Qt::NoFocus);
-    toggle_->setGeometry(px_rect({9840, 7155, 2535, 375}));
-    toggle_->show();
-    connect(toggle_, &QToolButton::clicked, this, [this] { toggle(); });
-    if (const Form1* form = program_.form1()) {
-        show_all(*form);
-    }
 }
 
 QSpinBox* PropertiesPanel::number_field(QWidget* parent) {
@@ -198,7 +206,7 @@ QSpinBox* PropertiesPanel::number_field(QWidget* parent) {
     return box;
 }
 
-QString PropertiesPanel::note() const { return note_->text(); }
+QString PropertiesPanel::note() const { return note_ != nullptr ? note_->text() : QString(); }
 
 void PropertiesPanel::toggle() {
     if (isVisible()) {

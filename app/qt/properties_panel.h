@@ -38,12 +38,14 @@ public:
     void toggle();
     // What the panel last said about an edit; empty when nothing.
     QString note() const;
+    void setVisible(bool visible) override;
 
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
 private:
+    void build();
     QSpinBox* number_field(QWidget* parent);
     // Runs an edit as a user action, then shows the model's values again.
     void edit(const std::function<void(Form1&)>& action);

@@ -15,6 +15,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QSpinBox>
 #include <QTest>
 
@@ -167,6 +168,20 @@ private Q_SLOTS:
         }
         key(Qt::Key_F6); // let the hotspot go: a selected one has no line
         QVERIFY2(code().contains(line), qPrintable(code()));
+    }
+
+    // The panel is made when it first shows: it shows what is selected then.
+    void the_panel_shows_the_selection_when_first_opened() {
+        QVERIFY(load_by_keys("/pics/a.bmp"));
+        key(Qt::Key_F6);
+        for (int k = 0; k < 3; ++k) {
+            key(Qt::Key_Right);
+        }
+        key(Qt::Key_F4);
+        QVERIFY(active(&panel()));
+        QCOMPARE(field<QSpinBox>("picture x")->value(), 3);
+        QCOMPARE(field<QLineEdit>("name")->text(), QString("a"));
+        QVERIFY(!field<QSpinBox>("hotspot x")->isEnabled());
     }
 
     // Load, place, hotspot, code and save with keys alone.
