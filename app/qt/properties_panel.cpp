@@ -331,9 +331,11 @@ void PropertiesPanel::show_all(const Form1& form) {
     }
     picture_box_->setEnabled(picture_.has_value());
     if (picture_) {
-        picture_box_->setTitle(QStringLiteral("Picture %1 (%2)")
-                                   .arg(picture_->slot)
-                                   .arg(qs(form.Image(picture_->slot).tag)));
+        // A picture read from a design written by hand may have no tag.
+        const QString tag = qs(form.Image(picture_->slot).tag);
+        picture_box_->setTitle(
+            tag.isEmpty() ? QStringLiteral("Picture %1").arg(picture_->slot)
+                          : QStringLiteral("Picture %1 (%2)").arg(picture_->slot).arg(tag));
         set_value(picture_xy_[0], picture_->numbers.x);
         set_value(picture_xy_[1], picture_->numbers.y);
         status_->setCurrentIndex(picture_->status.value_or(-1));
