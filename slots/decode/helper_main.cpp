@@ -40,6 +40,7 @@
 #ifdef PADSCREEN_DECODE_TESTHOOK
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <time.h>
