@@ -786,8 +786,7 @@ tk::PicturePtr HelperPictureLoader::load(const std::string& path, tk::PictureBud
         return nullptr;
     }
     if (measure_only_ && !measure_helper_.empty()) {
-        tk::PicturePtr picture = measure_all({path}, budget, {})[0];
-        return picture;
+        return measure_all({path}, budget, {})[0];
     }
     Source source(path, measure_only_);
     if (source.bytes.empty()) {
@@ -1093,8 +1092,7 @@ std::string helper_path_beside(const std::string& exe_dir) {
 
 std::string measure_helper_beside(const std::string& helper_path) {
     const auto slash = helper_path.rfind('/');
-    return helper_path.substr(0, slash == std::string::npos ? 0 : slash + 1) +
-           "padscreen-measure";
+    return helper_path.substr(0, slash == std::string::npos ? 0 : slash + 1) + "padscreen-measure";
 }
 
 std::string helper_path_for(const std::string& exe_dir) {

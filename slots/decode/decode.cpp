@@ -26,8 +26,8 @@
 #include <deque>
 #include <filesystem>
 #include <memory>
-#include <optional>
 #include <new>
+#include <optional>
 #include <string_view>
 #include <utility>
 #include <vector>
