@@ -180,6 +180,14 @@ TEST(HeaderSize, MeasuringThroughItGivesWhatTheHelperAloneGives) {
     const std::vector<std::string> alone = outcomes(false);
     EXPECT_EQ(outcomes(true), alone);
     EXPECT_EQ(alone[0], "640x480");
+    // Plain pictures never need padscreen-decode; an icon does.
+    picture_decode::HelperPictureLoader slim_only(dir.file("no-such-helper"));
+    slim_only.set_measure_only(true);
+    slim_only.set_measure_helper(PADSCREEN_MEASURE_HELPER);
+    tk::PictureBudget budget;
+    const auto measured = slim_only.load_all({paths[0], paths[3], paths[5]}, budget, {});
+    EXPECT_TRUE(measured.size() == 3 && measured[0] && measured[1] && measured[2]);
+    EXPECT_EQ(slim_only.load(paths.at(11), budget), nullptr) << "the icon";
 }
 
 } // namespace
