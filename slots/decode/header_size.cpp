@@ -228,7 +228,7 @@ std::optional<PictureSize> jpeg_size(const std::byte* data, std::size_t size,
             if ((components != 1 && components != 3) || left != 6 + 3 * components)
                 return std::nullopt;
             for (unsigned c = 0; c < components; ++c) {
-                const std::byte* part = body + 6 + 3 * c;
+                const std::byte* part = body + 6 + std::size_t{3} * c;
                 ids[c] = byte_at(part);
                 const unsigned h = byte_at(part + 1) >> 4;
                 const unsigned v = byte_at(part + 1) & 15;
@@ -244,7 +244,7 @@ std::optional<PictureSize> jpeg_size(const std::byte* data, std::size_t size,
                 return std::nullopt;
             std::array<unsigned, 3> seen{};
             for (unsigned c = 0; c < in_scan; ++c) {
-                seen[c] = byte_at(body + 1 + 2 * c);
+                seen[c] = byte_at(body + 1 + std::size_t{2} * c);
                 if (std::count(ids.begin(), ids.begin() + components, seen[c]) != 1 ||
                     std::count(seen.begin(), seen.begin() + c, seen[c]) != 0)
                     return std::nullopt;
