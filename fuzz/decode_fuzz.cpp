@@ -3,6 +3,7 @@
 // _WMF, _EMF) so that each run spends its time inside one reader.
 
 #include "decode/decode.h"
+#include "decode/header_size.h"
 
 #include <QGuiApplication>
 #include <QtGlobal>
@@ -73,5 +74,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                 });
     // Measuring takes its own way through each format, on a header alone.
     picture_decode::measure(reinterpret_cast<const std::byte*>(data), size, max_picture_bytes);
+    // padscreen-measure's own header reading never disagrees with it.
+    const auto* bytes = reinterpret_cast<const std::byte*>(data);
+    if (const auto slim = picture_decode::header_size(bytes, size, max_picture_bytes)) {
+        const picture_decode::Decoded full =
+            picture_decode::measure(bytes, size, max_picture_bytes, true);
+        if (!full.ok || full.width != slim->width || full.height != slim->height)
+            __builtin_trap();
+    }
     return 0;
 }

@@ -83,8 +83,11 @@ Options parse(int argc, char** argv) {
 
 // --code: no application object, no display; pictures are only measured.
 int write_code(const std::string& path) {
-    picture_decode::HelperPictureLoader loader(picture_decode::default_helper_path());
+    const std::string helper = picture_decode::default_helper_path();
+    picture_decode::HelperPictureLoader loader(helper);
     loader.set_measure_only(true);
+    if (!helper.empty())
+        loader.set_measure_helper(picture_decode::measure_helper_beside(helper));
     loader.prepare(); // the decoder sets up while the file is read
     const document::CodeRun run = document::code_of_file(path, loader);
     if (run.status != 0) {

@@ -763,9 +763,15 @@ HelperPictureLoader::~HelperPictureLoader() {
     for (Server& server : servers_)
         discard(server);
     discard(fonted_);
+    discard(measurer_);
 }
 
 void HelperPictureLoader::prepare() {
+    if (measure_only_ && !measure_helper_.empty()) {
+        // Its only argument, --serve, is what a helper with fonts is started with.
+        ready(measurer_, measure_helper_, true);
+        return;
+    }
     if (servers_.empty())
         servers_.resize(1);
     ready(servers_[0], helper_path_, !measure_only_);
@@ -778,6 +784,9 @@ tk::PicturePtr HelperPictureLoader::load(const std::string& path, tk::PictureBud
         std::fprintf(stderr, "padscreen: cannot find the picture decoder: own path unknown\n");
         last_failure_ = platform::load_failure::kNoDecoder;
         return nullptr;
+    }
+    if (measure_only_ && !measure_helper_.empty()) {
+        return measure_all({path}, budget, {})[0];
     }
     Source source(path, measure_only_);
     if (source.bytes.empty()) {
@@ -994,7 +1003,7 @@ HelperPictureLoader::measure_all(const std::vector<std::string>& paths, tk::Pict
                                  const platform::LoadProgress& progress) {
     if (servers_.empty())
         servers_.resize(1);
-    Server& server = ready(servers_[0], helper_path_, false);
+    Server& server = servers_[0]; // started when a picture needs it
     const Settings settings{helper_path_, true, timeout_};
     // Measured pictures hold no memory: each has the room of the first.
     const std::size_t room = budget.room(max_pixel_bytes);
@@ -1011,13 +1020,37 @@ HelperPictureLoader::measure_all(const std::vector<std::string>& paths, tk::Pict
         }
     }
     std::vector<std::optional<Exchange>> measured(readable.size());
-    for (std::size_t first = 0; first < readable.size(); first += together_at_most) {
-        const std::size_t last = std::min(readable.size(), first + together_at_most);
-        measure_together(
-            ready(server, helper_path_, false),
-            {readable.begin() + std::ptrdiff_t(first), readable.begin() + std::ptrdiff_t(last)},
-            room, timeout_, idle_, measured.data() + first);
+    std::vector<std::size_t> open(readable.size()); // those not measured yet
+    for (std::size_t j = 0; j < open.size(); ++j)
+        open[j] = j;
+    // In groups of at most together_at_most, through the server in that slot.
+    const auto together = [&](Server& slot, const std::string& path, bool fonts) {
+        for (std::size_t first = 0; first < open.size(); first += together_at_most) {
+            const std::size_t last = std::min(open.size(), first + together_at_most);
+            std::vector<const Source*> files;
+            for (std::size_t i = first; i < last; ++i)
+                files.push_back(readable[open[i]]);
+            std::vector<std::optional<Exchange>> answers(files.size());
+            measure_together(ready(slot, path, fonts), files, room, timeout_, idle_,
+                             answers.data());
+            for (std::size_t i = first; i < last; ++i)
+                measured[open[i]] = std::move(answers[i - first]);
+        }
+    };
+    if (!measure_helper_.empty() && !readable.empty()) {
+        together(measurer_, measure_helper_, true);
+        // It only ever tells sizes: whatever else it said, padscreen-decode says again.
+        std::vector<std::size_t> still;
+        for (const std::size_t j : open) {
+            if (measured[j] && !measured[j]->complete)
+                measured[j].reset();
+            if (!measured[j])
+                still.push_back(j);
+        }
+        open = std::move(still);
     }
+    if (!open.empty())
+        together(server, helper_path_, false);
     std::vector<tk::PicturePtr> out(paths.size());
     std::string failure;
     for (std::size_t j = 0, k = 0; k < paths.size(); ++k) {
@@ -1055,6 +1088,11 @@ std::string helper_path_beside(const std::string& exe_dir) {
     if (exe_dir.empty() || exe_dir.back() == '/')
         return exe_dir + "padscreen-decode";
     return exe_dir + "/padscreen-decode";
+}
+
+std::string measure_helper_beside(const std::string& helper_path) {
+    const auto slash = helper_path.rfind('/');
+    return helper_path.substr(0, slash == std::string::npos ? 0 : slash + 1) + "padscreen-measure";
 }
 
 std::string helper_path_for(const std::string& exe_dir) {

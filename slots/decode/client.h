@@ -51,6 +51,10 @@ public:
     // gives has no pixels (for writing code without showing anything). The helper then
     // sets up without fonts; a picture whose size needs them goes to one that has them.
     void set_measure_only(bool measure_only) { measure_only_ = measure_only; }
+    // While measuring, pictures go first to this padscreen-measure (none: empty), which
+    // reads the usual headers without Qt and starts much sooner; what it cannot measure
+    // goes on to the helper, started only then.
+    void set_measure_helper(std::string path) { measure_helper_ = std::move(path); }
 
     // The wait status of the child that decoded the last picture, or -1 when it had to
     // be killed or never ran.
@@ -74,6 +78,8 @@ private:
                                         tk::PictureBudget& budget);
 
     std::string helper_path_;
+    std::string measure_helper_;
+    Server measurer_; // the running padscreen-measure
     std::chrono::milliseconds timeout_;
     std::function<void()> idle_;
     // servers_[k] serves the k-th of the pictures loaded side by side, [0] single loads.
@@ -91,5 +97,7 @@ std::string helper_path_beside(const std::string& exe_dir);
 std::string helper_path_for(const std::string& exe_dir);
 // helper_path_for the running executable; empty when that cannot be found out.
 std::string default_helper_path();
+// padscreen-measure, installed beside the helper at helper_path.
+std::string measure_helper_beside(const std::string& helper_path);
 
 } // namespace picture_decode

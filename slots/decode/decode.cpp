@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "decode.h"
+#include "header_size.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -26,6 +27,7 @@
 #include <filesystem>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -45,18 +47,6 @@ DecodeResult size_failure(double width, double height, std::string why) {
     return failure(std::move(why),
                    width >= 1 && height >= 1 ? Refusal::too_large : Refusal::unreadable);
 }
-
-std::uint16_t u16_at(const std::byte* p) {
-    return static_cast<std::uint16_t>(std::to_integer<unsigned>(p[0]) |
-                                      std::to_integer<unsigned>(p[1]) << 8);
-}
-
-std::uint32_t u32_at(const std::byte* p) {
-    return std::uint32_t{u16_at(p)} | std::uint32_t{u16_at(p + 2)} << 16;
-}
-
-std::int16_t s16_at(const std::byte* p) { return static_cast<std::int16_t>(u16_at(p)); }
-std::int32_t s32_at(const std::byte* p) { return static_cast<std::int32_t>(u32_at(p)); }
 
 // The decode under way: its size limit, and where its pixels go once their size is known.
 struct Job {
@@ -360,19 +350,12 @@ DecodeResult render_svg(const QByteArray& svg, int width, int height) {
     return from_image(std::move(image));
 }
 
-constexpr std::size_t emf_header_size = 88;
-constexpr std::uint32_t emf_signature = 0x464D4520; // " EMF"
 constexpr std::uint32_t emr_header = 1;
 constexpr std::uint32_t emr_eof = 14;
 constexpr std::uint32_t emr_last_type = 122;
 constexpr std::size_t emr_eof_size = 20;
 // libemf2svg reads a little past the fields it decodes; that slack is zeros, not our heap.
 constexpr std::size_t emf_slack = std::size_t{64} << 10;
-
-bool is_emf(const std::byte* data, std::size_t size) {
-    return size >= emf_header_size && u32_at(data) == emr_header &&
-           u32_at(data + 40) == emf_signature;
-}
 
 // True when count items of unit bytes from offset lie inside [begin, end); none always do.
 bool inside(std::uint64_t offset, std::uint64_t count, std::uint64_t unit, std::uint64_t begin,
@@ -429,11 +412,7 @@ DecodeResult decode_emf(const std::byte* data, std::size_t size) {
     const std::size_t length = active_job->measuring ? size : emf_checked_length(data, size);
     if (length == 0)
         return failure("EMF records do not hold together");
-    // rclFrame, in hundredths of a millimetre, at 96 dots per inch.
-    const double frame_w = std::abs(double(s32_at(data + 32)) - s32_at(data + 24));
-    const double frame_h = std::abs(double(s32_at(data + 36)) - s32_at(data + 28));
-    const double width = std::round(frame_w / 100 / 25.4 * 96);
-    const double height = std::round(frame_h / 100 / 25.4 * 96);
+    const auto [width, height] = emf_frame(data);
     if (!metafile_size_allowed(width, height))
         return size_failure(width, height, "metafile frame is empty or too large");
     if (active_job->measuring)
@@ -458,22 +437,6 @@ DecodeResult decode_emf(const std::byte* data, std::size_t size) {
     if (!converted || !svg || svg_size == 0)
         return failure("cannot convert the EMF file");
     return render_svg(QByteArray(svg, qsizetype(svg_size)), int(width), int(height));
-}
-
-constexpr std::uint32_t wmf_placeable_key = 0x9AC6CDD7;
-constexpr std::size_t wmf_placeable_size = 22;
-
-bool is_placeable_wmf(const std::byte* data, std::size_t size) {
-    return size >= wmf_placeable_size && u32_at(data) == wmf_placeable_key;
-}
-
-bool is_standard_wmf(const std::byte* data, std::size_t size) {
-    if (size < 18)
-        return false;
-    const std::uint16_t type = u16_at(data);
-    const std::uint16_t version = u16_at(data + 4);
-    return (type == 1 || type == 2) && u16_at(data + 2) == 9 &&
-           (version == 0x0100 || version == 0x0300);
 }
 
 // ---- Fonts for metafile text --------------------------------------------------------
@@ -718,12 +681,11 @@ DecodeResult decode_wmf(const std::byte* data, std::size_t size) {
     double height = 0;
     const bool placeable = is_placeable_wmf(data, size);
     if (placeable) {
-        // The placeable header gives its box in units, and how many units make an inch.
-        const double inch = u16_at(data + 14);
-        if (inch == 0)
+        const std::optional<FrameSize> frame = placeable_frame(data);
+        if (!frame)
             return failure("placeable WMF header gives no units per inch");
-        width = std::round(std::abs(double(s16_at(data + 10)) - s16_at(data + 6)) / inch * 96);
-        height = std::round(std::abs(double(s16_at(data + 12)) - s16_at(data + 8)) / inch * 96);
+        width = frame->width;
+        height = frame->height;
         if (!metafile_size_allowed(width, height))
             return size_failure(width, height, "metafile frame is empty or too large");
     }

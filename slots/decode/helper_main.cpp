@@ -18,6 +18,7 @@
 // status from decode_limits.h.
 
 #include "decode.h"
+#include "helper_io.h"
 #include "sandbox.h"
 #include "serve.h"
 
@@ -26,7 +27,6 @@
 #include <QtGlobal>
 
 #include <sys/mman.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -40,45 +40,15 @@
 #ifdef PADSCREEN_DECODE_TESTHOOK
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <time.h>
 #endif
 
-#if defined(__SANITIZE_ADDRESS__)
-#define PADSCREEN_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define PADSCREEN_ASAN 1
-#endif
-#endif
-
 namespace {
 
-constexpr int request_fd = 0;
-constexpr int answer_fd = 3;
-constexpr int pixels_fd = 4;
-
-void set_limit(int resource, rlim_t value) {
-    const rlimit limit{value, value};
-    if (setrlimit(resource, &limit) != 0)
-        std::perror("setrlimit");
-}
-
-// The server's limits, kept by every child.
-void limit_server() {
-#ifndef PADSCREEN_ASAN
-    // Room for the largest picture twice (read, then converted) and the largest file.
-    // AddressSanitizer reserves terabytes of address space for its shadow memory.
-    set_limit(RLIMIT_AS, rlim_t{3} << 30);
-#endif
-    set_limit(RLIMIT_CORE, 0);
-    // The memory file takes the largest answer and no more: its pages are outside RLIMIT_AS.
-    set_limit(RLIMIT_FSIZE, picture_decode::max_pixel_bytes);
-}
-
-// Each picture's own time: the server, idle between pictures, has none.
-void limit_child() { set_limit(RLIMIT_CPU, 10); }
+using namespace picture_decode;
 
 void quiet_messages(QtMsgType, const QMessageLogContext&, const QString& message) {
     std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
@@ -109,46 +79,6 @@ int exit_status_for(picture_decode::Refusal refusal) {
         break;
     }
     return picture_decode::exit_unreadable;
-}
-
-bool read_all(int fd, void* data, std::size_t size) {
-    auto* at = static_cast<unsigned char*>(data);
-    while (size > 0) {
-        const ssize_t got = ::read(fd, at, size);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return false;
-        at += got;
-        size -= static_cast<std::size_t>(got);
-    }
-    return true;
-}
-
-bool write_all(int fd, const unsigned char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
-
-std::uint64_t le64(const unsigned char* p) {
-    std::uint64_t value = 0;
-    for (int i = 7; i >= 0; --i)
-        value = value << 8 | p[i];
-    return value;
-}
-
-void put_le32(unsigned char* p, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<unsigned char>(value >> (8 * i));
 }
 
 // The pixels go straight into the memory file the program will map.
@@ -265,12 +195,8 @@ Outcome take(int fd, std::uint64_t size, std::vector<unsigned char>& file, std::
     return {0, {}, decoded.width, decoded.height};
 }
 
-void answer(const char (&tag)[5], int first, int second) {
-    unsigned char out[12];
-    std::memcpy(out, tag, 4);
-    put_le32(out + 4, static_cast<std::uint32_t>(first));
-    put_le32(out + 8, static_cast<std::uint32_t>(second));
-    if (!write_all(answer_fd, out, sizeof out))
+void answer_or_fail(const char (&tag)[5], int first, int second) {
+    if (!picture_decode::answer(tag, first, second))
         fail("cannot write the answer");
 }
 
@@ -319,7 +245,7 @@ int main(int argc, char** argv) {
         const Outcome outcome = take(request_fd, le64(request + 12), file, max_bytes, measure);
         if (outcome.status != 0)
             fail(outcome.why.c_str(), outcome.status);
-        answer("PSD1", outcome.width, outcome.height);
+        answer_or_fail("PSD1", outcome.width, outcome.height);
         finish(0);
     }
     // Each answer goes as soon as it is known: one picture that kills this child costs the
@@ -330,9 +256,9 @@ int main(int argc, char** argv) {
             fail("the request ended short");
         const Outcome outcome = take(request_fd, le64(size), file, max_bytes, true, true);
         if (outcome.status == 0)
-            answer("PSD1", outcome.width, outcome.height);
+            answer_or_fail("PSD1", outcome.width, outcome.height);
         else
-            answer("PSR1", outcome.status, 0);
+            answer_or_fail("PSR1", outcome.status, 0);
     }
     finish(0);
 }

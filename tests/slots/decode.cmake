@@ -51,3 +51,20 @@ target_compile_definitions(decode_corpus_test PRIVATE
 add_dependencies(decode_corpus_test padscreen-decode)
 add_test(NAME decode_corpus_test COMMAND decode_corpus_test)
 set_tests_properties(decode_corpus_test PROPERTIES LABELS unit ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+
+# padscreen-measure's header reading against the full measure, and the client through both.
+add_executable(decode_header_size_test
+    ${CMAKE_CURRENT_LIST_DIR}/decode_header_size_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/decode_test_support.h)
+target_link_libraries(decode_header_size_test PRIVATE
+    padscreen_decode_client padscreen_decode_lib padscreen_header_size padscreen_sample_pictures
+    Qt6::Gui GTest::gtest padscreen_warnings)
+target_compile_definitions(decode_header_size_test PRIVATE
+    PADSCREEN_DECODE_HELPER="$<TARGET_FILE:padscreen-decode>"
+    PADSCREEN_MEASURE_HELPER="$<TARGET_FILE:padscreen-measure>"
+    PADSCREEN_SLOTS_CORPUS_DIR="${CMAKE_CURRENT_LIST_DIR}/corpus"
+    PADSCREEN_METAFILE_DIR="${CMAKE_CURRENT_LIST_DIR}/corpus-metafiles"
+    PADSCREEN_GOLDEN_DIR="${CMAKE_CURRENT_LIST_DIR}/../document/golden")
+add_dependencies(decode_header_size_test padscreen-decode padscreen-measure)
+add_test(NAME decode_header_size_test COMMAND decode_header_size_test)
+set_tests_properties(decode_header_size_test PROPERTIES LABELS unit)
