@@ -90,4 +90,17 @@ bool answer(const char (&tag)[5], int first, int second) {
     return write_all(answer_fd, out, sizeof out);
 }
 
+const char* answer_each(std::uint64_t count,
+                        const std::function<Measured(std::uint64_t size)>& measure) {
+    for (; count > 0; --count) {
+        unsigned char size[8];
+        if (!read_all(request_fd, size, sizeof size))
+            return "the request ended short";
+        const Measured m = measure(le64(size));
+        if (!(m.status == 0 ? answer("PSD1", m.width, m.height) : answer("PSR1", m.status, 0)))
+            return "cannot write the answer";
+    }
+    return nullptr;
+}
+
 } // namespace picture_decode

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 namespace picture_decode {
 
@@ -23,5 +24,18 @@ bool write_all(int fd, const unsigned char* data, std::size_t size);
 std::uint64_t le64(const unsigned char* p);
 // Writes an answer: the tag, then two little-endian uint32.
 bool answer(const char (&tag)[5], int first, int second);
+
+// One picture of a request measured together: its size, or the exit status its own child
+// would have ended with.
+struct Measured {
+    int status = 0;
+    int width = 0;
+    int height = 0;
+};
+// Answers a "PSB1" request's count pictures in turn, each as soon as it is known, so that one
+// picture that ends the child costs the program only those after it. measure reads the
+// picture of the given size from request_fd. Null, or why the request could not be served.
+const char* answer_each(std::uint64_t count,
+                        const std::function<Measured(std::uint64_t size)>& measure);
 
 } // namespace picture_decode

@@ -248,17 +248,11 @@ int main(int argc, char** argv) {
         answer_or_fail("PSD1", outcome.width, outcome.height);
         finish(0);
     }
-    // Each answer goes as soon as it is known: one picture that kills this child costs the
-    // program only the pictures after it.
-    for (std::uint64_t count = le64(request + 12); count > 0; --count) {
-        unsigned char size[8];
-        if (!read_all(request_fd, size, sizeof size))
-            fail("the request ended short");
-        const Outcome outcome = take(request_fd, le64(size), file, max_bytes, true, true);
-        if (outcome.status == 0)
-            answer_or_fail("PSD1", outcome.width, outcome.height);
-        else
-            answer_or_fail("PSR1", outcome.status, 0);
-    }
+    const char* stopped = answer_each(le64(request + 12), [&](std::uint64_t size) {
+        const Outcome outcome = take(request_fd, size, file, max_bytes, true, true);
+        return Measured{outcome.status, outcome.width, outcome.height};
+    });
+    if (stopped)
+        fail(stopped);
     finish(0);
 }

@@ -53,11 +53,7 @@ int main(int argc, char** argv) {
         fail("no request");
     const std::uint64_t max_bytes = le64(request + 4);
     std::vector<unsigned char> file;
-    for (std::uint64_t count = le64(request + 12); count > 0; --count) {
-        unsigned char size[8];
-        if (!read_all(request_fd, size, sizeof size))
-            fail("the request ended short");
-        const std::uint64_t bytes = le64(size);
+    const char* stopped = answer_each(le64(request + 12), [&](std::uint64_t bytes) {
         if (bytes > max_file_bytes)
             fail("file too large"); // the rest go to padscreen-decode
         file.resize(static_cast<std::size_t>(bytes));
@@ -66,10 +62,9 @@ int main(int argc, char** argv) {
         const auto found =
             header_size(reinterpret_cast<const std::byte*>(file.data()), file.size(),
                         static_cast<std::size_t>(std::min<std::uint64_t>(max_bytes, SIZE_MAX)));
-        const bool told = found ? answer("PSD1", found->width, found->height)
-                                : answer("PSR1", exit_takes_decoding, 0);
-        if (!told)
-            fail("cannot write the answer");
-    }
+        return found ? Measured{0, found->width, found->height} : Measured{exit_takes_decoding};
+    });
+    if (stopped)
+        fail(stopped);
     ::_exit(0);
 }
