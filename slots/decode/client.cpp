@@ -667,9 +667,12 @@ void measure_with_fonts(Exchange& ex, Server& fonted, const Settings& settings,
                       settings.timeout, idle);
 }
 
-// Measured together, pictures go with fewer of their first bytes: room for two of a JPEG's
-// largest segments, the metadata before most photographs' frame header. One whose header lies
-// further goes alone, as it would have anyway.
+// Measured together, pictures go with fewer of their first bytes: first with a few, enough for
+// most pictures' headers, which keeps a design's run from copying megabytes it never reads;
+// those cut short that padscreen-measure could not tell then go again with room for two of a
+// JPEG's largest segments, the metadata before most photographs' frame header. One whose
+// header lies further goes alone, as it would have anyway.
+constexpr std::size_t together_first = std::size_t{16} << 10;
 constexpr std::size_t together_prefix = std::size_t{128} << 10;
 
 // At most this many pictures are measured together: their answers then fit in the answer
@@ -1010,7 +1013,7 @@ HelperPictureLoader::measure_all(const std::vector<std::string>& paths, tk::Pict
     std::vector<Source> sources;
     sources.reserve(paths.size());
     for (const std::string& path : paths)
-        sources.emplace_back(path, together_prefix);
+        sources.emplace_back(path, measure_helper_.empty() ? together_prefix : together_first);
     std::vector<const Source*> readable;
     std::vector<std::size_t> at; // where each readable one stands among the paths
     for (std::size_t k = 0; k < paths.size(); ++k) {
@@ -1023,34 +1026,50 @@ HelperPictureLoader::measure_all(const std::vector<std::string>& paths, tk::Pict
     std::vector<std::size_t> open(readable.size()); // those not measured yet
     for (std::size_t j = 0; j < open.size(); ++j)
         open[j] = j;
-    // In groups of at most together_at_most, through the server in that slot.
-    const auto together = [&](Server& slot, const std::string& path, bool fonts) {
-        for (std::size_t first = 0; first < open.size(); first += together_at_most) {
-            const std::size_t last = std::min(open.size(), first + together_at_most);
+    // Those of `which`, in groups of at most together_at_most, through the server in that slot.
+    const auto together = [&](const std::vector<std::size_t>& which, Server& slot,
+                              const std::string& path, bool fonts) {
+        for (std::size_t first = 0; first < which.size(); first += together_at_most) {
+            const std::size_t last = std::min(which.size(), first + together_at_most);
             std::vector<const Source*> files;
             for (std::size_t i = first; i < last; ++i)
-                files.push_back(readable[open[i]]);
+                files.push_back(readable[which[i]]);
             std::vector<std::optional<Exchange>> answers(files.size());
             measure_together(ready(slot, path, fonts), files, room, timeout_, idle_,
                              answers.data());
             for (std::size_t i = first; i < last; ++i)
-                measured[open[i]] = std::move(answers[i - first]);
+                measured[which[i]] = std::move(answers[i - first]);
         }
     };
-    if (!measure_helper_.empty() && !readable.empty()) {
-        together(measurer_, measure_helper_, true);
-        // It only ever tells sizes: whatever else it said, padscreen-decode says again.
-        std::vector<std::size_t> still;
-        for (const std::size_t j : open) {
+    // Through padscreen-measure, which only ever tells sizes: whatever else it said,
+    // padscreen-decode says again. Those it could not tell stay open.
+    const auto measure_slim = [&](const std::vector<std::size_t>& which) {
+        together(which, measurer_, measure_helper_, true);
+        for (const std::size_t j : which) {
             if (measured[j] && !measured[j]->complete)
                 measured[j].reset();
             if (!measured[j])
-                still.push_back(j);
+                open.push_back(j);
         }
-        open = std::move(still);
+    };
+    if (!measure_helper_.empty() && !readable.empty()) {
+        const std::vector<std::size_t> all = std::exchange(open, {});
+        measure_slim(all);
+        std::vector<std::size_t> cut;
+        for (const std::size_t j : std::exchange(open, {})) {
+            if (!sources[at[j]].cut) {
+                open.push_back(j);
+                continue;
+            }
+            sources[at[j]] = Source(paths[at[j]], together_prefix);
+            cut.push_back(j);
+        }
+        if (!cut.empty())
+            measure_slim(cut);
+        std::sort(open.begin(), open.end());
     }
     if (!open.empty())
-        together(server, helper_path_, false);
+        together(open, server, helper_path_, false);
     std::vector<tk::PicturePtr> out(paths.size());
     std::string failure;
     for (std::size_t j = 0, k = 0; k < paths.size(); ++k) {

@@ -46,6 +46,16 @@ QByteArray progressive_jpeg() {
     return out;
 }
 
+// A JPEG whose frame header lies beyond the first bytes measured together: a camera's
+// metadata before it, as an application segment of 40,000 bytes.
+QByteArray jpeg_with_long_metadata() {
+    QByteArray jpeg = sp::encoded(sp::solid(64, 48, sp::green), "jpeg");
+    const int length = 40000;
+    QByteArray segment("\xff\xe9", 2);
+    segment.append(char(length >> 8)).append(char(length & 0xff)).append(length - 2, 'm');
+    return jpeg.insert(2, segment);
+}
+
 // Built pictures of each kind, and whether padscreen-measure must tell each one's size.
 struct Sample {
     const char* name;
@@ -73,6 +83,7 @@ std::vector<Sample> samples() {
         {"placeable wmf", sp::wmf(1440, 720, true), true},
         {"plain wmf", sp::wmf(200, 100, false), false},
         {"icon", sp::icon_file({{32, sp::icon_bitmap(32, sp::red)}}), false},
+        {"jpeg with long metadata", jpeg_with_long_metadata(), true},
     };
 }
 
@@ -119,9 +130,13 @@ TEST(HeaderSize, NeverDisagreesWithTheFullMeasure) {
     std::mt19937 random(20261209);
     std::size_t told = 0;
     for (const auto& [name, original] : files) {
-        // Measured together, a picture's first 128 KiB go.
-        const Bytes file(original.begin(), original.begin() + std::ptrdiff_t(std::min<std::size_t>(
-                                                                  original.size(), 128 << 10)));
+        // Measured together, a picture's first 16 KiB go, then maybe its first 128 KiB.
+        const auto first = [&original](std::size_t bytes) {
+            return Bytes(original.begin(),
+                         original.begin() + std::ptrdiff_t(std::min(original.size(), bytes)));
+        };
+        EXPECT_EQ(disagreement(first(16 << 10)), "") << name << ", its first 16 KiB";
+        const Bytes file = first(128 << 10);
         const std::string why = disagreement(file);
         EXPECT_EQ(why, "") << name;
         told += why.empty() && slim_size(file).has_value();
@@ -175,13 +190,18 @@ TEST(HeaderSize, MeasuringThroughItGivesWhatTheHelperAloneGives) {
     const std::vector<std::string> alone = outcomes(false);
     EXPECT_EQ(outcomes(true), alone);
     EXPECT_EQ(alone[0], "640x480");
-    // Plain pictures never need padscreen-decode; an icon does.
+    // Plain pictures never need padscreen-decode, nor does a header beyond the first bytes
+    // sent; an icon does.
     picture_decode::HelperPictureLoader slim_only(dir.file("no-such-helper"));
     slim_only.set_measure_only(true);
     slim_only.set_measure_helper(PADSCREEN_MEASURE_HELPER);
     tk::PictureBudget budget;
-    const auto measured = slim_only.load_all({paths[0], paths[3], paths[5]}, budget, {});
-    EXPECT_TRUE(measured.size() == 3 && measured[0] && measured[1] && measured[2]);
+    const auto measured =
+        slim_only.load_all({paths[0], paths[12], paths[3], paths[5]}, budget, {});
+    ASSERT_EQ(measured.size(), 4u);
+    EXPECT_TRUE(measured[0] && measured[2] && measured[3]);
+    EXPECT_TRUE(measured[1] && measured[1]->width == 64 && measured[1]->height == 48)
+        << "the header beyond the first bytes";
     EXPECT_EQ(slim_only.load(paths.at(11), budget), nullptr) << "the icon";
 }
 
