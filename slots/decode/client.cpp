@@ -528,6 +528,20 @@ int child_status(Server& server, Waiter& waiter) {
     return -1;
 }
 
+// Opens one request's channels and hands the child's ends to a started server. False when
+// there are no descriptors left, or when the server is gone: then status is what its own end
+// tells of why.
+bool begin_request(Server& server, Channels& channels, Waiter& waiter, int& status) {
+    if (!channels.open())
+        return false;
+    if (!hand_over(server.control, channels.theirs)) {
+        status = child_status(server, waiter);
+        return false;
+    }
+    channels.close_theirs();
+    return true;
+}
+
 } // namespace
 
 // What came back for one picture: the answer, how its child ended, and the memory file.
@@ -574,13 +588,8 @@ Exchange exchange(Server& server, const std::vector<unsigned char>& file, std::s
     }
     Waiter waiter(Clock::now() + timeout, idle);
     Channels channels;
-    if (!channels.open())
-        return ex; // no descriptors left
-    if (!hand_over(server.control, channels.theirs)) {
-        ex.status = child_status(server, waiter); // gone: then its own end tells why
+    if (!begin_request(server, channels, waiter, ex.status))
         return ex;
-    }
-    channels.close_theirs();
     std::vector<unsigned char> request{'P', 'S', static_cast<unsigned char>(measure ? 'M' : 'Q'),
                                        '1'};
     put_u64(request, room);
@@ -713,13 +722,9 @@ void measure_together(Server& server, const std::vector<const Source*>& files, s
         return;
     Waiter waiter(Clock::now() + timeout, idle);
     Channels channels;
-    if (!channels.open())
+    int gone = -1;
+    if (!begin_request(server, channels, waiter, gone))
         return;
-    if (!hand_over(server.control, channels.theirs)) {
-        child_status(server, waiter);
-        return;
-    }
-    channels.close_theirs();
     std::vector<unsigned char> request{'P', 'S', 'B', '1'};
     put_u64(request, room);
     put_u64(request, files.size());
