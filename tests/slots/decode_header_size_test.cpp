@@ -101,6 +101,10 @@ std::map<std::string, Bytes> picture_files() {
     return files;
 }
 
+Bytes first_bytes(const Bytes& file, std::size_t most) {
+    return Bytes(file.begin(), file.begin() + std::ptrdiff_t(std::min(file.size(), most)));
+}
+
 std::optional<picture_decode::PictureSize> slim_size(const Bytes& bytes) {
     return picture_decode::header_size(reinterpret_cast<const std::byte*>(bytes.data()),
                                        bytes.size(), picture_decode::max_pixel_bytes);
@@ -131,12 +135,8 @@ TEST(HeaderSize, NeverDisagreesWithTheFullMeasure) {
     std::size_t told = 0;
     for (const auto& [name, original] : files) {
         // Measured together, a picture's first 16 KiB go, then maybe its first 128 KiB.
-        const auto first = [&original](std::size_t bytes) {
-            return Bytes(original.begin(),
-                         original.begin() + std::ptrdiff_t(std::min(original.size(), bytes)));
-        };
-        EXPECT_EQ(disagreement(first(16 << 10)), "") << name << ", its first 16 KiB";
-        const Bytes file = first(128 << 10);
+        EXPECT_EQ(disagreement(first_bytes(original, 16 << 10)), "") << name << ", first 16 KiB";
+        const Bytes file = first_bytes(original, 128 << 10);
         const std::string why = disagreement(file);
         EXPECT_EQ(why, "") << name;
         told += why.empty() && slim_size(file).has_value();

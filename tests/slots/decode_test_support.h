@@ -34,7 +34,7 @@ public:
 
     std::string write(std::string_view name, std::string_view bytes,
                       bool executable = false) const {
-        const std::string path = file(name);
+        std::string path = file(name);
         std::ofstream(path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
         if (executable)
             ::chmod(path.c_str(), 0755);
