@@ -133,7 +133,8 @@ void test_hook(const std::vector<unsigned char>& file) {
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
         std::strncpy(address.sun_path, argument.c_str(), sizeof(address.sun_path) - 1);
-        ::connect(s, reinterpret_cast<const sockaddr*>(&address), sizeof(address));
+        // The sandbox must end it here: there is no result to look at.
+        (void)::connect(s, reinterpret_cast<const sockaddr*>(&address), sizeof(address));
     } else if (action == "hang") {
         for (const timespec pause{1, 0};;)
             ::nanosleep(&pause, nullptr);
