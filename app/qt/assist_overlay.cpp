@@ -357,7 +357,7 @@ void AssistOverlay::paint_above(QPainter& painter, const QRegion& area) {
     }
     painter.setPen(kHint);
     for (std::size_t k = 0; k < keys; ++k) {
-        QString& line = painted_[static_cast<qsizetype>(rows + k)];
+        QString& line = painted_[static_cast<qsizetype>(rows) + static_cast<qsizetype>(k)];
         line = metrics.elidedText(keys_[static_cast<qsizetype>(k)], Qt::ElideRight, text.width());
         painter.drawText(
             text.left(),

@@ -107,7 +107,7 @@ bool convert_into(const QImage& image, std::uint32_t* out) {
     return true;
 }
 
-DecodeResult from_image(QImage image) {
+DecodeResult from_image(const QImage& image) {
     if (image.isNull() || !size_allowed(image.width(), image.height()))
         return size_failure(image.width(), image.height(), "decoded picture is empty or too large");
     if (active_job->measuring)
@@ -321,7 +321,7 @@ DecodeResult read_with_qt(const std::byte* data, std::size_t size) {
     }
     if (!reader.read(&image))
         return failure("cannot read picture: " + reader.errorString().toStdString());
-    return from_image(std::move(image));
+    return from_image(image);
 }
 
 // ---- Metafiles ----------------------------------------------------------------------
@@ -347,7 +347,7 @@ DecodeResult render_svg(const QByteArray& svg, int width, int height) {
         QPainter painter(&image);
         renderer.render(&painter, QRectF(0, 0, width, height));
     }
-    return from_image(std::move(image));
+    return from_image(image);
 }
 
 constexpr std::uint32_t emr_header = 1;
@@ -450,7 +450,8 @@ struct TextFamily {
     std::array<const char*, 4> ps;
 };
 constexpr TextFamily text_families[] = {
-    {"Liberation Sans", {"Helvetica", "Helvetica-Oblique", "Helvetica-Bold", "Helvetica-BoldOblique"}},
+    {"Liberation Sans",
+     {"Helvetica", "Helvetica-Oblique", "Helvetica-Bold", "Helvetica-BoldOblique"}},
     {"Liberation Serif", {"Times-Roman", "Times-Italic", "Times-Bold", "Times-BoldItalic"}},
     {"Liberation Mono", {"Courier", "Courier-Oblique", "Courier-Bold", "Courier-BoldOblique"}},
     {"Standard Symbols PS", {"Symbol", "Symbol-Italic", "Symbol-Bold", "Symbol-BoldItalic"}},
@@ -462,9 +463,9 @@ struct WindowsFace {
     std::size_t family;
 };
 constexpr WindowsFace windows_faces[] = {
-    {"Arial", 0},     {"Helvetica", 0},       {"MS Sans Serif", 0}, {"Microsoft Sans Serif", 0},
+    {"Arial", 0},           {"Helvetica", 0}, {"MS Sans Serif", 0}, {"Microsoft Sans Serif", 0},
     {"Times New Roman", 1}, {"Times", 1},     {"Courier New", 2},   {"Courier", 2},
-    {"Tahoma", 0},    {"Verdana", 0},         {"Symbol", 3},
+    {"Tahoma", 0},          {"Verdana", 0},   {"Symbol", 3},
 };
 
 // The font file of one family in one style, or "" when fontconfig has no such family (its
@@ -523,8 +524,8 @@ const WmfFontMaps& wmf_font_maps() {
                 names[f][style] = family.ps[first];
                 if (first == style) {
                     m.strings.push_back(files[style]);
-                    m.files.push_back({const_cast<char*>(family.ps[style]),
-                                       m.strings.back().data(), FT_ENCODING_NONE});
+                    m.files.push_back({const_cast<char*>(family.ps[style]), m.strings.back().data(),
+                                       FT_ENCODING_NONE});
                 }
             }
         }
@@ -550,8 +551,9 @@ void put_u16(std::vector<unsigned char>& out, std::size_t at, int value) {
 
 // Once saves nest, libwmf's RESTOREDC brings back neither the text's colour nor its
 // alignment: text written after one (as LibreOffice writes every line) comes out black and
-// hung from its top instead of standing on its baseline. Each RESTOREDC is followed by records that state both again,
-// as saved. Records are walked only while their sizes hold; the rest is left as it is.
+// hung from its top instead of standing on its baseline. Each RESTOREDC is followed by records
+// that state both again, as saved. Records are walked only while their sizes hold; the rest is
+// left as it is.
 void restate_text_after_restores(std::vector<unsigned char>& contents, std::size_t header_at) {
     constexpr int save_dc = 0x001E;
     constexpr int restore_dc = 0x0127;
@@ -605,8 +607,8 @@ void restate_text_after_restores(std::vector<unsigned char>& contents, std::size
     }
     out.insert(out.end(), contents.begin() + std::ptrdiff_t(pos), contents.end());
     // The header's size of the whole metafile, in 16-bit words.
-    const std::uint32_t words = u32_at(bytes + header_at + 6) +
-                                std::uint32_t((out.size() - contents.size()) / 2);
+    const std::uint32_t words =
+        u32_at(bytes + header_at + 6) + std::uint32_t((out.size() - contents.size()) / 2);
     for (int i = 0; i < 4; ++i)
         out[header_at + 6 + std::size_t(i)] = static_cast<unsigned char>(words >> (8 * i));
     contents = std::move(out);
@@ -820,7 +822,8 @@ void prepare_decoders(bool with_fonts) {
     static auto* const conversions = new std::vector<iconv_t>;
     for (const char* from : {"UTF-16LE", "UTF-32LE", "LATIN1"})
         for (const auto& pair : {std::pair{"UTF-8", from}, std::pair{from, "UTF-8"}})
-            if (const iconv_t cd = iconv_open(pair.first, pair.second); cd != iconv_t(-1))
+            if (const iconv_t cd = iconv_open(pair.first, pair.second);
+                cd != iconv_t(-1)) // NOLINT(performance-no-int-to-ptr): iconv's failure
                 conversions->push_back(cd);
     // Settle the font database and the default font, which metafile text needs.
     QImage page(8, 8, QImage::Format_ARGB32_Premultiplied);
