@@ -14,6 +14,7 @@ namespace {
 
 void BM_ConvertAllInputs(benchmark::State& state) {
     for (auto _ : state) {
+        (void)_;
         int sum = 0;
         for (int t = -32768; t <= 32767; ++t) {
             sum += ConvertNumbers(static_cast<std::int16_t>(t), true) +
@@ -37,8 +38,8 @@ std::unique_ptr<Form1> full_design() {
         tk::Image& image = form->Image(n);
         image.picture = picture;
         image.visible = true;
-        image.left = 120.0F * n;
-        image.top = 90.0F * n;
+        image.left = 120.0F * static_cast<float>(n);
+        image.top = 90.0F * static_cast<float>(n);
         image.width = 1440;
         image.height = 720;
         form->set_intIDS(n, 0);
@@ -46,7 +47,7 @@ std::unique_ptr<Form1> full_design() {
         form->strFileName(n) = "picture" + std::to_string(n);
         tk::Label& label = form->lbl(n);
         label.visible = true;
-        label.left = 600.0F * n;
+        label.left = 600.0F * static_cast<float>(n);
         label.top = 480;
         label.width = 500;
         label.height = 400;
@@ -57,6 +58,7 @@ std::unique_ptr<Form1> full_design() {
 void BM_GenerateFullDesign(benchmark::State& state) {
     const auto form = full_design();
     for (auto _ : state) {
+        (void)_;
         benchmark::DoNotOptimize(codegen::generate_code(*form));
     }
 }
@@ -66,6 +68,7 @@ void BM_HoverMoveOverCanvas(benchmark::State& state) {
     const auto form = full_design();
     float x = 0;
     for (auto _ : state) {
+        (void)_;
         x = x > 9000 ? 0 : x + 15;
         form->mouse_move(0, 0, x, 3000);
     }
@@ -80,6 +83,7 @@ void BM_DesignStepNoChange(benchmark::State& state) {
     History history;
     history.after_action(form.get(), false);
     for (auto _ : state) {
+        (void)_;
         history.after_action(form.get(), false);
     }
 }
@@ -91,6 +95,7 @@ void BM_DesignStepWithChange(benchmark::State& state) {
     history.after_action(form.get(), false);
     float dx = 15;
     for (auto _ : state) {
+        (void)_;
         form->Image(1).left += dx;
         dx = -dx;
         history.after_action(form.get(), false);

@@ -37,6 +37,7 @@ QByteArray bmp_1024() {
 void decode_bytes_bmp_1024(benchmark::State& state) {
     const QByteArray bytes = bmp_1024();
     for (auto _ : state) {
+        (void)_;
         auto result = picture_decode::decode_bytes(
             reinterpret_cast<const std::byte*>(bytes.constData()), std::size_t(bytes.size()));
         if (!result.ok)
@@ -54,6 +55,7 @@ void helper_load_bmp_1024(benchmark::State& state) {
     std::ofstream(path, std::ios::binary).write(bytes.constData(), bytes.size());
     picture_decode::HelperPictureLoader loader(PADSCREEN_DECODE_HELPER);
     for (auto _ : state) {
+        (void)_;
         auto picture = loader.load(path.string(), budget);
         if (!picture)
             state.SkipWithError("the helper gave no picture");

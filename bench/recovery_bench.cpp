@@ -38,6 +38,7 @@ void BM_DesignStepWithRecovery(benchmark::State& state) {
     hotspot.visible = true;
     float dx = 15;
     for (auto _ : state) {
+        (void)_;
         const Clock::time_point begin = Clock::now();
         program.run([&] { hotspot.left += dx; });
         state.SetIterationTime(std::chrono::duration<double>(Clock::now() - begin).count());
@@ -54,6 +55,7 @@ BENCHMARK(BM_DesignStepWithRecovery)->UseManualTime()->Unit(benchmark::kMicrosec
 void BM_StartAmongOldCopies(benchmark::State& state) {
     const fs::path folder = bench_folder("start");
     for (auto _ : state) {
+        (void)_;
         fakes::Platform platform;
         fs::remove_all(folder);
         fs::create_directories(folder);

@@ -23,6 +23,7 @@ void BM_PaintMainWindow(benchmark::State& state) {
     padscreen_qt::WindowView& view = scene.form_view();
     QImage target(view.size(), QImage::Format_ARGB32_Premultiplied);
     for (auto _ : state) {
+        (void)_;
         view.render(&target);
         benchmark::DoNotOptimize(target.constBits());
     }
@@ -34,6 +35,7 @@ void BM_PointerMoveThroughView(benchmark::State& state) {
     padscreen_qt::WindowView& view = scene.form_view();
     int x = 0;
     for (auto _ : state) {
+        (void)_;
         x = (x + 1) % 640;
         QMouseEvent move(QEvent::MouseMove, QPointF(x, 300), QPointF(x, 300), Qt::NoButton,
                          Qt::NoButton, Qt::NoModifier);

@@ -76,8 +76,10 @@ TEST_F(OutcomesTest, FullSlotsAndHotspotsSayWhyAndTheLineGoesAtTheNextStep) {
     EXPECT_EQ(outcomes.notice(), "");
 
     for (int k = 0; k <= Form1::kHotspots; ++k) {
-        program.run(
-            [this, k] { gestures::drag(form(), 100.0F + 200 * k, 100, 200.0F + 200 * k, 200); });
+        program.run([this, k] {
+            const auto x = static_cast<float>(200 * k);
+            gestures::drag(form(), 100 + x, 100, 200 + x, 200);
+        });
         press(form().cmdHotspot);
         EXPECT_EQ(outcomes.notice().empty(), k < Form1::kHotspots) << k;
     }

@@ -74,7 +74,8 @@ TEST_F(Hotspots, VerticalDragUpKeepsThePressPointAsCorner) {
 
 TEST_F(Hotspots, LowestFreeLabelAndNoEleventh) {
     for (int k = 1; k <= 5; ++k) {
-        make_hotspot(600.0F * k, 480, 600.0F * k + 300, 900);
+        make_hotspot(600.0F * static_cast<float>(k), 480, 600.0F * static_cast<float>(k) + 300,
+                     900);
     }
     click_at(1900, 600); // hotspot 3
     form.cmdDeleteHS.click();
@@ -84,7 +85,8 @@ TEST_F(Hotspots, LowestFreeLabelAndNoEleventh) {
     EXPECT_EQ(rect(form.lbl(3)), (Box{300, 3000, 600, 600}));
 
     for (int k = 6; k <= 10; ++k) {
-        make_hotspot(600.0F * k, 480, 600.0F * k + 300, 900);
+        make_hotspot(600.0F * static_cast<float>(k), 480, 600.0F * static_cast<float>(k) + 300,
+                     900);
     }
     ASSERT_EQ(shown_count(form), 10);
     drag(300, 5000, 900, 5600);
@@ -99,9 +101,10 @@ TEST_F(Hotspots, LowestFreeLabelAndNoEleventh) {
 
 TEST_F(Hotspots, ClickSelectsOneAtATimeAndDeleteTakesTheSelected) {
     for (int k = 1; k <= 4; ++k) {
-        make_hotspot(1200.0F * k, 480, 1200.0F * k + 600, 900);
+        make_hotspot(1200.0F * static_cast<float>(k), 480, 1200.0F * static_cast<float>(k) + 600,
+                     900);
     }
-    const auto centre = [](int k) { return 1200.0F * k + 300; };
+    const auto centre = [](int k) { return 1200.0F * static_cast<float>(k) + 300; };
 
     click_at(centre(2), 700);
     EXPECT_EQ(form.lbl(2).back_color, tk::kBlue);

@@ -342,7 +342,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("state");
         QTest::addColumn<qsizetype>("size");
         QTest::addColumn<QString>("reason");
-        const qsizetype sizes[] = {10, 16 * 1024, 1024 * 1024};
+        const qsizetype sizes[] = {10, qsizetype{16} * 1024, qsizetype{1024} * 1024};
         for (const qsizetype size : sizes) {
             QTest::addRow("full, %lld bytes", static_cast<long long>(size))
                 << int(SmallDisk::kFull) << size << QStringLiteral("the disk is full.");

@@ -100,8 +100,8 @@ TEST(DecodeCorpus, RealMetafilesLookLikeTheirWritersRendering) {
         const QImage reference(QString::fromStdString(file.substr(0, file.size() - 3) + "png"));
         ASSERT_FALSE(reference.isNull()) << file;
         // Within one percent of the writer's size (its frame may include a stroke's edge).
-        EXPECT_NEAR(picture->width, reference.width(), reference.width() / 100 + 1) << file;
-        EXPECT_NEAR(picture->height, reference.height(), reference.height() / 100 + 1) << file;
+        EXPECT_NEAR(picture->width, reference.width(), reference.width() / 100.0 + 1) << file;
+        EXPECT_NEAR(picture->height, reference.height(), reference.height() / 100.0 + 1) << file;
         const QImage decoded =
             QImage(reinterpret_cast<const uchar*>(picture->argb.data()), picture->width,
                    picture->height, QImage::Format_ARGB32)

@@ -131,9 +131,9 @@ protected:
 #define EXPECT_PICTURE(picture, w, h)                                                              \
     do {                                                                                           \
         ASSERT_NE(picture, nullptr);                                                               \
-        EXPECT_EQ(picture->width, w);                                                              \
-        EXPECT_EQ(picture->height, h);                                                             \
-        ASSERT_EQ(picture->argb.size(), std::size_t(w) * std::size_t(h));                          \
+        EXPECT_EQ((picture)->width, (w));                                                          \
+        EXPECT_EQ((picture)->height, (h));                                                         \
+        ASSERT_EQ((picture)->argb.size(), std::size_t(w) * std::size_t(h));                        \
     } while (false)
 
 TEST_F(HelperLoads, PngKeepsEveryPixelAndAlphaUnpremultiplied) {
@@ -528,6 +528,7 @@ std::size_t shared_picture_bytes() {
 TEST_F(HelperLoads, PicturesLoadedSideBySideStayWithinTheBudgetAtEveryMoment) {
     const QByteArray bomb = encoded(solid(4000, 3000, red), "PNG");
     std::vector<std::string> paths;
+    paths.reserve(10);
     for (int k = 0; k < 10; ++k)
         paths.push_back(dir.write("bomb" + std::to_string(k) + ".png", bomb.toStdString()));
     tk::PictureBudget small(200'000'000);
@@ -719,13 +720,13 @@ TEST(DecodeBytes, RefusesAnnouncedSizesOverTheLimitBeforeReading) {
     }
     // Up to the limit the caller sets is still a picture, one byte less is not.
     const QByteArray bitmap = bmp(64, 32, blue);
-    std::vector<std::uint32_t> pixels(64 * 32);
-    for (const std::size_t limit : {std::size_t{64 * 32 * 4}, std::size_t{64 * 32 * 4 - 1}}) {
+    std::vector<std::uint32_t> pixels(std::size_t{64} * 32);
+    for (const std::size_t limit : {std::size_t{64} * 32 * 4, std::size_t{64} * 32 * 4 - 1}) {
         int asked = 0;
         const auto decoded = picture_decode::decode_into(
             reinterpret_cast<const std::byte*>(bitmap.constData()), std::size_t(bitmap.size()),
             limit, [&](int, int) { return ++asked, pixels.data(); });
-        EXPECT_EQ(decoded.ok, limit == 64 * 32 * 4) << limit << ": " << decoded.error;
+        EXPECT_EQ(decoded.ok, limit == std::size_t{64} * 32 * 4) << limit << ": " << decoded.error;
         EXPECT_EQ(asked, decoded.ok ? 1 : 0) << "nothing is allocated for a refused picture";
     }
     EXPECT_EQ(pixels.back(), blue);

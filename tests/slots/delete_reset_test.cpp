@@ -167,7 +167,7 @@ protected:
 
 TEST_F(WithLoads, ADeletedSlotIsTheNextOneFilled) {
     for (int n = 1; n <= 5; ++n) {
-        load_and_place("p" + std::to_string(n) + ".bmp", 1000.0F * n, 3000);
+        load_and_place("p" + std::to_string(n) + ".bmp", 1000.0F * static_cast<float>(n), 3000);
     }
     ASSERT_EQ(form().Image(3).left, 3000);
     click_at(3200, 3200);
