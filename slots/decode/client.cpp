@@ -1058,8 +1058,8 @@ HelperPictureLoader::measure_all(const std::vector<std::string>& paths, tk::Pict
         }
     };
     if (!measure_helper_.empty() && !readable.empty()) {
-        const std::vector<std::size_t> all = std::exchange(open, {});
-        measure_slim(all);
+        measure_slim(std::exchange(open, {}));
+        // Those cut short go again with more of their first bytes.
         std::vector<std::size_t> cut;
         for (const std::size_t j : std::exchange(open, {})) {
             if (!sources[at[j]].cut) {
