@@ -53,10 +53,13 @@ bool remove_if_stale(const fs::path& lock) {
 
 std::string failure_text(int error) { return std::generic_category().message(error); }
 
-// Replaces path with bytes: a temporary file beside it, flushed, renamed over it,
-// the folder flushed. Neither follows a link planted in their place: the
-// temporary is made anew, and a rename replaces a link instead of writing through
-// it. The failure's reason, the old copy then whole; nullopt when written.
+// Replaces path with bytes: a temporary file beside it, renamed over it, then it
+// and the folder flushed. In place before it is flushed: a flush can wait long on
+// a busy disk, and a program killed meanwhile must still leave the step it took
+// (the rename over an old copy is what filesystems order after the data). Neither
+// follows a link planted in their place: the temporary is made anew, and a rename
+// replaces a link instead of writing through it. The failure's reason; nullopt
+// when written.
 std::optional<std::string> write_atomically(const fs::path& path, const std::string& bytes) {
     const fs::path temporary = path.string() + ".new";
     ::unlink(temporary.c_str());
@@ -77,23 +80,24 @@ std::optional<std::string> write_atomically(const fs::path& path, const std::str
             error = ENOSPC;
         }
     }
-    if (error == 0 && ::fsync(fd) != 0) {
-        error = errno;
-    }
-    ::close(fd);
     if (error == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) {
         error = errno;
     }
     if (error != 0) {
+        ::close(fd);
         ::unlink(temporary.c_str());
         return failure_text(error);
     }
+    if (::fsync(fd) != 0) {
+        error = errno;
+    }
+    ::close(fd);
     const int dir = ::open(path.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);
     }
-    return std::nullopt;
+    return error != 0 ? std::optional<std::string>(failure_text(error)) : std::nullopt;
 }
 
 std::string local_time(const timespec& when) {
