@@ -20,6 +20,7 @@
 #include <string_view>
 #include <system_error>
 #include <utility>
+#include <variant>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -53,14 +54,14 @@ bool remove_if_stale(const fs::path& lock) {
 
 std::string failure_text(int error) { return std::generic_category().message(error); }
 
-// Replaces path with bytes: a temporary file beside it, renamed over it, then it
-// and the folder flushed. In place before it is flushed: a flush can wait long on
-// a busy disk, and a program killed meanwhile must still leave the step it took
-// (the rename over an old copy is what filesystems order after the data). Neither
-// follows a link planted in their place: the temporary is made anew, and a rename
-// replaces a link instead of writing through it. The failure's reason; nullopt
-// when written.
-std::optional<std::string> write_atomically(const fs::path& path, const std::string& bytes) {
+// Replaces path with bytes: a temporary file beside it, renamed over it. In
+// place before it is flushed: a flush can wait long on a busy disk, and a program
+// killed meanwhile must still leave the step it took (the rename over an old
+// copy is what filesystems order after the data). Neither follows a link planted
+// in their place: the temporary is made anew, and a rename replaces a link
+// instead of writing through it. The open file, still to be flushed, or the
+// failure's reason.
+std::variant<int, std::string> write_in_place(const fs::path& path, const std::string& bytes) {
     const fs::path temporary = path.string() + ".new";
     ::unlink(temporary.c_str());
     const int fd =
@@ -88,11 +89,14 @@ std::optional<std::string> write_atomically(const fs::path& path, const std::str
         ::unlink(temporary.c_str());
         return failure_text(error);
     }
-    if (::fsync(fd) != 0) {
-        error = errno;
-    }
+    return fd;
+}
+
+// Flushes a copy written in place, and its folder, and closes it.
+std::optional<std::string> flush_to_disk(int fd, const std::string& folder) {
+    const int error = ::fsync(fd) != 0 ? errno : 0;
     ::close(fd);
-    const int dir = ::open(path.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);
@@ -172,6 +176,7 @@ Recovery::Recovery(Document& document, std::string folder, std::string version)
         lock_fd_ = -1;
     }
     writer_ = std::thread([this] { write_loop(); });
+    flusher_ = std::thread([this] { flush_loop(); });
     document_.program().on_rest([this] { follow(); });
 }
 
@@ -185,7 +190,9 @@ Recovery::~Recovery() {
         stop_ = true;
     }
     wake_.notify_all();
+    wake_flusher_.notify_all();
     writer_.join();
+    flusher_.join();
     if (lock_fd_ >= 0) {
         const fs::path lock = fs::path(copy_).replace_extension(".lock");
         std::error_code error;
@@ -389,7 +396,7 @@ void Recovery::post(std::optional<Asked> asked) {
 
 void Recovery::flush() {
     std::unique_lock<std::mutex> lock(mutex_);
-    idle_.wait(lock, [this] { return !pending_ && !busy_; });
+    idle_.wait(lock, [this] { return !pending_ && !busy_ && unflushed_ < 0 && !flushing_; });
 }
 
 std::optional<std::string> Recovery::take_write_failure() {
@@ -451,9 +458,19 @@ void Recovery::write_loop() {
                 for (PictureEntry& p : copy.design.pictures) {
                     p.path = resolve_path(p.path, "");
                 }
-                failure = write_atomically(
+                std::variant<int, std::string> in_place = write_in_place(
                     copy_, write_design(copy.design, "", version_, {}, copy.belonging));
-                if (failure) {
+                if (const int* fd = std::get_if<int>(&in_place)) {
+                    lock.lock();
+                    // A copy replaced before its flush needs none: the newer one has it.
+                    if (unflushed_ >= 0) {
+                        ::close(unflushed_);
+                    }
+                    unflushed_ = *fd;
+                    lock.unlock();
+                    wake_flusher_.notify_one();
+                } else {
+                    failure = std::get<std::string>(std::move(in_place));
                     written.reset();
                 }
             }
@@ -463,15 +480,44 @@ void Recovery::write_loop() {
             fs::remove(copy_, error);
         }
         lock.lock();
-        if (failure && !failing_) {
-            failure_ = "The recovery copy could not be written: " + *failure;
-        }
-        if (asked) {
-            failing_ = failure.has_value();
+        if (failure) {
+            fail(*failure);
         }
         busy_ = false;
         idle_.notify_all();
     }
+}
+
+void Recovery::flush_loop() {
+    // The writer's flushes, on a thread of their own: a busy disk can hold a flush
+    // back for longer than a frame, and the next step's copy must not wait for it.
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        wake_flusher_.wait(lock, [this] { return stop_ || unflushed_ >= 0; });
+        if (unflushed_ < 0) {
+            return;
+        }
+        const int fd = std::exchange(unflushed_, -1);
+        flushing_ = true;
+        lock.unlock();
+        const std::optional<std::string> failure =
+            flush_to_disk(fd, fs::path(copy_).parent_path().string());
+        lock.lock();
+        if (failure) {
+            fail(*failure);
+        } else {
+            failing_ = false;
+        }
+        flushing_ = false;
+        idle_.notify_all();
+    }
+}
+
+void Recovery::fail(const std::string& reason) {
+    if (!failing_) {
+        failure_ = "The recovery copy could not be written: " + reason;
+    }
+    failing_ = true;
 }
 
 } // namespace document

@@ -83,6 +83,8 @@ private:
     };
     void post(std::optional<Asked> asked);
     void write_loop();
+    void flush_loop();
+    void fail(const std::string& reason); // under mutex_
 
     Document& document_;
     std::string folder_;
@@ -106,9 +108,14 @@ private:
     std::optional<std::optional<Asked>> pending_;
     bool busy_ = false;
     bool stop_ = false;
+    // A copy in place, not yet flushed: the flusher's.
+    std::condition_variable wake_flusher_;
+    int unflushed_ = -1;
+    bool flushing_ = false;
     bool failing_ = false;               // the last copy could not be written
     std::optional<std::string> failure_; // not yet taken
     std::thread writer_;
+    std::thread flusher_;
     std::thread scanner_; // looks through the folder once
 };
 
