@@ -467,6 +467,7 @@ void Recovery::write_loop() {
                         ::close(unflushed_);
                     }
                     unflushed_ = *fd;
+                    unflushed_write_ = ++writes_;
                     lock.unlock();
                     wake_flusher_.notify_one();
                 } else {
@@ -481,6 +482,7 @@ void Recovery::write_loop() {
         }
         lock.lock();
         if (failure) {
+            ++writes_;
             fail(*failure);
         }
         busy_ = false;
@@ -498,6 +500,7 @@ void Recovery::flush_loop() {
             return;
         }
         const int fd = std::exchange(unflushed_, -1);
+        const std::uint64_t write = unflushed_write_;
         flushing_ = true;
         lock.unlock();
         const std::optional<std::string> failure =
@@ -505,7 +508,9 @@ void Recovery::flush_loop() {
         lock.lock();
         if (failure) {
             fail(*failure);
-        } else {
+        } else if (write == writes_) {
+            // Only the newest write ends a run of failures: one that failed
+            // after this copy was handed over is still the last word.
             failing_ = false;
         }
         flushing_ = false;

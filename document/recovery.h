@@ -111,6 +111,8 @@ private:
     // A copy in place, not yet flushed: the flusher's.
     std::condition_variable wake_flusher_;
     int unflushed_ = -1;
+    std::uint64_t unflushed_write_ = 0; // which write it was
+    std::uint64_t writes_ = 0;          // writes tried so far
     bool flushing_ = false;
     bool failing_ = false;               // the last copy could not be written
     std::optional<std::string> failure_; // not yet taken
