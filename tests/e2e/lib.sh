@@ -15,6 +15,9 @@ APP_PID=""
 fail() {
     echo "FAIL: $*" >&2
     import -window root "$OUT/failure.png" 2>/dev/null || true
+    # What was mapped, and where the program and the window manager stood.
+    xwininfo -root -tree >"$OUT/failure-windows.txt" 2>&1 || true
+    ps -o pid,stat,wchan:32,etime,args -p "${APP_PID:-1},${WM_PID:-1}" >"$OUT/failure-processes.txt" 2>&1 || true
     [ -f "$OUT/app.log" ] && sed 's/^/app: /' "$OUT/app.log" >&2
     exit 1
 }
