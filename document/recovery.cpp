@@ -437,7 +437,7 @@ void Recovery::write_loop() {
         pending_.reset();
         busy_ = true;
         lock.unlock();
-        std::optional<std::string> failure;
+        std::optional<std::variant<int, std::string>> wrote; // the copy to flush, or why not
         if (asked) {
             if (!form) {
                 form = std::make_unique<Form1>();
@@ -458,20 +458,9 @@ void Recovery::write_loop() {
                 for (PictureEntry& p : copy.design.pictures) {
                     p.path = resolve_path(p.path, "");
                 }
-                std::variant<int, std::string> in_place = write_in_place(
-                    copy_, write_design(copy.design, "", version_, {}, copy.belonging));
-                if (const int* fd = std::get_if<int>(&in_place)) {
-                    lock.lock();
-                    // A copy replaced before its flush needs none: the newer one has it.
-                    if (unflushed_ >= 0) {
-                        ::close(unflushed_);
-                    }
-                    unflushed_ = *fd;
-                    unflushed_write_ = ++writes_;
-                    lock.unlock();
-                    wake_flusher_.notify_one();
-                } else {
-                    failure = std::get<std::string>(std::move(in_place));
+                wrote = write_in_place(copy_,
+                                       write_design(copy.design, "", version_, {}, copy.belonging));
+                if (std::holds_alternative<std::string>(*wrote)) {
                     written.reset();
                 }
             }
@@ -481,9 +470,19 @@ void Recovery::write_loop() {
             fs::remove(copy_, error);
         }
         lock.lock();
-        if (failure) {
+        if (wrote) {
             ++writes_;
-            fail(*failure);
+            if (const int* fd = std::get_if<int>(&*wrote)) {
+                // A copy replaced before its flush needs none: the newer one has it.
+                if (unflushed_ >= 0) {
+                    ::close(unflushed_);
+                }
+                unflushed_ = *fd;
+                unflushed_write_ = writes_;
+                wake_flusher_.notify_one();
+            } else {
+                fail(std::get<std::string>(*wrote));
+            }
         }
         busy_ = false;
         idle_.notify_all();
@@ -503,8 +502,7 @@ void Recovery::flush_loop() {
         const std::uint64_t write = unflushed_write_;
         flushing_ = true;
         lock.unlock();
-        const std::optional<std::string> failure =
-            flush_to_disk(fd, fs::path(copy_).parent_path().string());
+        const std::optional<std::string> failure = flush_to_disk(fd, folder_);
         lock.lock();
         if (failure) {
             fail(*failure);
