@@ -40,7 +40,10 @@ start_wm() {
     openbox --sm-disable >"$OUT/openbox.log" 2>&1 &
     WM_PID=$!
     for _ in $(seq 1 100); do
-        if xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then
+        # The client list comes once openbox has loaded its theme and manages
+        # windows; a window mapped before that, with only the check set, is
+        # left unmapped.
+        if xprop -root _NET_CLIENT_LIST 2>/dev/null | grep -q 'window id'; then
             return 0
         fi
         sleep 0.1
